@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the test configuration (sanitizers on) and runs every test
+# headless. Benchmarks are built but not run: `ctest -L bench` in build-test runs them.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$ROOT/scripts/common.sh"
+
+"$ROOT/scripts/setup.sh"
+build_tree "$ROOT/build-test" -DCMAKE_BUILD_TYPE=Debug -DONDREL_SANITIZE=ON \
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+
+export QT_QPA_PLATFORM=offscreen
+cd "$ROOT/build-test"
+ctest --output-on-failure --label-exclude bench --parallel "$(nproc)" "$@"
