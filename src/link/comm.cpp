@@ -71,6 +71,11 @@ void Comm::ClosePort(Handle& handle) {
   handle = 0;
 }
 
+bool Comm::isPortOpen(Handle handle) const {
+  const SerialPort* port = find(handle);
+  return port && port->isOpen();
+}
+
 QByteArray Comm::ReadPort(Handle handle) {
   SerialPort* port = find(handle);
   return port ? port->read(64) : QByteArray();

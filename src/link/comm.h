@@ -62,6 +62,10 @@ public:
   // Reads return at once; a write may take at most 100 ms.
   bool SetPortTimeouts(Handle handle);
 
+  // Whether the handle's port is still open: false for 0, after ClosePort, and once the device
+  // has gone (unplugged adapter).
+  bool isPortOpen(Handle handle) const;
+
   // Why the last OpenPort that answered 0 failed.
   const PortOpenFailure& lastOpenFailure() const { return m_lastFailure; }
 

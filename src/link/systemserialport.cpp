@@ -1,5 +1,7 @@
 #include "link/serialport.h"
 
+#include "data/support/errorlog.h"
+
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -261,6 +263,8 @@ private:
   bool settleError() {
     const auto e = m_port.error();
     if (e == QSerialPort::ResourceError || e == QSerialPort::DeviceNotFoundError) {
+      ErrLog(QStringLiteral("ErrComm"),
+             QStringLiteral("Port %1 is gone: %2").arg(m_location, m_port.errorString()));
       m_port.close();
     }
     m_port.clearError();

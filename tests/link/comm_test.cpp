@@ -136,7 +136,9 @@ TEST(CommTest, VanishedPortReadsNothingAndWritesNothing) {
   auto line = m.ports->line(3);
   Comm::Handle h = m.comm.OpenPort(3);
   line->feed("late");
+  EXPECT_TRUE(m.comm.isPortOpen(h));
   line->present = false; // unplugged
+  EXPECT_FALSE(m.comm.isPortOpen(h));
   EXPECT_TRUE(m.comm.ReadPort(h).isEmpty());
   EXPECT_EQ(m.comm.WritePort(h, "0123456789"), 0);
   EXPECT_FALSE(m.comm.SetupPort(h, 9600, 8, 0, 2));

@@ -175,11 +175,18 @@ TEST_F(PtyFixture, VanishedPortReadsNothingAndWritesNothing) {
   Comm::Handle h = comm.OpenPort(9);
   ASSERT_NE(h, 0);
   comm.SetupPort(h, 9600, 8, 0, 2);
+  EXPECT_TRUE(comm.isPortOpen(h));
   pty.closeMaster(); // the device end goes away
   for (int i = 0; i < 3; ++i) {
     EXPECT_TRUE(comm.ReadPort(h).isEmpty());
     EXPECT_EQ(comm.WritePort(h, QByteArray(10, '\x01')), 0);
   }
+  EXPECT_FALSE(comm.isPortOpen(h));
+  const QStringList logs = QDir(folder.file("Log")).entryList(QDir::Files);
+  ASSERT_EQ(logs.size(), 1);
+  const QByteArray log = folder.read("Log/" + logs.first());
+  EXPECT_TRUE(log.contains("[ErrComm]Port ")) << log.constData();
+  EXPECT_EQ(log.count('\n'), 1); // logged once, not on every tick
   comm.SetupPort(h, 9600, 8, 0, 2);
   comm.ClosePort(h);
   EXPECT_EQ(h, 0);
