@@ -1,0 +1,71 @@
+#pragma once
+
+#include "data/channeldata.h"
+#include "link/modeltable.h"
+
+#include <QString>
+
+#include <array>
+#include <utility>
+
+namespace ondrel {
+
+// The arithmetic of a channel's live update, free of widgets: which samples are accepted, the
+// pictures of the readouts, the texts of the result grid and the fitting of the graph's axes.
+
+// A sample is accepted when Volt <= MaxVoltage, Cur <= MaxCurrent and Temp <= 100.
+bool sampleAccepted(const ChannelData& ch, const ModelParams& params);
+// The log tag of a rejected sample: "ErrData" & slot & " " & Volt & "-" & MaxVoltage & " " &
+// Cur & "-" & MaxCurrent, numbers in their shortest form.
+QString rejectedSampleTag(int slot, const ChannelData& ch, const ModelParams& params);
+// The log tag of any other failure of the update: "ErrData" & slot & " " & Volt & " " & Cur &
+// " " & Temp.
+QString failedUpdateTag(int slot, const ChannelData& ch);
+
+// Shortest text that reads back as the same float ("4.49", "12", "0.1").
+QString shortestText(float value);
+
+QString voltagePicture(float volt, const ModelParams& params);
+QString currentPicture(float cur, const ModelParams& params);
+QString powerPicture(float pwr);
+// The picture of current values on curves and in files: "0.00" with CurDiv 100, else "0.000".
+QString curveCurrentPicture(const ModelParams& params);
+
+// "9500mAh" below 10 Ah, else "10.00Ah"; the same for energy in mWh/Wh.
+QString capacityText(float cap);
+QString energyText(float energy);
+
+// hh:mm:ss with hours not wrapped (100:00:00 after a hundred hours).
+QString testTimeText(qint32 testSec);
+// A single-channel test tells the device the elapsed time once a minute.
+bool sendsElapsedTime(qint32 testSec);
+
+// Running extremes of the graph's three Y axes (0 voltage, 1 current, 2 third value).
+struct AxisExtremes {
+  std::array<float, 3> max{};
+  std::array<float, 3> min{};
+  bool unset(int axis) const { return max[axis] == 0.0f && min[axis] == 0.0f; }
+};
+// Widens one axis for a new value: margin and threshold are 0.1 for voltage and current, 1 for
+// the third value. A value at or below the threshold pins the minimum to 0.
+void widenAxis(AxisExtremes& axes, int axis, float value);
+
+// The visible X range keeps between 5 and 30 seconds of room after the curve end.
+double fitMaxX(double maxX, qint32 curveEnd);
+// Voltage and current ranges widened to whole steps; the current step is 0.05 A for model 35.
+std::pair<double, double> fitVoltageRange(float min, float max);
+std::pair<double, double> fitCurrentRange(float min, float max, int modelCode);
+
+// The average voltage of the test so far, or a negative number when no point belongs to it.
+double averageVoltage(const ChannelData& ch, qint32 voltagePoints);
+// Energy := max(Energy, average x Cap): it never decreases during a test.
+void growEnergy(ChannelData& ch, double average);
+// The USB meter's capacity, integrated on the PC in whole seconds.
+void integrateMeterCapacity(ChannelData& ch);
+
+// Info list rows.
+QString runStateRow(const QString& who, int number, bool running); // "Device1: START "
+QString temperatureRow(int slot, float temp);                      // "Temp1: 25.0 ℃ "
+QString versionText(qint16 fwVersion);                             // "V3.20", "" for 0
+
+} // namespace ondrel
