@@ -258,6 +258,7 @@ void CurveGraph::setShowLegend(int index, bool show) {
   c.showLegend = show;
   c.legend->setVisible(show);
   if (index == 2) {
+    syncLayout();
     centreTitle();
     layoutLegends();
   }
@@ -420,12 +421,23 @@ void CurveGraph::placeLegendFrame(int index) {
 }
 
 void CurveGraph::resizeEvent(QResizeEvent*) {
+  relayout();
+  DrawCurve();
+}
+
+void CurveGraph::relayout() {
   layoutPlot();
   centreTitle();
   layoutLegends();
   m_line1->setGeometry(m_line1->x(), 41, 1, std::max(0, m_plot->height() - 51 - 41));
   Initialize_DrawCurve();
-  DrawCurve();
+}
+
+void CurveGraph::syncLayout() {
+  // A hidden widget learns of its new size only when shown; drawing must not wait for that.
+  const int scrollH = m_large ? m_scroll->sizeHint().height() : 0;
+  if (m_plot->size() != QSize(width(), std::max(0, height() - scrollH)))
+    relayout();
 }
 
 void CurveGraph::changeEvent(QEvent* event) {
@@ -593,6 +605,7 @@ void CurveGraph::present() {
 }
 
 void CurveGraph::DrawCurve() {
+  syncLayout();
   const qreal dpr = devicePixelRatioF();
   const QSize sz = m_plot->size().expandedTo(QSize(1, 1)) * dpr;
   if (m_back.size() != sz) {
@@ -612,6 +625,7 @@ void CurveGraph::DrawCurve() {
 void CurveGraph::ClearAll() {
   for (size_t i = 0; i < m_curves.size(); ++i)
     Clear(static_cast<int>(i));
+  syncLayout();
   Initialize_DrawCurve();
   m_view.W = m_plot->width();
   m_view.H = m_plot->height();

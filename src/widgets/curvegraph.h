@@ -143,6 +143,8 @@ private:
   const Curve& curve(int index) const;
   void checkAxis(int axis) const;
   void layoutPlot();
+  void relayout();
+  void syncLayout();
   void centreTitle();
   void createLegends();
   void layoutLegends();
