@@ -59,3 +59,8 @@ std::vector<QPoint> curvePolyline(const CurvePoint* points, qint64 count, const 
                                   const GraphScales& scales, int axis, bool large, bool yStep);
 
 } // namespace ondrel
+
+#include <QImage>
+namespace ondrel {
+void sweepPolyline(QImage& image, const std::vector<QPoint>& path, QRgb colour, int width);
+} // namespace ondrel

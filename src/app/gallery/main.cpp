@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
     c.NumDigitsExp = 3;
     c.XOffsetExp = 175;
     c.ShowThousandsSeparator = true;
+    c.ThousandsSeparator = 1;
     c.BackColor1 = 0x202020;
     c.BackColor2 = 0x606060;
     c.CurveTopLeft = c.CurveBottomRight = 8;
