@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QString>
 #include <QtGlobal>
@@ -58,9 +59,8 @@ qint64 decimationStep(qint64 n, int W);
 std::vector<QPoint> curvePolyline(const CurvePoint* points, qint64 count, const GraphView& view,
                                   const GraphScales& scales, int axis, bool large, bool yStep);
 
-} // namespace ondrel
-
-#include <QImage>
-namespace ondrel {
+// Draws a polyline `width` pixels thick (1..3) as a square swept along each segment, straight
+// into the pixels of an image of format ARGB32_Premultiplied at pixel ratio 1.
 void sweepPolyline(QImage& image, const std::vector<QPoint>& path, QRgb colour, int width);
+
 } // namespace ondrel
