@@ -289,3 +289,14 @@ TEST(CurveGraph, AccessibleTitleAndLegends) {
   EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Cell 7"));
   EXPECT_EQ(a->text(QAccessible::Value), QStringLiteral("Cell 7; Voltage"));
 }
+
+TEST(GraphGeometry, SweptLinesAreClippedToTheImage) {
+  QImage img(100, 100, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::white);
+  const std::vector<QPoint> path = {{-1000000, -1000000}, {1000000, 1000000}, {1000000, -1000000}};
+  sweepPolyline(img, path, qRgb(255, 0, 0), 2);
+  EXPECT_EQ(img.pixelColor(10, 10), QColor(Qt::red));
+  EXPECT_EQ(img.pixelColor(11, 10), QColor(Qt::red)); // two pixels wide
+  EXPECT_EQ(img.pixelColor(13, 10), QColor(Qt::white));
+  EXPECT_EQ(img.pixelColor(90, 5), QColor(Qt::white)); // the second line is all outside
+}
