@@ -1,0 +1,726 @@
+#include "widgets/curvegraph.h"
+
+#include "data/support/numberformat.h"
+#include "widgets/accessibility.h"
+#include "widgets/colour.h"
+#include "widgets/componenterror.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <cmath>
+
+namespace ondrel {
+
+namespace {
+
+constexpr quint32 kBlue = 0xFF0000;
+constexpr quint32 kRed = 0x0000FF;
+constexpr int kMaxCurves = 50;
+
+// The plot surface: shows the graph's off-screen image as it is.
+class PlotSurface : public QWidget {
+public:
+  PlotSurface(const QImage* image, QWidget* parent) : QWidget(parent), m_image(image) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    if (m_image->isNull())
+      p.fillRect(rect(), Qt::white);
+    else
+      p.drawImage(QPoint(0, 0), *m_image);
+  }
+
+private:
+  const QImage* m_image;
+};
+
+quint32 invertColour(quint32 c) {
+  return (~c) & 0xFFFFFF;
+}
+
+// Line styles 0 solid, 1 dashed, 2 dotted, 3 dash-dot, 4 dash-dot-dot, 5 none, with the dash
+// lengths of the classic one-pixel pens.
+QPen gridPen(int style, const QColor& colour) {
+  QPen pen(colour, 1);
+  pen.setCapStyle(Qt::FlatCap);
+  switch (style) {
+  case 1:
+    pen.setDashPattern({18, 6});
+    break;
+  case 2:
+    pen.setDashPattern({3, 3});
+    break;
+  case 3:
+    pen.setDashPattern({9, 6, 3, 6});
+    break;
+  case 4:
+    pen.setDashPattern({9, 3, 3, 3, 3, 3});
+    break;
+  case 5:
+    pen.setStyle(Qt::NoPen);
+    break;
+  default:
+    break;
+  }
+  return pen;
+}
+
+// Clips the segment a-b to `r` (Liang-Barsky); false when nothing of it is inside.
+bool clipSegment(QPointF& a, QPointF& b, const QRectF& r) {
+  double t0 = 0, t1 = 1;
+  const double dx = b.x() - a.x(), dy = b.y() - a.y();
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y()};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0)
+        return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, t);
+    else
+      t1 = std::min(t1, t);
+    if (t0 > t1)
+      return false;
+  }
+  const QPointF a0 = a;
+  a = a0 + QPointF(dx, dy) * t0;
+  b = a0 + QPointF(dx, dy) * t1;
+  return true;
+}
+
+} // namespace
+
+// Draws a polyline `width` pixels thick as a square of that size swept along each segment,
+// straight into the image's pixels: the look of a thin stroked pen, at a fraction of the cost
+// of the general stroker, which matters with thousands of segments per curve.
+void sweepPolyline(QImage& image, const std::vector<QPoint>& path, QRgb colour, int width) {
+  const int w = image.width(), h = image.height();
+  const int off = (width - 1) / 2;
+  const QRectF bounds(-width, -width, w + 2 * width, h + 2 * width);
+  uchar* const bits = image.bits(); // once: every scanLine() call would check for sharing
+  const qsizetype stride = image.bytesPerLine();
+  auto plot = [&](int x, int y) {
+    const int x0 = std::max(0, x - off), x1 = std::min(w - 1, x - off + width - 1);
+    const int y0 = std::max(0, y - off), y1 = std::min(h - 1, y - off + width - 1);
+    for (int yy = y0; yy <= y1; ++yy) {
+      auto* line = reinterpret_cast<QRgb*>(bits + yy * stride);
+      for (int xx = x0; xx <= x1; ++xx)
+        line[xx] = colour;
+    }
+  };
+  for (size_t i = 1; i < path.size(); ++i) {
+    QPointF a = path[i - 1], b = path[i];
+    if (!clipSegment(a, b, bounds))
+      continue;
+    int x0 = qRound(a.x()), y0 = qRound(a.y());
+    const int x1 = qRound(b.x()), y1 = qRound(b.y());
+    const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+      plot(x0, y0);
+      if (x0 == x1 && y0 == y1)
+        break;
+      const int e2 = 2 * err;
+      if (e2 >= dy) {
+        err += dy;
+        x0 += sx;
+      }
+      if (e2 <= dx) {
+        err += dx;
+        y0 += sy;
+      }
+    }
+  }
+}
+
+namespace {
+
+int rounded(double v) {
+  return static_cast<int>(std::clamp<qint64>(roundHalfEven(v), -1000000, 1000000));
+}
+
+} // namespace
+
+CurveGraph::CurveGraph(QWidget* parent) : QWidget(parent) {
+  installComponentAccessibility();
+  m_plot = new PlotSurface(&m_image, this);
+  m_plot->setObjectName(QStringLiteral("picGraph"));
+  m_title = new QLabel(m_titleText, m_plot);
+  m_title->setObjectName(QStringLiteral("lblTitle"));
+  m_title->installEventFilter(this);
+  m_scroll = new QScrollBar(Qt::Horizontal, this);
+  m_scroll->setObjectName(QStringLiteral("HScroll1"));
+  m_scroll->hide();
+  m_line1 = new QFrame(m_plot);
+  m_line1->setObjectName(QStringLiteral("Line1"));
+  m_line1->setFrameShape(QFrame::VLine);
+  m_line1->hide();
+  m_shpRect = new QFrame(m_plot);
+  m_shpRect->setObjectName(QStringLiteral("shpRect"));
+  m_shpRect->setFrameShape(QFrame::Box);
+  m_shpRect->hide();
+  m_lblDisp = new QLabel(QStringLiteral("0.000V 00.00A"), m_plot);
+  m_lblDisp->setObjectName(QStringLiteral("lblDisp"));
+  m_lblDisp->hide();
+
+  m_curves.resize(5);
+  m_curves[0].colour = kBlue;
+  m_curves[1].colour = kRed;
+  setAxesColor(m_axesColor);
+  resize(600, 400);
+  layoutPlot();
+  createLegends();
+  Initialize_DrawCurve();
+}
+
+CurveGraph::~CurveGraph() = default;
+
+QColor CurveGraph::colour(quint32 value) const {
+  return toQColor(value, palette());
+}
+
+CurveGraph::Curve& CurveGraph::curve(int index) {
+  if (index < 0 || index >= CurveCount())
+    throw ComponentError::subscriptOutOfRange();
+  return m_curves[static_cast<size_t>(index)];
+}
+
+const CurveGraph::Curve& CurveGraph::curve(int index) const {
+  if (index < 0 || index >= CurveCount())
+    throw ComponentError::subscriptOutOfRange();
+  return m_curves[static_cast<size_t>(index)];
+}
+
+void CurveGraph::checkAxis(int axis) const {
+  if (axis < 0 || axis > 2)
+    throw ComponentError::subscriptOutOfRange();
+}
+
+QSize CurveGraph::plotSize() const {
+  return m_plot->size();
+}
+
+// ---- data -----------------------------------------------------------------------------------
+
+void CurveGraph::AddXY(int index, float x, float y) {
+  auto& points = curve(index).points;
+  if (points.size() >= static_cast<size_t>(std::numeric_limits<qint32>::max()))
+    throw ComponentError(7, QStringLiteral("Out of memory"));
+  points.push_back({x, y}); // grows geometrically: appending stays cheap at millions of points
+}
+
+void CurveGraph::Clear(int index) {
+  auto& points = curve(index).points;
+  points.clear();
+  points.shrink_to_fit();
+  points.reserve(2);
+}
+
+qint32 CurveGraph::DpCnt(int index) const {
+  return static_cast<qint32>(curve(index).points.size());
+}
+
+float CurveGraph::DpX(int index, qint64 i) const {
+  const auto& pts = curve(index).points;
+  if (i < 0 || i >= static_cast<qint64>(pts.size()))
+    throw ComponentError::subscriptOutOfRange();
+  return pts[static_cast<size_t>(i)].x;
+}
+
+float CurveGraph::DpY(int index, qint64 i) const {
+  const auto& pts = curve(index).points;
+  if (i < 0 || i >= static_cast<qint64>(pts.size()))
+    throw ComponentError::subscriptOutOfRange();
+  return pts[static_cast<size_t>(i)].y;
+}
+
+void CurveGraph::setDpX(int index, qint64 i, float x) {
+  auto& pts = curve(index).points;
+  if (i < 0 || i >= static_cast<qint64>(pts.size()))
+    throw ComponentError::subscriptOutOfRange();
+  pts[static_cast<size_t>(i)].x = x;
+}
+
+void CurveGraph::setDpY(int index, qint64 i, float y) {
+  auto& pts = curve(index).points;
+  if (i < 0 || i >= static_cast<qint64>(pts.size()))
+    throw ComponentError::subscriptOutOfRange();
+  pts[static_cast<size_t>(i)].y = y;
+}
+
+// ---- properties -----------------------------------------------------------------------------
+
+void CurveGraph::setBackColor(quint32 c) {
+  m_backColor = c;
+  const QString css = QStringLiteral("border: 1px solid %1;").arg(colour(invertColour(c)).name());
+  for (auto& cv : m_curves)
+    if (cv.outline)
+      cv.outline->setStyleSheet(css);
+}
+
+void CurveGraph::setAxesColor(quint32 c) {
+  m_axesColor = c;
+  QPalette pal = m_title->palette();
+  pal.setColor(QPalette::WindowText, colour(c));
+  m_title->setPalette(pal);
+}
+
+QString CurveGraph::LegendText(int index) const {
+  const Curve& c = curve(index);
+  return c.legend ? c.legend->text().mid(5) : QString();
+}
+
+void CurveGraph::setLegendText(int index, const QString& text) {
+  Curve& c = curve(index);
+  c.legend->setText(QStringLiteral("---- ") + text);
+  c.legend->adjustSize();
+  QPalette pal = c.legend->palette();
+  pal.setColor(QPalette::WindowText, colour(c.colour));
+  c.legend->setPalette(pal);
+  placeLegendFrame(index);
+}
+
+void CurveGraph::setTitleText(const QString& text) {
+  m_titleText = text;
+  m_title->setText(text);
+  centreTitle();
+  m_title->raise();
+}
+
+quint32 CurveGraph::CurveLineColor(int index) const {
+  return curve(index).colour;
+}
+
+void CurveGraph::setCurveLineColor(int index, quint32 c) {
+  Curve& cv = curve(index);
+  cv.colour = c;
+  QPalette pal = cv.legend->palette();
+  pal.setColor(QPalette::WindowText, colour(c));
+  cv.legend->setPalette(pal);
+}
+
+int CurveGraph::CurveAxesY(int index) const {
+  return curve(index).axis;
+}
+void CurveGraph::setCurveAxesY(int index, int axis) {
+  curve(index).axis = axis;
+}
+bool CurveGraph::ShowCurve(int index) const {
+  return curve(index).show;
+}
+void CurveGraph::setShowCurve(int index, bool show) {
+  curve(index).show = show;
+}
+bool CurveGraph::ShowLegend(int index) const {
+  return curve(index).showLegend;
+}
+
+void CurveGraph::setShowLegend(int index, bool show) {
+  Curve& c = curve(index);
+  c.showLegend = show;
+  c.legend->setVisible(show);
+  if (index == 2) {
+    syncLayout();
+    centreTitle();
+    layoutLegends();
+  }
+}
+
+float CurveGraph::MaxY(int axis) const {
+  checkAxis(axis);
+  return static_cast<float>(m_view.MaxY[static_cast<size_t>(axis)]);
+}
+void CurveGraph::setMaxY(int axis, float v) {
+  checkAxis(axis);
+  m_view.MaxY[static_cast<size_t>(axis)] = v;
+}
+float CurveGraph::MinY(int axis) const {
+  checkAxis(axis);
+  return static_cast<float>(m_view.MinY[static_cast<size_t>(axis)]);
+}
+void CurveGraph::setMinY(int axis, float v) {
+  checkAxis(axis);
+  m_view.MinY[static_cast<size_t>(axis)] = v;
+}
+
+void CurveGraph::setCurveCount(int count) {
+  count = std::clamp(count, 1, kMaxCurves);
+  for (size_t i = static_cast<size_t>(count); i < m_curves.size(); ++i) {
+    delete m_curves[i].legend;
+    delete m_curves[i].outline;
+  }
+  m_curves.resize(static_cast<size_t>(count));
+  for (auto& c : m_curves)
+    c.showLegend = false;
+  m_curves[0].colour = kBlue;
+  if (count > 1)
+    m_curves[1].colour = kRed;
+  createLegends();
+}
+
+void CurveGraph::setLarge(bool large) {
+  m_large = large;
+  if (!large && m_hasFullView) {
+    m_view.MinX = FullMinX;
+    m_view.MaxX = FullMaxX;
+    for (size_t a = 0; a < 2; ++a) {
+      m_view.MinY[a] = FullMinY[a];
+      m_view.MaxY[a] = FullMaxY[a];
+    }
+  }
+  if (large) {
+    FullMinX = m_view.MinX;
+    FullMaxX = m_view.MaxX;
+    for (size_t a = 0; a < 2; ++a) {
+      FullMinY[a] = m_view.MinY[a];
+      FullMaxY[a] = m_view.MaxY[a];
+    }
+    m_hasFullView = true;
+  }
+  layoutPlot();
+}
+
+QRect CurveGraph::legendRect(int index) const {
+  return curve(index).legendRect;
+}
+QLabel* CurveGraph::legendLabel(int index) const {
+  return curve(index).legend;
+}
+
+QString CurveGraph::accessibleValueText() const {
+  QStringList legends;
+  for (const auto& c : m_curves)
+    if (c.legend && !c.legend->isHidden())
+      legends << c.legend->text().mid(5);
+  QString s = m_titleText;
+  if (!legends.isEmpty())
+    s += QStringLiteral("; ") + legends.join(QStringLiteral(", "));
+  return s;
+}
+
+// ---- layout ---------------------------------------------------------------------------------
+
+void CurveGraph::layoutPlot() {
+  const int scrollH = m_scroll->sizeHint().height();
+  if (m_large) {
+    m_plot->setGeometry(0, 0, width(), std::max(0, height() - scrollH));
+    m_scroll->setGeometry(0, m_plot->height(), width(), scrollH);
+    m_scroll->show();
+  } else {
+    m_plot->setGeometry(0, 0, width(), height());
+    m_scroll->hide();
+  }
+}
+
+void CurveGraph::centreTitle() {
+  m_title->adjustSize();
+  m_title->move((m_plot->width() - m_title->width()) / 2, 10);
+}
+
+QLabel* CurveGraph::makeLegend(int index) {
+  Curve& c = m_curves[static_cast<size_t>(index)];
+  if (!c.legend) {
+    c.legend = new QLabel(QStringLiteral("---- "), m_plot);
+    c.legend->setObjectName(QStringLiteral("lblLegend%1").arg(index));
+    c.legend->installEventFilter(this);
+    c.legend->hide();
+    c.outline = new QFrame(m_plot);
+    c.outline->setObjectName(QStringLiteral("ShapeLegend%1").arg(index));
+    c.outline->hide();
+  }
+  QPalette pal = c.legend->palette();
+  pal.setColor(QPalette::WindowText, colour(c.colour));
+  c.legend->setPalette(pal);
+  c.legend->adjustSize();
+  return c.legend;
+}
+
+void CurveGraph::createLegends() {
+  const int W = m_plot->width();
+  QLabel* first = makeLegend(0);
+  first->move(W - 120, 73);
+  first->setVisible(m_curves[0].showLegend);
+  placeLegendFrame(0);
+  QLabel* previous = first;
+  for (int i = 1; i < CurveCount(); ++i) {
+    QLabel* l = makeLegend(i);
+    if (!l->isHidden()) {
+      l->move(first->x(), previous->y() + previous->height() + 5);
+      previous = l;
+    }
+    l->setVisible(m_curves[static_cast<size_t>(i)].showLegend);
+    placeLegendFrame(i);
+  }
+  setBackColor(m_backColor);
+}
+
+void CurveGraph::layoutLegends() {
+  const int W = m_plot->width();
+  Curve& c0 = m_curves[0];
+  if (!c0.movedByUser)
+    c0.legend->move(m_view.ShowAxesY1 && m_view.ShowAxesY2 ? W - 170 : W - 120, 73);
+  placeLegendFrame(0);
+  QLabel* last = c0.legend;
+  for (int i = 1; i < CurveCount(); ++i) {
+    Curve& c = m_curves[static_cast<size_t>(i)];
+    if (!c.legend->isHidden() && !c.movedByUser) {
+      c.legend->move(c0.legend->x(), last->y() + last->height() + 5);
+      last = c.legend;
+    }
+    placeLegendFrame(i);
+  }
+}
+
+void CurveGraph::placeLegendFrame(int index) {
+  Curve& c = m_curves[static_cast<size_t>(index)];
+  const QRect g = c.legend->geometry();
+  c.outline->setGeometry(g);
+  c.outline->hide();
+  c.outline->setStyleSheet(
+      QStringLiteral("border: 1px solid %1;").arg(colour(invertColour(m_backColor)).name()));
+  c.legendRect =
+      QRect(QPoint(g.left(), g.top()), QPoint(g.left() + g.width(), g.top() + g.height()));
+}
+
+void CurveGraph::resizeEvent(QResizeEvent*) {
+  relayout();
+  DrawCurve();
+}
+
+void CurveGraph::relayout() {
+  layoutPlot();
+  centreTitle();
+  layoutLegends();
+  m_line1->setGeometry(m_line1->x(), 41, 1, std::max(0, m_plot->height() - 51 - 41));
+  Initialize_DrawCurve();
+}
+
+void CurveGraph::syncLayout() {
+  // A hidden widget learns of its new size only when shown; drawing must not wait for that.
+  const int scrollH = m_large ? m_scroll->sizeHint().height() : 0;
+  if (m_plot->size() != QSize(width(), std::max(0, height() - scrollH)))
+    relayout();
+}
+
+void CurveGraph::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange) {
+    Initialize_DrawCurve();
+    for (auto& c : m_curves)
+      if (c.legend)
+        c.legend->adjustSize();
+    centreTitle();
+  }
+  QWidget::changeEvent(event);
+}
+
+bool CurveGraph::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == m_title) {
+      emit DblClick();
+      return true;
+    }
+    for (int i = 0; i < CurveCount(); ++i) {
+      if (watched == m_curves[static_cast<size_t>(i)].legend) {
+        emit LblClick(i);
+        return true;
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---- drawing --------------------------------------------------------------------------------
+
+void CurveGraph::Initialize_DrawCurve() {
+  const qreal dpr = devicePixelRatioF();
+  const QSize sz = m_plot->size().expandedTo(QSize(1, 1));
+  m_image = QImage(sz * dpr, QImage::Format_ARGB32_Premultiplied);
+  m_image.setDevicePixelRatio(dpr);
+  m_image.fill(colour(m_backColor));
+  m_back = QImage();
+  // The font's point size is taken as the text height in pixels.
+  m_font = font();
+  if (m_font.pointSizeF() > 0)
+    m_font.setPixelSize(std::max(1, rounded(m_font.pointSizeF())));
+  m_font.setWeight(font().bold() ? QFont::Bold : QFont::Normal);
+}
+
+bool CurveGraph::drawFrame(QImage& image) {
+  const int W = m_plot->width(), H = m_plot->height();
+  const int RM = graphRightMargin(m_view);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.fillRect(QRect(0, 0, W, H), colour(m_backColor));
+
+  const QColor axes = colour(m_axesColor);
+  const QColor back = colour(m_backColor);
+  p.setPen(QPen(axes, 1));
+  p.drawLine(45, 40, 45, H - 50);
+  p.drawLine(50, H - 45, W - RM, H - 45);
+  if (m_view.ShowAxesY1 || m_view.ShowAxesY2)
+    p.drawLine(W - RM + 5, H - 50, W - RM + 5, 40);
+  if (m_view.ShowAxesY1 && m_view.ShowAxesY2)
+    p.drawLine(W - RM / 2 + 5, H - 50, W - RM / 2 + 5, 40);
+
+  p.setFont(m_font);
+  const QFontMetrics fm(m_font);
+  auto text = [&](double left, double top, const QString& s, const QColor& c) {
+    const QRect cell(rounded(left), rounded(top), fm.horizontalAdvance(s), fm.height());
+    p.fillRect(cell, back);
+    p.setPen(c);
+    p.drawText(cell.left(), cell.top() + fm.ascent(), s);
+  };
+
+  const double plotW = W - 50 - RM;
+  const double plotH = H - 90;
+  for (int i = 0; i <= 10; ++i) {
+    const QString label = xLabelText(xLabelValue(m_view.MinX, m_view.MaxX, i), m_xBarType);
+    const double x = plotW / 10 * i + 50;
+    text(x - fm.horizontalAdvance(label) / 2.0, H - 38 + fm.height() / 2.0, label, axes);
+    p.setPen(QPen(axes, 1));
+    p.drawLine(QLineF(rounded(x), H - 45, rounded(x), H - 39));
+  }
+
+  // One Y axis: labels, ticks and unit caption. `labelLeft` < 0 means right-aligned at 34.
+  auto yAxis = [&](int axis, const char* picture, double labelLeft, double tickFrom, double tickTo,
+                   const QString& unit) {
+    const size_t a = static_cast<size_t>(axis);
+    for (int i = 0; i <= 10; ++i) {
+      const double y = H - 50 - plotH / 10 * i;
+      const QString label = Format((m_view.MaxY[a] - m_view.MinY[a]) / 10 * i + m_view.MinY[a],
+                                   QString::fromLatin1(picture));
+      const double left = labelLeft < 0 ? 34 - fm.horizontalAdvance(label) : labelLeft;
+      text(left, y - fm.height() / 2.0, label, axes);
+      p.setPen(QPen(axes, 1));
+      p.drawLine(QLineF(rounded(tickFrom), rounded(y), rounded(tickTo), rounded(y)));
+    }
+    const double y = H - 50 - plotH / 10 * 10.5;
+    const double left = labelLeft < 0 ? 34 - fm.horizontalAdvance(unit) : labelLeft;
+    text(left, y - fm.height() / 2.0, unit, axes);
+  };
+  yAxis(0, "0.00", -1, 45, 39, QStringLiteral("[V]"));
+  if (m_view.ShowAxesY1)
+    yAxis(1, "0.00", W - RM + 16, W - RM + 5, W - RM + 11, m_axesY1Txt);
+  if (m_view.ShowAxesY2) {
+    const int R2 = m_view.ShowAxesY1 && m_view.ShowAxesY2 ? RM / 2 : RM;
+    yAxis(2, "0.0", W - R2 + 16, W - R2 + 5, W - R2 + 11, m_axesY2Txt);
+  }
+
+  const QColor grid = colour(m_gridColor);
+  auto gridLines = [&](int style, double firstY, double firstX) {
+    p.setPen(gridPen(style, grid));
+    const double stepY = plotH / 10 - 0.0001;
+    const double stepX = plotW / 10 - 0.0001;
+    if (stepY <= 0 || stepX <= 0)
+      return;
+    for (double y = firstY; y >= 40; y -= stepY)
+      p.drawLine(50, rounded(y), W - RM, rounded(y));
+    for (double x = firstX; x <= W - RM; x += stepX)
+      p.drawLine(rounded(x), H - 50, rounded(x), 40);
+  };
+  gridLines(m_gridType2, (H - 50) - plotH / 20, 50 + plotW / 20);
+  gridLines(m_gridType1, H - 50, 50);
+
+  const QString mark = QStringLiteral("Maravo");
+  text(W - RM - fm.horizontalAdvance(mark) - 5, 50, mark, grid);
+  return true;
+}
+
+bool CurveGraph::render(QImage& image) {
+  m_view.W = m_plot->width();
+  m_view.H = m_plot->height();
+  const GraphScales scales = graphScales(m_view);
+  if (!scales.valid)
+    return false;
+  for (const auto& c : m_curves)
+    if (c.show && !c.points.empty() && (c.axis < 0 || c.axis > 2))
+      return false;
+  drawFrame(image);
+  m_scales = scales;
+
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  for (const auto& c : m_curves) {
+    if (!c.show || c.points.empty())
+      continue;
+    const std::vector<QPoint> path =
+        curvePolyline(c.points.data(), static_cast<qint64>(c.points.size()), m_view, scales, c.axis,
+                      m_large, m_yStep);
+    if (path.size() < 2)
+      continue;
+    const int width = std::max(1, m_line);
+    const QColor lineColour = colour(c.colour);
+    if (width <= 3 && image.devicePixelRatio() == 1 &&
+        image.format() == QImage::Format_ARGB32_Premultiplied) {
+      sweepPolyline(image, path, lineColour.rgba(), width);
+    } else {
+      QPen pen(lineColour, width);
+      pen.setCapStyle(Qt::SquareCap);
+      pen.setJoinStyle(Qt::BevelJoin);
+      p.setPen(pen);
+      for (size_t i = 1; i < path.size(); ++i)
+        p.drawLine(path[i - 1], path[i]);
+    }
+  }
+  return true;
+}
+
+void CurveGraph::present() {
+  for (auto& c : m_curves) {
+    c.legend->setVisible(c.showLegend);
+    c.legend->raise();
+  }
+  m_title->raise();
+  m_plot->update();
+  notifyAccessibleValue(this, accessibleValueText());
+}
+
+void CurveGraph::DrawCurve() {
+  syncLayout();
+  const qreal dpr = devicePixelRatioF();
+  const QSize sz = m_plot->size().expandedTo(QSize(1, 1)) * dpr;
+  if (m_back.size() != sz) {
+    m_back = QImage(sz, QImage::Format_ARGB32_Premultiplied);
+    m_back.setDevicePixelRatio(dpr);
+  }
+  try {
+    if (!render(m_back))
+      return; // the picture on the screen stays as it was
+  } catch (const std::exception&) {
+    return;
+  }
+  std::swap(m_image, m_back);
+  present();
+}
+
+void CurveGraph::ClearAll() {
+  for (size_t i = 0; i < m_curves.size(); ++i)
+    Clear(static_cast<int>(i));
+  syncLayout();
+  Initialize_DrawCurve();
+  m_view.W = m_plot->width();
+  m_view.H = m_plot->height();
+  const GraphScales scales = graphScales(m_view);
+  if (!scales.valid)
+    return;
+  QImage frame(m_image.size(), QImage::Format_ARGB32_Premultiplied);
+  frame.setDevicePixelRatio(m_image.devicePixelRatio());
+  drawFrame(frame);
+  m_scales = scales;
+  m_image = frame;
+  m_plot->update();
+}
+
+} // namespace ondrel

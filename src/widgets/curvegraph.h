@@ -1,0 +1,186 @@
+#pragma once
+
+#include "widgets/graphgeometry.h"
+
+#include <QImage>
+#include <QRect>
+#include <QWidget>
+
+#include <array>
+#include <vector>
+
+class QFrame;
+class QLabel;
+class QScrollBar;
+
+namespace ondrel {
+
+// The chart on which the program plots a test against time: up to three Y axes, a 10 x 10
+// grid, labels, a legend per curve and the curves. Everything is drawn into an off-screen image
+// that reaches the screen in one copy. Setting a property does not redraw unless said; the host
+// calls DrawCurve. Index errors throw ComponentError (code 9) and change nothing.
+class CurveGraph : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit CurveGraph(QWidget* parent = nullptr);
+  ~CurveGraph() override;
+
+  // Appends a point to curve `index`; no redraw.
+  void AddXY(int index, float x, float y);
+  // Full redraw: frame, curves, legends. A graph that cannot be drawn (zero range, surface
+  // smaller than its margins, a curve on an axis outside 0..2) keeps its last picture.
+  void DrawCurve();
+  // Empties every curve and draws the empty frame.
+  void ClearAll();
+  // Empties curve `index`; no redraw.
+  void Clear(int index);
+  // Rebuilds the off-screen image at the surface's size and the text font.
+  void Initialize_DrawCurve();
+
+  quint32 BackColor() const { return m_backColor; }
+  void setBackColor(quint32 colour);
+  QString LegendText(int index) const;
+  void setLegendText(int index, const QString& text);
+  QString TitleText() const { return m_titleText; }
+  void setTitleText(const QString& text);
+  int GridType1() const { return m_gridType1; }
+  void setGridType1(int style) { m_gridType1 = style; }
+  int GridType2() const { return m_gridType2; }
+  void setGridType2(int style) { m_gridType2 = style; }
+  quint32 GridColor() const { return m_gridColor; }
+  void setGridColor(quint32 colour) { m_gridColor = colour; }
+  quint32 AxesColor() const { return m_axesColor; }
+  void setAxesColor(quint32 colour);
+  bool ShowAxesY1() const { return m_view.ShowAxesY1; }
+  void setShowAxesY1(bool show) { m_view.ShowAxesY1 = show; }
+  bool ShowAxesY2() const { return m_view.ShowAxesY2; }
+  void setShowAxesY2(bool show) { m_view.ShowAxesY2 = show; }
+  int Line() const { return m_line; }
+  void setLine(int width) { m_line = width; }
+  quint32 CurveLineColor(int index) const;
+  void setCurveLineColor(int index, quint32 colour);
+  int CurveAxesY(int index) const;
+  void setCurveAxesY(int index, int axis);
+  bool ShowCurve(int index) const;
+  void setShowCurve(int index, bool show);
+  bool ShowLegend(int index) const;
+  void setShowLegend(int index, bool show);
+  qint32 DpCnt(int index) const;
+  float DpX(int index, qint64 i) const;
+  float DpY(int index, qint64 i) const;
+  void setDpX(int index, qint64 i, float x);
+  void setDpY(int index, qint64 i, float y);
+  int xBarType() const { return m_xBarType; }
+  void setxBarType(int type) { m_xBarType = type; }
+  float MaxX() const { return static_cast<float>(m_view.MaxX); }
+  void setMaxX(float v) { m_view.MaxX = v; }
+  float MinX() const { return static_cast<float>(m_view.MinX); }
+  void setMinX(float v) { m_view.MinX = v; }
+  float MaxY(int axis) const;
+  void setMaxY(int axis, float v);
+  float MinY(int axis) const;
+  void setMinY(int axis, float v);
+  bool Size() const { return m_size; }
+  void setSize(bool enabled) { m_size = enabled; }
+  bool YStep() const { return m_yStep; }
+  void setYStep(bool on) { m_yStep = on; }
+  QString AxesY1Txt() const { return m_axesY1Txt; }
+  void setAxesY1Txt(const QString& text) { m_axesY1Txt = text; }
+  QString AxesY2Txt() const { return m_axesY2Txt; }
+  void setAxesY2Txt(const QString& text) { m_axesY2Txt = text; }
+  int CurveCount() const { return static_cast<int>(m_curves.size()); }
+  // Limited to 1..50; keeps existing curves, hides every legend, recolours curves 0 and 1.
+  void setCurveCount(int count);
+  bool Large() const { return m_large; }
+  // Switches between the zoomed and the full view; without a redraw.
+  void setLarge(bool large);
+
+  // What was drawn last: the off-screen image, the plot surface's size and the scales.
+  const QImage& image() const { return m_image; }
+  QSize plotSize() const;
+  const GraphScales& lastScales() const { return m_scales; }
+  int RightMargin() const { return graphRightMargin(m_view); }
+  // The rectangle recorded for legend `index` (left, top, right, bottom).
+  QRect legendRect(int index) const;
+  QLabel* legendLabel(int index) const;
+  QLabel* titleLabel() const { return m_title; }
+  QFont graphFont() const { return m_font; }
+
+  // Title and visible legends, for assistive tools.
+  QString accessibleValueText() const;
+
+  // The view before the zoom, kept for the pointer interactions.
+  double FullMinX = 0, FullMaxX = 60;
+  std::array<double, 2> FullMinY{0, 0}, FullMaxY{20, 10};
+  double ZoomSpan = 0;
+
+signals:
+  // The title was double-clicked.
+  void DblClick();
+  // Legend `index` was double-clicked.
+  void LblClick(int index);
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+private:
+  struct Curve {
+    std::vector<CurvePoint> points;
+    int axis = 0;
+    bool show = false;
+    quint32 colour = 0;
+    bool showLegend = false;
+    QLabel* legend = nullptr;
+    QFrame* outline = nullptr;
+    QRect legendRect;
+    bool movedByUser = false;
+  };
+
+  Curve& curve(int index);
+  const Curve& curve(int index) const;
+  void checkAxis(int axis) const;
+  void layoutPlot();
+  void relayout();
+  void syncLayout();
+  void centreTitle();
+  void createLegends();
+  void layoutLegends();
+  void placeLegendFrame(int index);
+  QLabel* makeLegend(int index);
+  bool drawFrame(QImage& image);
+  bool render(QImage& image);
+  void present();
+  QColor colour(quint32 value) const;
+
+  QWidget* m_plot = nullptr;      // picGraph
+  QLabel* m_title = nullptr;      // lblTitle
+  QScrollBar* m_scroll = nullptr; // HScroll1
+  QFrame* m_line1 = nullptr;      // cursor line of the value readout
+  QFrame* m_shpRect = nullptr;    // zoom rubber band
+  QLabel* m_lblDisp = nullptr;    // value readout
+  std::vector<Curve> m_curves;
+  GraphView m_view;
+  GraphScales m_scales;
+  quint32 m_backColor = 0xFFFFFF;
+  quint32 m_axesColor = 0;
+  quint32 m_gridColor = 0x646464;
+  int m_gridType1 = 0;
+  int m_gridType2 = 2;
+  int m_line = 2;
+  bool m_yStep = false;
+  int m_xBarType = 0;
+  QString m_axesY1Txt = QStringLiteral("[A]");
+  QString m_axesY2Txt = QStringLiteral("[W]");
+  bool m_size = false;
+  bool m_large = false;
+  bool m_hasFullView = false;
+  QString m_titleText = QStringLiteral("Ondrel Tester Software");
+  QImage m_image; // shown
+  QImage m_back;  // drawn into, then swapped with m_image
+  QFont m_font;
+};
+
+} // namespace ondrel
