@@ -395,8 +395,8 @@ ReportFields DeviceLogic::reportFields(int ch, bool info) const {
     f.temperature = m_dMinusMv;
   } else {
     const bool showDrop = !c.running && m_clock >= c.resistanceFrom && m_clock < c.resistanceUntil;
-    f.capacity =
-        showDrop ? roundToInt(c.resistanceDropV * 1000.0) : ampHoursToThreeRange(c.capacityAh);
+    f.capacity = showDrop ? roundToInt(c.resistanceDropV * 1000.0)
+                          : ampHoursToThreeRange(c.capacityAh / m_model.ampsPerUnit);
     if (m_model.hasTemp && !m_model.twoChannel)
       f.temperature = std::max(0, roundToInt(b.temperatureC() * 10.0));
   }

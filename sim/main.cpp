@@ -95,6 +95,23 @@ int main(int argc, char** argv) {
   QDir().mkpath(home);
   home = QDir(home).absolutePath();
 
+  // SIGINT/SIGTERM end the event loop, so that the devices remove their links on the way out.
+  // The handlers are in place before the first link exists.
+  if (::pipe(g_signalPipe) != 0)
+    return 1;
+  struct sigaction sa {};
+  sa.sa_handler = onSignal;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGHUP, &sa, nullptr);
+  QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+    char c;
+    [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+    app.quit();
+  });
+
   ondrel::sim::Simulator sim;
   if (!logPath.isEmpty())
     sim.setLogFile(QDir(home).absoluteFilePath(logPath));
@@ -117,22 +134,6 @@ int main(int argc, char** argv) {
         << ")\n";
   }
   out.flush();
-
-  // SIGINT/SIGTERM end the event loop, so that the devices remove their links on the way out.
-  if (::pipe(g_signalPipe) != 0)
-    return 1;
-  QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-    char c;
-    [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
-    app.quit();
-  });
-  struct sigaction sa {};
-  sa.sa_handler = onSignal;
-  sigemptyset(&sa.sa_mask);
-  ::sigaction(SIGINT, &sa, nullptr);
-  ::sigaction(SIGTERM, &sa, nullptr);
-  ::sigaction(SIGHUP, &sa, nullptr);
 
   // Control lines on standard input; end of input leaves the devices running.
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

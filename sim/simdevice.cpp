@@ -17,8 +17,6 @@ namespace {
 // Longest stretch handled in one piece, so that pacing and physics stay fine-grained when a
 // test jumps the clock.
 constexpr double kStepMs = 10.0;
-// The line never bursts more than two reports' worth after a pause.
-constexpr double kMaxCredit = 2.0 * kReportLength;
 
 } // namespace
 
@@ -157,7 +155,9 @@ void SimDevice::queueReport(QByteArray frame) {
 }
 
 void SimDevice::pump(double ms) {
-  m_credit = std::min(m_credit + ms * kLineBytesPerMs, kMaxCredit);
+  // Credit never piles up beyond one step's worth: after a pause the line starts at its rate
+  // again instead of bursting.
+  m_credit = std::min(m_credit + ms * kLineBytesPerMs, ms * kLineBytesPerMs + 1.0);
   if (m_out.isEmpty())
     return;
   int n = std::min(static_cast<int>(m_credit), static_cast<int>(m_out.size()));
