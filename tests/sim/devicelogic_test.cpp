@@ -116,8 +116,9 @@ TEST(DeviceLogic, ReportsDecodeToWhatTheDeviceSetForEachGroupOfModels) {
       EXPECT_NEAR(r.capacity, d.channel(0).capacityAh / m.ampsPerUnit, 0.001);
       EXPECT_GT(r.capacity, 0);
     }
-    if (!m.usbMeter)
+    if (!m.usbMeter) {
       EXPECT_EQ(r.temp > 0, m.hasTemp && !m.twoChannel);
+    }
   }
 }
 

@@ -101,8 +101,9 @@ TEST(SimFrame, CommandsDecodeByKind) {
     EXPECT_EQ(cmd.kind, c.kind) << c.frame.toHex(' ').constData();
     EXPECT_EQ(cmd.channel, c.channel) << c.frame.toHex(' ').constData();
     EXPECT_EQ(cmd.mode, c.mode) << c.frame.toHex(' ').constData();
-    if (c.op)
+    if (c.op) {
       EXPECT_EQ(cmd.operation, c.op);
+    }
   }
   EXPECT_EQ(decodeCommand(buildCommand(7, 0, 0, 14)).code, 4);
   EXPECT_EQ(decodeCommand(buildCommand(7, 0, 0, 20)).code, 0);
