@@ -38,7 +38,8 @@ void BM_TenDevicesFullLineRate(benchmark::State& state) {
       state.SkipWithError("no pseudo-terminal");
       return;
     }
-    const int fd = ::open(QFile::encodeName(d->linkPath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int fd =
+        ::open(QFile::encodeName(d->linkPath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     readers.append(fd);
     const QByteArray connect = ondrel::sim::buildCommand(5);
     [[maybe_unused]] const ssize_t n = ::write(fd, connect.constData(), connect.size());

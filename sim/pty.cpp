@@ -8,10 +8,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace ondrel::sim {
+
+namespace {
+// About two seconds of the line.
+constexpr int kStaleBytes = 2048;
+} // namespace
 
 Pty::~Pty() {
   close();
@@ -98,14 +104,28 @@ QByteArray Pty::readAvailable() {
 int Pty::write(const char* data, int size) {
   if (m_master < 0 || size <= 0)
     return 0;
-  for (;;) {
-    const ssize_t n = ::write(m_master, data, static_cast<size_t>(size));
-    if (n >= 0)
-      return static_cast<int>(n);
-    if (errno == EINTR)
+  // Bytes waiting longer than a couple of seconds mean nobody reads the line. A real serial
+  // line keeps nothing while the port is closed, so drop them rather than hand them to the
+  // next reader as old reports.
+  int queued = 0;
+  if (::ioctl(m_slave, FIONREAD, &queued) == 0 && queued > kStaleBytes)
+    ::tcflush(m_slave, TCIFLUSH);
+  int written = 0;
+  bool flushed = false;
+  while (written < size) {
+    const ssize_t n = ::write(m_master, data + written, static_cast<size_t>(size - written));
+    if (n > 0) {
+      written += static_cast<int>(n);
       continue;
-    return 0;
+    }
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (flushed)
+      break;
+    ::tcflush(m_slave, TCIFLUSH);
+    flushed = true;
   }
+  return written;
 }
 
 } // namespace ondrel::sim

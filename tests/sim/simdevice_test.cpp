@@ -145,6 +145,26 @@ TEST(SimDevice, AnswersConnectAtTheLineRateAndKeepsARecordOfWhatItHeard) {
   EXPECT_EQ(QJsonDocument::fromJson(lines[1]).object()["limit"].toInt(), 300);
 }
 
+TEST(SimDevice, NothingStalePilesUpWhileNobodyReads) {
+  testing::TempProgramFolder home;
+  SimDevice d(home.path(), options("2:model=12,report-ms=1"));
+  ASSERT_TRUE(d.open());
+  {
+    LineEnd line(d.linkPath());
+    line.send(buildCommand(5));
+  }
+  d.advance(60000); // a minute of reports with the port closed
+  LineEnd line(d.linkPath());
+  d.advance(10);
+  const QByteArray got = line.take();
+  EXPECT_LT(got.size(), 2048 + 2 * 19);
+  const qint64 before = d.bytesSent();
+  for (int i = 0; i < 100; ++i)
+    d.advance(10);
+  EXPECT_GT(d.bytesSent() - before, 850); // the line runs at its rate again
+  EXPECT_GE(reports(line.take()).size(), 44);
+}
+
 TEST(SimDevice, RawLinePassesControlCharactersUntouched) {
   testing::TempProgramFolder home;
   SimDevice d(home.path(), options("2:model=12"));
