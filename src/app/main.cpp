@@ -2,14 +2,39 @@
 #include "data/ui/frmmain.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ondrel"));
   QApplication::setOrganizationName(QStringLiteral("Ondrel"));
+
+  QCommandLineParser options;
+  options.addHelpOption();
+  options.addOption(
+      {QStringLiteral("home"), QStringLiteral("Program folder to use."), QStringLiteral("DIR")});
+  // For docs and checks: save a picture of the main window after a delay, then quit.
+  options.addOption({QStringLiteral("screenshot"),
+                     QStringLiteral("Save a picture of the window to FILE and quit."),
+                     QStringLiteral("FILE")});
+  options.addOption({QStringLiteral("screenshot-after"),
+                     QStringLiteral("Delay before the screenshot (default 2000)."),
+                     QStringLiteral("MS"), QStringLiteral("2000")});
+  options.process(app);
+
   ondrel::initProgramFolder(QApplication::arguments());
 
   ondrel::frmMain window;
   window.show();
+
+  if (options.isSet(QStringLiteral("screenshot"))) {
+    const QString file = options.value(QStringLiteral("screenshot"));
+    QTimer::singleShot(options.value(QStringLiteral("screenshot-after")).toInt(), &window,
+                       [&window, file] {
+                         window.grab().save(file);
+                         QApplication::quit();
+                       });
+  }
   return QApplication::exec();
 }

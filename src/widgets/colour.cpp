@@ -4,15 +4,15 @@ namespace ondrel {
 
 QColor systemColour(int index, const QPalette& pal) {
   switch (index) {
-  case 1: // desktop
+  case 1:  // desktop
   case 12: // application workspace
   case 15: // button face
-  case 4: // menu
+  case 4:  // menu
   case 22: // 3-D light
     return pal.color(QPalette::Button);
   case 5: // window
     return pal.color(QPalette::Base);
-  case 6: // window frame
+  case 6:  // window frame
   case 16: // button shadow
     return pal.color(QPalette::Mid);
   case 7: // menu text

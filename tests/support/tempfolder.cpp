@@ -16,7 +16,9 @@ TempProgramFolder::TempProgramFolder(Layout layout) : m_previous(programFolder()
   setProgramFolder(m_dir.path());
 }
 
-TempProgramFolder::~TempProgramFolder() { setProgramFolder(m_previous); }
+TempProgramFolder::~TempProgramFolder() {
+  setProgramFolder(m_previous);
+}
 
 QString TempProgramFolder::file(const QString& relative) const {
   return QDir(m_dir.path()).filePath(relative);

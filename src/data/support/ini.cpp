@@ -16,7 +16,9 @@ QString sectionName(const QString& line) {
   return (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
 }
 
-bool isComment(const QString& trimmed) { return trimmed.startsWith(QLatin1Char(';')); }
+bool isComment(const QString& trimmed) {
+  return trimmed.startsWith(QLatin1Char(';'));
+}
 
 bool sameName(const QString& a, const QString& b) {
   return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -121,8 +123,7 @@ QString IniRead(const QString& file, const QString& section, const QString& key,
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly))
     return defaultValue;
-  const QString v =
-      IniDocument::fromText(QString::fromLocal8Bit(f.readAll())).value(section, key);
+  const QString v = IniDocument::fromText(QString::fromLocal8Bit(f.readAll())).value(section, key);
   if (v.isEmpty())
     return defaultValue;
   return v.left(kIniMaxValueLength);

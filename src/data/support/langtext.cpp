@@ -53,8 +53,12 @@ TraditionalMap& traditionalMap() {
 
 } // namespace
 
-void setLanguageSetting(int lang) { g_lang.store(lang == 1 ? 1 : 0); }
-int languageSetting() { return g_lang.load(); }
+void setLanguageSetting(int lang) {
+  g_lang.store(lang == 1 ? 1 : 0);
+}
+int languageSetting() {
+  return g_lang.load();
+}
 
 QString toTraditional(const QString& text) {
   QString out;

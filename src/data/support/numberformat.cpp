@@ -104,15 +104,19 @@ template <typename F> QString formatShortest(F value, QStringView picture) {
 
 } // namespace
 
-QString Format(double value, QStringView picture) { return formatShortest(value, picture); }
-QString Format(float value, QStringView picture) { return formatShortest(value, picture); }
+QString Format(double value, QStringView picture) {
+  return formatShortest(value, picture);
+}
+QString Format(float value, QStringView picture) {
+  return formatShortest(value, picture);
+}
 
 qint64 roundHalfEven(double value) {
   if (std::isnan(value))
     return 0;
   constexpr double lo = static_cast<double>(std::numeric_limits<qint64>::min());
   constexpr double hi = 9223372036854774784.0; // the largest double below 2^63
-  const double r = std::nearbyint(value);    // the default rounding mode: to nearest, ties even
+  const double r = std::nearbyint(value);      // the default rounding mode: to nearest, ties even
   if (r <= lo)
     return std::numeric_limits<qint64>::min();
   if (r >= hi)

@@ -64,6 +64,8 @@ QString programFolder() {
   return g_folder.isEmpty() ? QDir::currentPath() : g_folder;
 }
 
-QString programPath(const QString& relative) { return QDir(programFolder()).filePath(relative); }
+QString programPath(const QString& relative) {
+  return QDir(programFolder()).filePath(relative);
+}
 
 } // namespace ondrel

@@ -11,9 +11,8 @@
 namespace ondrel {
 namespace {
 
-QString runFileDialog(QWidget* owner, bool save, const QString& title,
-                      const QStringList& filters, const QString& name,
-                      const QString& defaultExt, const QString& folder) {
+QString runFileDialog(QWidget* owner, bool save, const QString& title, const QStringList& filters,
+                      const QString& name, const QString& defaultExt, const QString& folder) {
   QFileDialog dialog(owner, title, folder);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -24,7 +23,7 @@ QString runFileDialog(QWidget* owner, bool save, const QString& title,
   }
   if (!defaultExt.isEmpty())
     dialog.setDefaultSuffix(defaultExt.startsWith(QLatin1Char('.')) ? defaultExt.mid(1)
-                                                                     : defaultExt);
+                                                                    : defaultExt);
   if (!name.isEmpty())
     dialog.selectFile(name);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -34,7 +33,9 @@ QString runFileDialog(QWidget* owner, bool save, const QString& title,
   return nul < 0 ? path : path.left(nul);
 }
 
-QString trayName(int id) { return QStringLiteral("trayIcon%1").arg(id); }
+QString trayName(int id) {
+  return QStringLiteral("trayIcon%1").arg(id);
+}
 
 } // namespace
 
@@ -78,12 +79,12 @@ bool TrayIconAdd(QWidget* window, const QString& tip, const QIcon& icon, int id,
   auto* tray = new QSystemTrayIcon(icon, window);
   tray->setObjectName(trayName(id));
   tray->setToolTip(tip.left(63));
-  QObject::connect(tray, &QSystemTrayIcon::activated, tray,
-                   [cb = std::move(onLeftClick)](QSystemTrayIcon::ActivationReason reason) {
-                     if (cb && (reason == QSystemTrayIcon::Trigger ||
-                                reason == QSystemTrayIcon::DoubleClick))
-                       cb();
-                   });
+  QObject::connect(
+      tray, &QSystemTrayIcon::activated, tray,
+      [cb = std::move(onLeftClick)](QSystemTrayIcon::ActivationReason reason) {
+        if (cb && (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick))
+          cb();
+      });
   tray->show();
   return true;
 }

@@ -31,8 +31,7 @@ TEST(ErrorLog, AppendsLinesToTheDaysFile) {
   TempProgramFolder home;
   ErrLog(QStringLiteral("ErrConn"), QStringLiteral("first"));
   ErrLog(QStringLiteral("ErrStop"), QStringLiteral("second"));
-  const QByteArray text =
-      home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate()));
+  const QByteArray text = home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate()));
   const QList<QByteArray> lines = text.split('\n');
   ASSERT_EQ(lines.size(), 3); // two lines and the empty rest after the last line end
   EXPECT_TRUE(lines[0].endsWith(":[ErrConn]first\r"));
@@ -62,8 +61,7 @@ TEST(LogFailures, CatchesLogsAndGoesOn) {
   EXPECT_FALSE(logFailures(QStringLiteral("ErrCap"), [] { throw std::runtime_error("range"); }));
   EXPECT_FALSE(logFailures(QStringLiteral("ErrCurve"), [] { throw 42; }));
   EXPECT_TRUE(logFailures(QStringLiteral("ErrNone"), [] {}));
-  const QByteArray text =
-      home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate()));
+  const QByteArray text = home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate()));
   EXPECT_TRUE(text.contains("[ErrSaveData]Disk full\r\n"));
   EXPECT_TRUE(text.contains("[ErrCap]range\r\n"));
   EXPECT_TRUE(text.contains("[ErrCurve]unknown failure\r\n"));

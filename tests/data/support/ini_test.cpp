@@ -29,22 +29,28 @@ TEST_F(Ini, ReadsLikeTheProfileApi) {
   setFile("; comment\r\n"
           "[COMM]\r\n"
           "  PORT1 =  5  \r\n"
-          "port1=9\r\n"          // duplicate key: the first wins
+          "port1=9\r\n" // duplicate key: the first wins
           "EMPTY=\r\n"
           "garbage line without equals\r\n"
           "=value without key\r\n"
           "[ auto ]\r\n"
           "SAVE=True\r\n"
-          "[COMM]\r\n"           // duplicate section: the first wins
-          "PORT2=7\n"            // LF only
-          "[LAST]\r"             // CR only
+          "[COMM]\r\n" // duplicate section: the first wins
+          "PORT2=7\n"  // LF only
+          "[LAST]\r"   // CR only
           "KEY=no trailing newline");
   const struct {
     const char *section, *key, *expected;
   } cases[] = {
-      {"COMM", "PORT1", "5"},      {"comm", "port1", "5"},     {" COMM ", " PORT1 ", "5"},
-      {"COMM", "EMPTY", "dflt"},   {"COMM", "MISSING", "dflt"}, {"NOSECTION", "PORT1", "dflt"},
-      {"AUTO", "SAVE", "True"},    {"COMM", "PORT2", "dflt"},  {"LAST", "KEY", "no trailing newline"},
+      {"COMM", "PORT1", "5"},
+      {"comm", "port1", "5"},
+      {" COMM ", " PORT1 ", "5"},
+      {"COMM", "EMPTY", "dflt"},
+      {"COMM", "MISSING", "dflt"},
+      {"NOSECTION", "PORT1", "dflt"},
+      {"AUTO", "SAVE", "True"},
+      {"COMM", "PORT2", "dflt"},
+      {"LAST", "KEY", "no trailing newline"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(read(c.section, c.key), QString::fromLatin1(c.expected)) << c.section << "/" << c.key;

@@ -25,21 +25,20 @@ TEST_P(FormatDouble, Shows) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pictures, FormatDouble,
-    ::testing::Values(
-        DoubleCase{4.49, "0.000", "4.490"}, DoubleCase{9.5 * 1000, "0", "9500"},
-        DoubleCase{72.32, "0.00", "72.32"}, DoubleCase{12.0, "0.000", "12.000"},
-        DoubleCase{3.5, "00", "04"}, DoubleCase{2.5, "0", "3"},       // half away from zero
-        DoubleCase{-2.5, "0", "-3"}, DoubleCase{0.125, "0.00", "0.13"},
-        DoubleCase{1.005, "0.00", "1.01"},                            // as read, not as stored
-        DoubleCase{9.995, "0.00", "10.00"}, DoubleCase{99.96, "00.0", "100.0"},
-        DoubleCase{0.0, "0.0000", "0.0000"}, DoubleCase{-0.001, "0.00", "0.00"},
-        DoubleCase{-1.25, "0.00", "-1.25"}, DoubleCase{5.0, "00.00", "05.00"},
-        DoubleCase{1.5, "00.000", "01.500"}, DoubleCase{12.345, "000.0", "012.3"},
-        DoubleCase{7.0, "000.00", "007.00"}, DoubleCase{123456.0, "0000", "123456"},
-        DoubleCase{42.0, "0000", "0042"}, DoubleCase{1e-7, "0.000", "0.000"},
-        DoubleCase{1e15, "0", "1000000000000000"}, DoubleCase{0.5, "0%", "50%"},
-        DoubleCase{0.5, "0.0%", "50.0%"}, DoubleCase{0.12345, "0.00%", "12.35%"},
-        DoubleCase{1.0 / 3.0, "0.0%", "33.3%"}, DoubleCase{0.005, "0%", "1%"}));
+    ::testing::Values(DoubleCase{4.49, "0.000", "4.490"}, DoubleCase{9.5 * 1000, "0", "9500"},
+                      DoubleCase{72.32, "0.00", "72.32"}, DoubleCase{12.0, "0.000", "12.000"},
+                      DoubleCase{3.5, "00", "04"}, DoubleCase{2.5, "0", "3"}, // half away from zero
+                      DoubleCase{-2.5, "0", "-3"}, DoubleCase{0.125, "0.00", "0.13"},
+                      DoubleCase{1.005, "0.00", "1.01"}, // as read, not as stored
+                      DoubleCase{9.995, "0.00", "10.00"}, DoubleCase{99.96, "00.0", "100.0"},
+                      DoubleCase{0.0, "0.0000", "0.0000"}, DoubleCase{-0.001, "0.00", "0.00"},
+                      DoubleCase{-1.25, "0.00", "-1.25"}, DoubleCase{5.0, "00.00", "05.00"},
+                      DoubleCase{1.5, "00.000", "01.500"}, DoubleCase{12.345, "000.0", "012.3"},
+                      DoubleCase{7.0, "000.00", "007.00"}, DoubleCase{123456.0, "0000", "123456"},
+                      DoubleCase{42.0, "0000", "0042"}, DoubleCase{1e-7, "0.000", "0.000"},
+                      DoubleCase{1e15, "0", "1000000000000000"}, DoubleCase{0.5, "0%", "50%"},
+                      DoubleCase{0.5, "0.0%", "50.0%"}, DoubleCase{0.12345, "0.00%", "12.35%"},
+                      DoubleCase{1.0 / 3.0, "0.0%", "33.3%"}, DoubleCase{0.005, "0%", "1%"}));
 
 TEST(Format, FloatUsesItsShortestText) {
   // 2.675f is stored as 2.67499995..., but the user reads 2.675: it rounds up.
@@ -58,9 +57,9 @@ TEST(Format, IntegersAndSpecials) {
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
-  const std::pair<double, qint64> cases[] = {{116.5, 116}, {117.5, 118}, {0.5, 0},   {1.5, 2},
-                                             {-0.5, 0},    {-1.5, -2},   {2.4, 2},   {2.6, 3},
-                                             {-2.6, -3},   {1e30, 9223372036854774784}};
+  const std::pair<double, qint64> cases[] = {
+      {116.5, 116}, {117.5, 118}, {0.5, 0}, {1.5, 2},   {-0.5, 0},
+      {-1.5, -2},   {2.4, 2},     {2.6, 3}, {-2.6, -3}, {1e30, 9223372036854774784}};
   for (auto [in, out] : cases)
     EXPECT_EQ(roundHalfEven(in), out) << in;
   EXPECT_EQ(roundHalfEven(std::numeric_limits<double>::quiet_NaN()), 0);

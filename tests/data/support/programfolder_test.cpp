@@ -29,8 +29,8 @@ TEST(ProgramFolder, UnwritableExecutableFolderFallsBackToUserData) {
   QTemporaryDir exe, user;
   QFile::setPermissions(exe.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
   EXPECT_EQ(resolveProgramFolder(QString(), exe.path(), user.path()), user.path());
-  QFile::setPermissions(exe.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner);
+  QFile::setPermissions(exe.path(),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST(ProgramFolder, MissingExecutableFolderFallsBack) {
@@ -41,7 +41,8 @@ TEST(ProgramFolder, MissingExecutableFolderFallsBack) {
 
 TEST(ProgramFolder, HomeOptionForms) {
   const QString app = QStringLiteral("ondrel");
-  EXPECT_EQ(homeOption({app, QStringLiteral("--home"), QStringLiteral("/x")}), QStringLiteral("/x"));
+  EXPECT_EQ(homeOption({app, QStringLiteral("--home"), QStringLiteral("/x")}),
+            QStringLiteral("/x"));
   EXPECT_EQ(homeOption({app, QStringLiteral("--home=/y")}), QStringLiteral("/y"));
   EXPECT_EQ(homeOption({app, QStringLiteral("--home")}), QString());
   EXPECT_EQ(homeOption({app}), QString());

@@ -63,7 +63,7 @@ TEST(FileDialog, AnInstantRefusalIsAskedAgainWithoutAName) {
     QString expectedPath;
   } cases[] = {
       {5, QString(), {QStringLiteral("bad:name"), QString()}, QStringLiteral("/tmp/b.csv")},
-      {500, QString(), {QStringLiteral("bad:name")}, QString()},        // the user cancelled
+      {500, QString(), {QStringLiteral("bad:name")}, QString()}, // the user cancelled
       {5, QStringLiteral("/tmp/a.csv"), {QStringLiteral("bad:name")}, QStringLiteral("/tmp/a.csv")},
   };
   for (const auto& c : cases) {
@@ -82,8 +82,8 @@ TEST(FileDialog, AnInstantRefusalIsAskedAgainWithoutAName) {
 
 TEST(FileDialog, OverlongNameGivesEmptyTextWithoutDialog) {
   DialogCloser closer(0);
-  EXPECT_EQ(FileDialog(nullptr, false, QStringLiteral("Open"), kFilter, QString(261, QLatin1Char('a')),
-                       QString(), QString()),
+  EXPECT_EQ(FileDialog(nullptr, false, QStringLiteral("Open"), kFilter,
+                       QString(261, QLatin1Char('a')), QString(), QString()),
             QString());
   EXPECT_EQ(closer.count(), 0);
 }
@@ -103,9 +103,10 @@ TEST(Tray, NoNotificationAreaMeansFalse) {
 }
 
 TEST(Colour, RedLivesInTheLowByte) {
-  const std::pair<quint32, QColor> cases[] = {
-      {255u, QColor(255, 0, 0)}, {0xFF0000u, QColor(0, 0, 255)}, {0x00FF00u, QColor(0, 255, 0)},
-      {0x123456u, QColor(0x56, 0x34, 0x12)}};
+  const std::pair<quint32, QColor> cases[] = {{255u, QColor(255, 0, 0)},
+                                              {0xFF0000u, QColor(0, 0, 255)},
+                                              {0x00FF00u, QColor(0, 255, 0)},
+                                              {0x123456u, QColor(0x56, 0x34, 0x12)}};
   for (const auto& [value, colour] : cases) {
     EXPECT_EQ(toQColor(value), colour) << value;
     EXPECT_EQ(fromQColor(colour), value);
