@@ -165,12 +165,7 @@ DevCtrl::DevCtrl(QWidget* parent) : QWidget(parent) {
   StepSetClr();
 }
 
-DevCtrl::~DevCtrl() {
-  // Children are destroyed after this object stops being a DevCtrl; a box that loses the focus
-  // then must not reach the signals of a panel that is gone.
-  for (PanelBox* box : findChildren<PanelBox*>())
-    disconnect(box, nullptr, this, nullptr);
-}
+DevCtrl::~DevCtrl() = default;
 
 // ---- construction ----------------------------------------------------------------------------
 
@@ -529,8 +524,12 @@ void DevCtrl::PortAdd(const QString& text) {
   cmbPort->addItem(text);
 }
 
+// Empties the list only: a port the user typed stays in the box, so a probe that finds nothing
+// openable leaves the selection alone.
 void DevCtrl::PortClr() {
-  clearList(cmbPort);
+  const QString typed = cmbPort->currentText();
+  cmbPort->clear();
+  cmbPort->setEditText(typed);
 }
 
 void DevCtrl::TabAdd(int index, const QString& key) {

@@ -20,6 +20,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -564,6 +565,11 @@ TEST_F(Panel, PortProbeFillsThePortList) {
   EXPECT_EQ(panel->PortList(1), "COM9");
   EXPECT_EQ(panel->tPort(), "COM4");
   EXPECT_THROW(panel->PortList(2), ComponentError);
+  // A probe that finds nothing empties the list but keeps the port in the box.
+  Comm none(std::make_unique<MemoryPorts>());
+  ProbePorts(none, *panel);
+  EXPECT_EQ(panel->PortCnt(), 0);
+  EXPECT_EQ(panel->tPort(), "COM4");
   // A user may type a port that the probe did not offer.
   auto* list = find<QComboBox>("cmbPort");
   list->setFocus();
@@ -631,6 +637,27 @@ TEST_F(Panel, NaturalSizeHoldsEveryPageAndGrowsWithTheFont) {
   const QSize larger = panel->sizeHint();
   EXPECT_GT(larger.width(), natural.width());
   EXPECT_GT(larger.height(), natural.height());
+}
+
+// The main window removes a slot's panel while the user is in one of its boxes.
+TEST(DevCtrlInWindow, RemovingThePanelWhileABoxHasTheFocusRaisesNothing) {
+  QWidget window;
+  auto* layout = new QVBoxLayout(&window);
+  auto* other = new QLineEdit;
+  layout->addWidget(other);
+  auto* panel = new DevCtrl;
+  layout->addWidget(panel);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  int raised = 0;
+  QObject::connect(panel, &DevCtrl::SvalChange, &window, [&](int) { ++raised; });
+  auto* box = panel->findChild<QLineEdit*>("txtSval");
+  box->setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(box->hasFocus());
+  delete panel;
+  EXPECT_EQ(raised, 0);
+  other->setFocus();
 }
 
 TEST(DevCtrlLogo, AnUnreadablePictureLeavesThePlaceEmpty) {
