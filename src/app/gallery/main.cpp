@@ -1,13 +1,16 @@
-// ondrel-gallery DIR: renders the display components in telling states to PNG files, so that
-// their look can be checked by eye without a device.
+// ondrel-gallery DIR: renders the display components and the device panel in telling states to
+// PNG files, so that their look can be checked by eye without a device.
+#include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
 #include "widgets/lcdisp.h"
 #include "widgets/progressmath.h"
 #include "widgets/ucprogressbar.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
+#include <QTabBar>
 #include <QTextStream>
 
 #include <cmath>
@@ -71,6 +74,80 @@ void fillGraph(CurveGraph& g, int points) {
     g.AddXY(1, t, t < 3000 ? 5.0f + 0.1f * std::sin(t / 7) : 2.0f);
     g.AddXY(2, t, 25 + 10 * t / 3600);
   }
+}
+
+// A panel as a connected device shows it: one-channel or two-channel, on page 0, 1 or 2.
+bool savePanel(const QDir& dir, const QString& name, bool twoChannels, int page) {
+  DevCtrl p;
+  p.setAttribute(Qt::WA_DontShowOnScreen);
+  p.TabAdd(1, QStringLiteral("key1"));
+  p.TabAdd(2, QStringLiteral("key2"));
+  p.TabAdd(3, QStringLiteral("key3"));
+  p.PortAdd(QStringLiteral("COM3"));
+  p.PortAdd(QStringLiteral("COM7"));
+  p.setTPort(QStringLiteral("COM3"));
+  p.setConn(true);
+  p.setLedRecv(true);
+  p.setDev2S(twoChannels);
+  p.ModeClr();
+  for (const char* m : {"D-CC", "D-CP", "D-CV", "C-Liion", "C-CV"})
+    p.ModeAdd(QString::fromLatin1(m));
+  p.setTMode(QStringLiteral("D-CC"));
+  for (int c = 0; c < (twoChannels ? 2 : 1); ++c) {
+    p.setTSval(c, c ? QStringLiteral("0.500") : QStringLiteral("1.000"));
+    p.setTSlmt(c, QStringLiteral("3.00"));
+    p.setTStim(c, QStringLiteral("0"));
+    p.setTVol(c, c ? QStringLiteral("3.71") : QStringLiteral("12.34"));
+    p.setTCur(c, c ? QStringLiteral("0.50") : QStringLiteral("1.000"));
+    p.setTPwr(c, c ? QStringLiteral("1.86") : QStringLiteral("12.34"));
+    p.setTTime(c, c ? QStringLiteral("00:12:40") : QStringLiteral("01:02:03"));
+  }
+  p.setRunEnable(false);
+  p.setStopEnable(true);
+  p.setModeEnable(false);
+
+  p.AutoModeAdd(QStringLiteral("D-CC"));
+  p.setTAutoMode(QStringLiteral("D-CC"));
+  for (int i = 1; i <= 50; ++i) {
+    p.AutoC1Add(QString::number(i / 10.0, 'f', 1));
+    p.AutoC2Add(QString::number(i / 10.0, 'f', 1));
+  }
+  p.setTAutoC1(QStringLiteral("0.1"));
+  p.setTAutoC2(QStringLiteral("2.0"));
+  p.setTAutoStep(QStringLiteral("0.1"));
+  p.setTAutoTime(QStringLiteral("2"));
+  p.setTAutoVol(QStringLiteral("0.80"));
+  for (int i = 0; i < 12; ++i) {
+    if (i > 0)
+      p.AutoListAdd();
+    p.setTAutoList(1, QString::number(0.1 * (i + 1), 'f', 1));
+    p.setTAutoList(2, QString::number(12.5 - 0.05 * i, 'f', 2));
+    p.setTAutoList(3, QString::number((0.1 * (i + 1)) * (12.5 - 0.05 * i), 'f', 2));
+  }
+
+  const char* steps[][4] = {{"D-CC", "1.000", "", "3.00"},
+                            {"Wait", "10", "", ""},
+                            {"C-Liion", "1.000", "1", "0.100"},
+                            {"Cycle", "3", "", ""}};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c)
+      p.setTStepSet(r + 1, c + 1, QString::fromLatin1(steps[r][c]));
+  p.setStepColor(1, 0x00FF00);
+  for (int r = 0; r < 3; ++r) {
+    if (r > 0)
+      p.StepListAdd();
+    p.setTStepList(0, QString::number(r + 1));
+    p.setTStepList(1, QString::fromLatin1(steps[r][0]));
+    p.setTStepList(2, QString::number(0.5 * (r + 1), 'f', 3));
+    p.setTStepList(3, QString::number(1.9 * (r + 1), 'f', 3));
+  }
+
+  p.resize(p.sizeHint());
+  p.show();
+  auto* tabs = p.findChild<QTabBar*>(QStringLiteral("tabDev"));
+  tabs->setCurrentIndex(page);
+  QCoreApplication::processEvents();
+  return save(p, dir, name);
 }
 
 } // namespace
@@ -152,6 +229,11 @@ int main(int argc, char** argv) {
     g.setGridColor(0x808080);
     g.ClearAll();
     ok &= save(g, dir, QStringLiteral("graph-empty-dark"));
+  }
+
+  for (int page = 0; page < 3; ++page) {
+    ok &= savePanel(dir, QStringLiteral("panel-1chn-%1").arg(page), false, page);
+    ok &= savePanel(dir, QStringLiteral("panel-2chn-%1").arg(page), true, page);
   }
 
   const QImage fore = firmwareBarPicture();
