@@ -37,7 +37,10 @@ TEST(BootLoader, AnswersSyncGetAndReadsTheVersionWithTheKey) {
     int type, version, versionAddress;
   } cases[] = {{9, 302, 0x4002}, {26, 320, 0x1002}, {25, 315, 0x1002}};
   for (const Case& c : cases) {
-    BootLoader b({c.type, c.version});
+    BootConfig config;
+    config.deviceType = c.type;
+    config.version = c.version;
+    BootLoader b(config);
     EXPECT_TRUE(b.feed(bytes({0x00, 0xFF})).isEmpty()); // nothing before the sync
     EXPECT_EQ(b.feed(bytes({0x7F})), QByteArray(1, kAck));
     const QByteArray get = b.feed(bytes({0x00, 0xFF}));
@@ -56,8 +59,9 @@ TEST(BootLoader, AnswersSyncGetAndReadsTheVersionWithTheKey) {
       return ((std::uint8_t(r[1]) ^ kBootKey) << 8) | (std::uint8_t(r[2]) ^ kBootKey);
     };
     EXPECT_EQ(read(0x4002), c.versionAddress == 0x4002 ? c.version : 0);
-    if (c.versionAddress == 0x1002)
+    if (c.versionAddress == 0x1002) {
       EXPECT_EQ(read(0x1002), c.version);
+    }
   }
 }
 
@@ -106,17 +110,19 @@ TEST(BootLoader, WritesBlocksCheckingTheKeyChecksumAndKeepsTheImage) {
 }
 
 TEST(BootLoader, FaultOptions) {
-  BootLoader silent({26, 320, true});
+  BootConfig quiet;
+  quiet.silent = true;
+  BootLoader silent(quiet);
   EXPECT_TRUE(silent.feed(bytes({0x7F, 0x7F, 0x7F, 0x00, 0xFF})).isEmpty());
 
-  BootConfig third{26, 320};
+  BootConfig third;
   third.answerSync = 3;
   BootLoader late(third);
   EXPECT_TRUE(late.feed(bytes({0x7F})).isEmpty());
   EXPECT_TRUE(late.feed(bytes({0x7F})).isEmpty());
   EXPECT_EQ(late.feed(bytes({0x7F})), QByteArray(1, kAck));
 
-  BootConfig reject{26, 320};
+  BootConfig reject;
   reject.rejectBlock = 2;
   BootLoader r(reject);
   r.feed(bytes({0x7F}));

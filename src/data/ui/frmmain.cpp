@@ -1,22 +1,184 @@
 #include "data/ui/frmmain.h"
 
+#include "data/support/langtext.h"
 #include "data/support/version.h"
+#include "data/ui/deviceslot.h"
 
+#include <QAction>
+#include <QDateTime>
 #include <QGuiApplication>
+#include <QListWidget>
+#include <QMenuBar>
 #include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QToolBar>
+#include <QVBoxLayout>
 
 namespace ondrel {
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
+    : QMainWindow(parent), m_comm(std::move(ports)) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(caption());
-  resize(1024, 700);
+  buildMenus();
+  buildToolbar();
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(4, 0, 4, 4);
+  layout->setSpacing(0);
+  tabDev = new QTabBar(central);
+  tabDev->setObjectName(QStringLiteral("tabDev"));
+  tabDev->setAccessibleName(QStringLiteral("tabDev"));
+  tabDev->setExpanding(false);
+  m_frames = new QStackedWidget(central);
+  layout->addWidget(tabDev);
+  layout->addWidget(m_frames, 1);
+  setCentralWidget(central);
+  connect(tabDev, &QTabBar::currentChanged, this, &frmMain::selectSlot);
+
+  addSlot();
+
+  Timer1.setInterval(1000);
+  connect(&Timer1, &QTimer::timeout, this, &frmMain::showClock);
+  Timer1.start();
+  showClock();
+
+  resize(1180, 760);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
 
+frmMain::~frmMain() = default;
+
 QString frmMain::caption() {
   return QLatin1String(kProductTitle) + QStringLiteral(" V") + QLatin1String(kVersionText);
+}
+
+void frmMain::buildMenus() {
+  auto make = [this](QMenu* menu, const char* name, const char* text) {
+    QAction* a = menu->addAction(QString::fromUtf8(text));
+    a->setObjectName(QLatin1String(name));
+    return a;
+  };
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  file->setObjectName(QStringLiteral("menuFile"));
+  menuOpenPara = make(file, "menuOpenPara", "Open Parameter");
+  menuSavePara = make(file, "menuSavePara", "Save Parameter");
+  file->addSeparator();
+  menuOpenData = make(file, "menuOpenData", "Open Data");
+  menuSaveData = make(file, "menuSaveData", "Save Data");
+  menuSaveCurve = make(file, "menuSaveCurve", "Save Curve");
+  menuSavePic = make(file, "menuSavePic", "Save Picture");
+  file->addSeparator();
+  menuExit = make(file, "menuExit", "Exit");
+  connect(menuExit, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* system = menuBar()->addMenu(QStringLiteral("System"));
+  system->setObjectName(QStringLiteral("menuSystem"));
+  menuAddDev = make(system, "menuAddDev", "Add Device");
+  menuAdj = make(system, "menuAdj", "Parameter Calibration");
+  menuUpdate = make(system, "menuUpdate", "Firmware Update");
+  connect(menuAddDev, &QAction::triggered, this, &frmMain::addSlot);
+
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
+  tools->setObjectName(QStringLiteral("menuTools"));
+  menuClear = make(tools, "menuClear", "Clear Curve");
+  menuSearch = make(tools, "menuSearch", "Search Comm Port");
+  menuRes = make(tools, "menuRes", "Resistance Test");
+  menuUsb = make(tools, "menuUsb", "Quick Charger Test");
+
+  QMenu* setting = menuBar()->addMenu(QStringLiteral("Setting"));
+  setting->setObjectName(QStringLiteral("menuSetting"));
+  menuTitle = make(setting, "menuTitle", "Curve Title");
+  menuCurve = make(setting, "menuCurve", "Coordinate Settings");
+  menuDisp = make(setting, "menuDisp", "Display Setting");
+  menuTemp = make(setting, "menuTemp", "Temprature Data");
+  menuTemp->setCheckable(true);
+  menuSoft = make(setting, "menuSoft", "Software Setting");
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  help->setObjectName(QStringLiteral("menuHelpMenu"));
+  menuHelp = make(help, "menuHelp", "Help");
+  menuAbout = make(help, "menuAbout", "About");
+
+  // At start: nothing to open or calibrate yet; model-specific entries appear on identification.
+  for (QAction* a : {menuOpenPara, menuSavePara, menuAdj, menuRes})
+    a->setEnabled(false);
+  for (QAction* a : {menuRes, menuUsb, menuTemp})
+    a->setVisible(false);
+}
+
+void frmMain::buildToolbar() {
+  m_toolbar = addToolBar(QStringLiteral("Tools"));
+  m_toolbar->setObjectName(QStringLiteral("tlbMain"));
+  m_toolbar->setMovable(false);
+  const struct {
+    const char *key, *caption;
+  } buttons[] = {{"opendat", "Open Data"},    {"savedat", "Save Data"},
+                 {"savepic", "Save Picture"}, {"setting", "Display Setting"},
+                 {"about", "About"},          {"com", "Search Comm Port"}};
+  for (const auto& b : buttons) {
+    QAction* a = m_toolbar->addAction(QString::fromLatin1(b.caption));
+    a->setObjectName(QLatin1String(b.key));
+  }
+}
+
+QAction* frmMain::action(const QString& name) const {
+  return findChild<QAction*>(name);
+}
+
+void frmMain::addSlot() {
+  if (slotCount() >= kMaxSlots)
+    return;
+  const int n = slotCount();
+  auto* frame = new QWidget(m_frames);
+  frame->setObjectName(QStringLiteral("frmDev(%1)").arg(n));
+  m_slots.push_back(std::make_unique<DeviceSlot>(n, *this, m_comm, frame));
+  m_frames->addWidget(frame);
+  tabDev->addTab(QStringLiteral("Device%1").arg(n + 1));
+  tabDev->setTabData(n, QStringLiteral("dev%1").arg(n + 1));
+  menuAddDev->setEnabled(slotCount() < kMaxSlots);
+}
+
+void frmMain::selectSlot(int index) {
+  if (index < 0 || index >= slotCount())
+    return;
+  m_selectedSlot = index;
+  m_frames->setCurrentIndex(index);
+  if (tabDev->currentIndex() != index)
+    tabDev->setCurrentIndex(index);
+  slot(index).flushGraph();
+}
+
+void frmMain::showClock() {
+  const QDateTime now = QDateTime::currentDateTime();
+  slot(m_selectedSlot)
+      .setInfoRow(0, QLatin1Char(' ') + now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+                         QStringLiteral("  ") + m_versionText);
+}
+
+void frmMain::slotConnected() {
+  if (slotCount() < kMaxSlots)
+    menuAddDev->setEnabled(true);
+}
+
+void frmMain::ShowNotice(const QString& text) {
+  if (!prefs.MSG)
+    return;
+  // The fading notice window arrives with the small windows; until then the status bar says it.
+  statusBar()->showMessage(LangText(text), 5000);
+}
+
+void frmMain::SetCalibButtons() {
+  // The calibration window sets its buttons from the selected channel's run state; it arrives
+  // with the calibration feature.
+}
+
+void frmMain::updateDisplayWindows(DeviceSlot&, int) {
+  // The big readout and USB meter windows arrive with the small windows.
 }
 
 } // namespace ondrel

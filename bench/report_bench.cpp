@@ -1,0 +1,62 @@
+#include "data/ui/deviceslot.h"
+#include "data/ui/frmmain.h"
+#include "link/memoryport.h"
+#include "support/reportbuilder.h"
+#include "widgets/curvegraph.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace ondrel;
+
+namespace {
+
+QByteArray wire(const testing::Report& r) {
+  const auto body = r.body();
+  QByteArray bytes(1, char(0xFA));
+  bytes.append(reinterpret_cast<const char*>(body.data()), qsizetype(body.size()));
+  bytes.append(char(0xF8));
+  return bytes;
+}
+
+// One report of a running channel whose curves already hold a 100-hour test (360 000 points):
+// decode, report handling, live update with curve points and one recording line; the redraw is
+// deferred because the graph is not on screen.
+void BM_ReportOfALongTest(benchmark::State& state) {
+  QTemporaryDir dir;
+  frmMain window(std::make_unique<MemoryPorts>());
+  DeviceSlot& slot = window.slot(0);
+  testing::Report r;
+  r.model = 12, r.state = 1, r.volt = 3700, r.cur = 100, r.set = 100, r.limit = 300;
+  slot.tmrConn.start();
+  slot.receive(wire(r));
+  for (int k = 0; k < 5; ++k)
+    for (int i = 0; i < 360000; ++i)
+      slot.graph->AddXY(k, float(i), 3.7f);
+  slot.ch[0].RecPath = dir.filePath(QStringLiteral("rec"));
+  int volt = 3700;
+  for (auto _ : state) {
+    r.volt = volt;
+    volt = volt == 3700 ? 3699 : 3700;
+    slot.receive(wire(r));
+    ++slot.ch[0].CurveSec;
+  }
+  state.counters["points"] = slot.graph->DpCnt(0);
+}
+BENCHMARK(BM_ReportOfALongTest)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

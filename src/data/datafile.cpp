@@ -1,0 +1,57 @@
+#include "data/datafile.h"
+
+#include "data/recording.h"
+#include "data/support/failure.h"
+#include "data/support/numberformat.h"
+
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace ondrel {
+
+QStringList dataFileLines(const DataFileContent& c) {
+  const QString sep = c.csv ? QStringLiteral(",") : QStringLiteral("\t");
+  QStringList lines{QLatin1String(kDataTitleLine)};
+  lines += c.resultBlock;
+  lines << QStringLiteral("Title:") + c.title << QLatin1String(kBannerLine)
+        << columnHeadings(c.withTemperature, c.modelCode).join(sep);
+  if (c.points.empty())
+    return lines;
+  const QStringView curPicture = c.curDiv == 100 ? u"0.00" : u"0.000";
+  const double x0 = static_cast<double>(roundHalfEven(c.points.front().x));
+  for (const DataFilePoint& p : c.points) {
+    QString line = QString::number(static_cast<qint64>(std::trunc(p.x - x0))) + sep +
+                   Format(p.current, curPicture) + sep + Format(p.voltage, u"0.000");
+    if (c.withTemperature)
+      line += sep + Format(p.temperature, u"0.0");
+    lines << line;
+  }
+  return lines;
+}
+
+QString dataFileStem(const QDateTime& when, const QString& device, int slot, int channel) {
+  return QStringLiteral("%1-%2-%3-%4-%5-%6-%7-%8-%9")
+      .arg(when.date().year())
+      .arg(when.date().month())
+      .arg(when.date().day())
+      .arg(when.time().hour())
+      .arg(when.time().minute())
+      .arg(when.time().second())
+      .arg(device)
+      .arg(slot + 1)
+      .arg(channel + 1);
+}
+
+void writeDataFile(const QString& path, const QStringList& lines) {
+  QByteArray bytes;
+  for (const QString& line : lines)
+    bytes += line.toLocal8Bit() + "\r\n";
+  // Written beside and renamed into place, so a full disk never leaves half a file where a
+  // complete one stood.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+}
+
+} // namespace ondrel

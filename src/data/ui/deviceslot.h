@@ -1,0 +1,120 @@
+#pragma once
+
+#include "data/channeldata.h"
+#include "data/liveupdate.h"
+#include "link/frame.h"
+#include "link/modeltable.h"
+#include "link/receiver.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+
+class QListWidget;
+class QTableWidget;
+class QWidget;
+
+namespace ondrel {
+
+class Comm;
+class CurveGraph;
+class DevCtrl;
+class frmMain;
+
+// One device slot of the main window: its controls (frame, panel, graph, result grid, info list),
+// its timers, its receive state, the model parameters of its device and the data of its two
+// channels. The main window owns the slots and reaches a slot's procedures through it; a slot
+// reaches window-wide state (preferences, the selected slot, menus) through the window.
+class DeviceSlot : public QObject {
+  Q_OBJECT
+
+public:
+  DeviceSlot(int index, frmMain& window, Comm& comm, QWidget* frameParent);
+  ~DeviceSlot() override;
+
+  int index() const { return m_index; }
+
+  // ---- controls -------------------------------------------------------------------------------
+  QWidget* frmDev = nullptr;
+  DevCtrl* panel = nullptr;
+  CurveGraph* graph = nullptr;
+  QTableWidget* gridRun = nullptr; // row 0 headings, row 1 channel 0, row 2 channel 1
+  QListWidget* lstInfo = nullptr;  // row 0 clock, rows 1-2 run state, rows 3-4 monitor lines
+  QTimer tmrComm;                  // 50 ms: the receive step
+  QTimer tmrConn;                  // 1000 ms: repeats the connect command while connecting
+  QTimer tmrRecv;                  // 500 ms: switches the receive indicator off
+
+  // ---- state ----------------------------------------------------------------------------------
+  ModelParams params;
+  std::array<ChannelData, 2> ch{};
+  ReceiveState rx;
+  qint16 InfoCount = 0;
+  AxisExtremes axes;
+  qint32 CurveEnd = 0;
+  bool AutoRunning = false;
+  bool StepRunning = false;
+
+  bool connecting() const { return tmrConn.isActive(); }
+  QString gridText(int row, int col) const;
+  void setGridText(int row, int col, const QString& text);
+  QString infoRow(int row) const;
+  void setInfoRow(int row, const QString& text);
+
+  // ---- report handling ------------------------------------------------------------------------
+  // The receive step: reads the port once and hands every intact report to HandleReport.
+  void ReceiveBytes();
+  // Feeds bytes as if the port had delivered them (also what ReceiveBytes does with a read).
+  ReceiveOutcome receive(const QByteArray& bytes);
+  ReportAction HandleReport(const RecBody& body);
+  ReportAction IdentifyDevice(int channel, const RecBody& body);
+  void ApplyInfoReport(int channel, const RecBody& body);
+
+  // ---- live update ----------------------------------------------------------------------------
+  void UpdateChannel(int channel);
+  void ShowCapEnergy(int channel);
+  void FeedCurves(int channel, qint32 x, float volt, float cur, float third);
+  void ReplayPoint(int channel, qint32 x, float volt, float cur, float third);
+  void FitAxes();
+  void CurveTimer(int channel);
+  void ShowTimer(int channel);
+  void SetTwoChannelLayout();
+  float ThirdValue(int channel) const;
+  bool temperatureShown() const;
+
+  // Draws the graph now if a redraw is pending (the tab became visible, or a test wants it).
+  void flushGraph();
+
+  // ---- test clock -----------------------------------------------------------------------------
+  void TestClockOn(int channel) { m_counting[channel] = true; }
+  void TestClockOff(int channel) { m_counting[channel] = false; }
+  void SecondTimerStart(int channel);
+  void SecondTimerStop(int channel);
+  bool secondTimerRunning(int channel) const { return m_second[channel].isActive(); }
+  void secondTick(int channel);
+
+  // ---- procedures of later features, called at their places in report handling ----------------
+  void ShowParams(int channel);
+  void ContClick(int channel);
+  void InitAutoPage();
+  void SetRunButtons(int channel);
+  void WriteDataFile(int channel, const QString& path);
+  void SendTime(int channel);
+
+private:
+  void finishTest(int channel, bool& endMessage);
+  void adoptTest(int channel, const RecBody& body);
+  void scheduleGraphDraw();
+  float curveValue(float value, QStringView picture) const;
+  void addCurvePoints(int channel, qint32 x, float volt, float cur, float third);
+
+  int m_index;
+  frmMain& m_window;
+  Comm& m_comm;
+  std::array<QTimer, 2> m_second;
+  std::array<bool, 2> m_counting{};
+  QTimer m_drawTimer;
+  bool m_drawPending = false;
+};
+
+} // namespace ondrel

@@ -1,0 +1,299 @@
+#include "data/support/errorlog.h"
+#include "data/ui/deviceslot.h"
+#include "data/ui/frmmain.h"
+#include "link/memoryport.h"
+#include "support/printers.h"
+#include "support/reportbuilder.h"
+#include "support/tempfolder.h"
+#include "test/ui/devctrl.h"
+#include "widgets/curvegraph.h"
+
+#include <QAction>
+#include <QDate>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QStatusBar>
+
+#include <gtest/gtest.h>
+
+using namespace ondrel;
+using ondrel::testing::Report;
+using ondrel::testing::TempProgramFolder;
+
+namespace {
+
+QByteArray wire(const Report& r) {
+  const auto body = r.body();
+  QByteArray bytes(1, char(0xFA));
+  bytes.append(reinterpret_cast<const char*>(body.data()), qsizetype(body.size()));
+  bytes.append(char(0xF8));
+  return bytes;
+}
+
+// A main window on memory ports, with slot 0 connecting as after Connect.
+class Slot : public ::testing::Test {
+protected:
+  TempProgramFolder home;
+  frmMain window{std::make_unique<MemoryPorts>()};
+  DeviceSlot& slot = window.slot(0);
+
+  void SetUp() override { slot.tmrConn.start(); }
+  void feed(const Report& r) { slot.receive(wire(r)); }
+  // The device reports a test that runs in mode 0 with the given voltage and current.
+  Report running(int model, int volt, int cur, int channel = 0) {
+    Report r;
+    r.model = model, r.state = 1, r.volt = volt, r.cur = cur, r.channel = channel;
+    r.set = 100, r.limit = 300, r.time = 0;
+    return r;
+  }
+  QString logText() const {
+    return QString::fromLocal8Bit(
+        home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate())));
+  }
+};
+
+TEST_F(Slot, IdentifiesASingleChannelLoad) {
+  Report r;
+  r.model = 12, r.volt = 4100, r.cur = 150;
+  feed(r);
+  EXPECT_FALSE(slot.connecting());
+  EXPECT_EQ(slot.gridText(1, 0), QStringLiteral("KL-F2"));
+  EXPECT_EQ(slot.params.ModelCode, 12);
+  EXPECT_FLOAT_EQ(slot.params.MaxVoltage, 99.0f);
+  EXPECT_FALSE(slot.panel->Dev2S());
+  EXPECT_EQ(slot.panel->ModeCnt(), 5);
+  EXPECT_EQ(slot.panel->ModeTxt(4), QStringLiteral("D-CV"));
+  EXPECT_TRUE(window.menuRes->isVisible());
+  EXPECT_TRUE(window.menuTemp->isVisible());
+  EXPECT_EQ(slot.panel->tVol(0), QStringLiteral("4.100"));
+  EXPECT_EQ(slot.panel->tCur(0), QStringLiteral("01.50"));
+  EXPECT_EQ(slot.panel->tPwr(0), QStringLiteral("06.15"));
+  EXPECT_TRUE(slot.panel->LedRecv());
+  EXPECT_TRUE(window.menuAdj->isEnabled());
+}
+
+TEST_F(Slot, TwoChannelLoadConnectsOnlyOnAChannelOneReport) {
+  Report r;
+  r.model = 17, r.volt = 3700;
+  feed(r);
+  EXPECT_TRUE(slot.connecting());
+  EXPECT_TRUE(slot.panel->Dev2S());
+  EXPECT_EQ(slot.graph->CurveCount(), 10);
+  EXPECT_EQ(slot.graph->LegendText(5), QStringLiteral("Voltage2"));
+  EXPECT_EQ(slot.gridText(2, 0), QStringLiteral("No Device"));
+  r.channel = 1, r.volt = 3600;
+  feed(r);
+  EXPECT_FALSE(slot.connecting());
+  EXPECT_EQ(slot.gridText(1, 0), QStringLiteral("KL-03"));
+  EXPECT_EQ(slot.panel->tVol(1), QStringLiteral("3.600"));
+  EXPECT_EQ(slot.infoRow(1), QStringLiteral("Channel1: STOP "));
+  EXPECT_EQ(slot.infoRow(2), QStringLiteral("Channel2: STOP "));
+  feed(running(17, 3700, 100, 0));
+  feed(running(17, 3600, 0, 1));
+  slot.ch[1].ChnRunning = false; // channel 2 stays idle
+  r.channel = 1;
+  feed(r);
+  feed(running(17, 3700, 100, 0));
+  EXPECT_EQ(slot.infoRow(1), QStringLiteral("Channel1: START "));
+  EXPECT_EQ(slot.infoRow(2), QStringLiteral("Channel2: STOP "));
+}
+
+TEST_F(Slot, MeterIdentifiedByItsInfoReport) {
+  Report info;
+  info.model = 26, info.info = 1, info.set = 320, info.limit = 2100, info.time = 4000;
+  feed(info);
+  EXPECT_EQ(slot.gridText(1, 0), QStringLiteral("KL-10"));
+  EXPECT_EQ(slot.params.FwVersion, 320);
+  EXPECT_TRUE(window.menuUsb->isVisible());
+  Report r;
+  r.model = 26, r.mode = 1, r.volt = 5100, r.cur = 12345, r.cap = 600, r.temp = 2700;
+  feed(r);
+  EXPECT_FLOAT_EQ(slot.ch[0].Cur, 1.234f);
+  EXPECT_FLOAT_EQ(slot.ch[0].MeterCur, 1.2345f);
+  EXPECT_FLOAT_EQ(slot.ch[0].DPlus, 0.6f);
+  EXPECT_FLOAT_EQ(slot.ch[0].DMinus, 2.7f);
+  EXPECT_EQ(slot.ch[0].Temp, 0.0f);
+  EXPECT_EQ(slot.ch[0].Cap, 0.0f); // the meter's capacity is never taken from reports
+  EXPECT_EQ(window.versionText(), QStringLiteral("V3.20"));
+}
+
+TEST_F(Slot, ChargerNamedAndRelistedByItsInfoReport) {
+  Report r;
+  r.model = 5, r.volt = 4000;
+  feed(r);
+  EXPECT_EQ(slot.gridText(1, 0), QStringLiteral("No Device")); // no name until the info report
+  EXPECT_EQ(slot.panel->ModeTxt(8), QStringLiteral("DC5V"));
+  Report info = r;
+  info.info = 1, info.set = 302, info.limit = 3000, info.time = 5000;
+  feed(info);
+  EXPECT_EQ(slot.gridText(1, 0), QStringLiteral("KC-11"));
+  EXPECT_EQ(slot.panel->ModeTxt(8), QStringLiteral("Meter"));
+  EXPECT_FLOAT_EQ(slot.params.MinCurrent, 0.01f);
+}
+
+TEST_F(Slot, AdoptsARunningTestAndDrawsItsFirstPoints) {
+  feed(running(12, 4100, 100));
+  const ChannelData& d = slot.ch[0];
+  EXPECT_TRUE(d.ChnRunning);
+  EXPECT_TRUE(slot.panel->TmrCurveEnable(0));
+  EXPECT_TRUE(slot.panel->TmrShowEnable(0));
+  EXPECT_TRUE(slot.secondTimerRunning(0));
+  // The first sample of a test with empty curves: a start point at X = 0 and the sample.
+  EXPECT_EQ(slot.graph->DpCnt(0), 2);
+  EXPECT_EQ(slot.graph->DpX(0, 0), 0.0f);
+  EXPECT_FLOAT_EQ(slot.graph->DpY(0, 1), 4.1f);
+  EXPECT_EQ(slot.graph->DpCnt(3), 2);
+  EXPECT_EQ(slot.graph->DpCnt(4), 2);
+  EXPECT_EQ(slot.infoRow(1), QStringLiteral("Device1: START "));
+  // The average counts the points drawn before this sample.
+  EXPECT_EQ(slot.gridText(1, 6), QString());
+  feed(running(12, 3900, 100));
+  EXPECT_EQ(slot.gridText(1, 6), QStringLiteral("4.10V"));
+  EXPECT_EQ(slot.graph->DpCnt(0), 3);
+}
+
+TEST_F(Slot, ContinuedCapacityKeepsOrDropsTheOffset) {
+  feed(running(12, 4100, 100));
+  const struct {
+    int capRaw;
+    float shown;
+  } cases[] = {{1050, 1.05f}, {20, 1.02f}};
+  for (const auto& c : cases) {
+    slot.ch[0].CapOffset = 1.0f;
+    slot.ch[0].CapOffsetPending = true;
+    Report r = running(12, 4100, 100);
+    r.cap = c.capRaw;
+    feed(r);
+    EXPECT_FLOAT_EQ(slot.ch[0].Cap, c.shown) << c.capRaw;
+  }
+}
+
+TEST_F(Slot, InfoReportWhileRunningRefreshesRangesNotParameters) {
+  feed(running(12, 4100, 100));
+  Report info = running(12, 4100, 100);
+  info.info = 1, info.set = 305, info.limit = 5000, info.time = 800;
+  feed(info);
+  EXPECT_EQ(slot.params.FwVersion, 305);
+  EXPECT_FLOAT_EQ(slot.params.MaxVoltage, 50.0f);
+  EXPECT_FLOAT_EQ(slot.params.MaxCurrent, 8.0f);
+  EXPECT_EQ(slot.ch[0].SetRaw, 100);
+  EXPECT_EQ(slot.ch[0].LimitRaw, 300);
+}
+
+TEST_F(Slot, FinishesATestTheDeviceEnded) {
+  window.prefs.MSG = true;
+  feed(running(12, 4100, 100));
+  slot.ch[0].StartPoint = 1;
+  Report idle = running(12, 3000, 0);
+  idle.state = 0;
+  feed(idle);
+  EXPECT_FALSE(slot.ch[0].ChnRunning);
+  EXPECT_EQ(slot.gridText(1, 3), QStringLiteral("3.000V"));
+  EXPECT_FALSE(slot.panel->TmrShowEnable(0));
+  EXPECT_FALSE(slot.panel->TmrCurveEnable(0));
+  EXPECT_FALSE(slot.secondTimerRunning(0));
+  EXPECT_EQ(slot.ch[0].StartPoint, 0);
+  EXPECT_TRUE(slot.graph->Size());
+  EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("STOP"));
+}
+
+TEST_F(Slot, NoEndMessageWhileAnAutomaticTestOwnsTheSlot) {
+  window.prefs.MSG = true;
+  slot.AutoRunning = true;
+  feed(running(12, 4100, 100));
+  Report idle = running(12, 3000, 0);
+  idle.state = 0;
+  feed(idle);
+  EXPECT_FALSE(slot.ch[0].ChnRunning);
+  EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
+  EXPECT_TRUE(slot.panel->TmrCurveEnable(0)); // the automatic test keeps its curve running
+}
+
+TEST_F(Slot, TwoChannelEndShowsNoMessage) {
+  window.prefs.MSG = true;
+  feed(running(17, 3700, 100, 1));
+  Report idle = running(17, 3000, 0, 1);
+  idle.state = 0;
+  feed(idle);
+  EXPECT_FALSE(slot.ch[1].ChnRunning);
+  EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
+}
+
+TEST_F(Slot, EndOfTestSaveOnlyWithSaveOnAndADataFolder) {
+  const struct {
+    bool save;
+    bool dataFolder;
+    int files;
+  } cases[] = {{true, true, 1}, {false, true, 0}, {true, false, 0}};
+  for (const auto& c : cases) {
+    QDir data(home.file(QStringLiteral("Data")));
+    data.removeRecursively();
+    if (c.dataFolder)
+      QDir().mkpath(data.path());
+    window.prefs.SAVE = c.save;
+    window.prefs.CSV = false;
+    slot.tmrConn.start();
+    feed(running(12, 4100, 100));
+    slot.ch[0].RecPath = home.file(QStringLiteral("rec"));
+    Report idle = running(12, 3000, 0);
+    idle.state = 0;
+    feed(idle);
+    const QStringList files = data.entryList({QStringLiteral("*.dat")}, QDir::Files);
+    ASSERT_EQ(files.size(), c.files) << c.save << c.dataFolder;
+    EXPECT_TRUE(slot.ch[0].RecPath.isEmpty());
+    if (c.files) {
+      EXPECT_TRUE(files[0].endsWith(QStringLiteral("-KL-F2-1-1.dat"))) << files[0].toStdString();
+      const QByteArray text = home.read(QStringLiteral("Data/") + files[0]);
+      EXPECT_TRUE(text.contains("Device:KL-F2\r\n"));
+      EXPECT_TRUE(text.contains("Cutoff Volt:3.000V\r\n"));
+      EXPECT_TRUE(text.contains("Time(S)\tCur(A)\tVol(V)\r\n0\t1.00\t4.100\r\n"));
+    }
+  }
+}
+
+TEST_F(Slot, RecordsEveryAcceptedSample) {
+  feed(running(12, 4100, 100));
+  slot.ch[0].RecPath = home.file(QStringLiteral("rec"));
+  slot.ch[0].TestSec = 7;
+  feed(running(12, 4000, 100));
+  EXPECT_EQ(home.read(QStringLiteral("rec.bak")), QByteArray("7\t01.00\t4.000\r\n"));
+}
+
+TEST_F(Slot, RejectsSamplesBeyondTheModelsLimits) {
+  Report r;
+  r.model = 42, r.volt = 4000; // KL-F5: 14 V at most
+  feed(r);
+  EXPECT_EQ(slot.panel->tVol(0), QStringLiteral("04.00"));
+  r.volt = 14001;
+  feed(r);
+  EXPECT_EQ(slot.panel->tVol(0), QStringLiteral("04.00"));
+  EXPECT_TRUE(logText().contains(QStringLiteral(":[ErrData0 14.001-14 0-3]")));
+}
+
+TEST_F(Slot, CorruptionBetweenReportsLosesOnlyTheDamagedOnes) {
+  feed(running(12, 4100, 100));
+  const qint32 before = slot.graph->DpCnt(0);
+  QRandomGenerator rng(7);
+  int intact = 0;
+  for (int i = 0; i < 400; ++i) {
+    QByteArray frame = wire(running(12, 3000 + i, 100));
+    const bool damage = rng.bounded(4) == 0;
+    if (damage)
+      frame[1 + rng.bounded(17)] = char(rng.bounded(240)); // may leave it intact by chance
+    QByteArray noise;
+    for (int n = rng.bounded(5); n > 0; --n)
+      noise.append(char(rng.bounded(240)));
+    const ReceiveOutcome out = slot.receive(noise + frame);
+    intact += out.reportsHandled;
+  }
+  EXPECT_EQ(slot.graph->DpCnt(0) - before, intact);
+  EXPECT_GT(intact, 250);
+  // Every accepted point carries a voltage that was sent.
+  for (qint32 i = before; i < slot.graph->DpCnt(0); ++i) {
+    const float v = slot.graph->DpY(0, i);
+    EXPECT_GE(v, 3.0f);
+    EXPECT_LE(v, 3.4f);
+  }
+}
+
+} // namespace
