@@ -41,7 +41,7 @@ struct DeviceOptions {
 };
 
 // Parses "PORT:key=value,key=value,...", e.g. "3:model=17" or "5:boot=26,version=320".
-// `defaults` supplies what the spec leaves out (report interval, speed, seed).
+// `defaults` supplies what the --device text leaves out (report interval, speed, seed).
 bool parseDeviceSpec(const QString& spec, const DeviceOptions& defaults, DeviceOptions* out,
                      QString* error);
 // The keys parseDeviceSpec knows, one per line, for --help.
