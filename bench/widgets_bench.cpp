@@ -1,7 +1,6 @@
 #include "widgets/curvegraph.h"
 #include "widgets/lcdisp.h"
 
-#include <QApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -90,13 +89,3 @@ void BM_LcdValueChange(benchmark::State& state) {
 BENCHMARK(BM_LcdValueChange)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
