@@ -106,12 +106,12 @@ void frmMain::buildMenus() {
   menuAdj = make(system, "menuAdj", "Parameter Calibration");
   menuUpdate = make(system, "menuUpdate", "Firmware Update");
   connect(menuAddDev, &QAction::triggered, this, &frmMain::addSlot);
-  connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
   tools->setObjectName(QStringLiteral("menuTools"));
   menuClear = make(tools, "menuClear", "Clear Curve");
   menuSearch = make(tools, "menuSearch", "Search Comm Port");
+  connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
   menuRes = make(tools, "menuRes", "Resistance Test");
   menuUsb = make(tools, "menuUsb", "Quick Charger Test");
 

@@ -173,12 +173,16 @@ TEST_F(Connection, SearchCommPortProbesOnlyWhileDisconnected) {
   window->action(QStringLiteral("com"))->trigger();
   EXPECT_EQ(messages, QStringList{QStringLiteral("Search comm port finished")});
   EXPECT_EQ(slot0().panel->PortCnt(), 2);
+  ports->line(4);
+  window->menuSearch->trigger();
+  EXPECT_EQ(slot0().panel->PortCnt(), 3);
+  EXPECT_EQ(messages.size(), 2);
   click();
   messages.clear();
   ports->line(6);
   window->menuSearch->trigger();
   EXPECT_TRUE(messages.isEmpty());
-  EXPECT_EQ(slot0().panel->PortCnt(), 2);
+  EXPECT_EQ(slot0().panel->PortCnt(), 3);
 }
 
 TEST_F(Connection, DisconnectOfAPortlessSlotChangesNothing) {
