@@ -27,9 +27,10 @@ else
 fi
 
 if [[ "${ONDREL_NO_SIM:-0}" != 1 ]]; then
-  # A single-channel load on COM2 (slot 0's port), a two-channel load, a charger and a USB meter.
+  # A single-channel load on COM2 (slot 0's port) already discharging a cell at 1 A from its own
+  # keys, so that Connect shows live curves at once; a two-channel load, a charger and a USB meter.
   "$ROOT/build-release/bin/ondrel-sim" --home "$home" --log "$home/ondrel-sim.log" \
-    --device 2:model=12 \
+    --device 2:model=12,speed=10,start=0/1/3.0/0 \
     --device 3:model=17 \
     --device 4:model=9,soc=40 \
     --device 5:model=26,fw=320 </dev/null &

@@ -149,6 +149,7 @@ void SimDevice::queueReport(QByteArray frame) {
   if (m_options.corruptShare > 0 && dice(m_random) < m_options.corruptShare) {
     const auto sum = static_cast<std::uint8_t>(frame[17]);
     frame[17] = static_cast<char>((sum + 1) % 240);
+    ++m_reportsCorrupted;
   }
   m_out.append(frame);
   ++m_reportsSent;

@@ -58,6 +58,8 @@ public:
   // Bytes written to the line so far, and the report frames among them.
   qint64 bytesSent() const { return m_bytesSent; }
   qint64 reportsSent() const { return m_reportsSent; }
+  // Reports sent with a wrong checksum on purpose (corrupt=SHARE).
+  qint64 reportsCorrupted() const { return m_reportsCorrupted; }
 
   // The device's own keys.
   bool keyStart(const KeyStartOption& start, QString* error = nullptr);
@@ -88,6 +90,7 @@ private:
   bool m_vanished = false;
   qint64 m_bytesSent = 0;
   qint64 m_reportsSent = 0;
+  qint64 m_reportsCorrupted = 0;
   std::mt19937 m_random;
   QList<QJsonObject> m_heard;
   QString m_logPath;

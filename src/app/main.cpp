@@ -1,6 +1,7 @@
 #include "data/support/programfolder.h"
 #include "data/ui/frmmain.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -21,12 +22,20 @@ int main(int argc, char* argv[]) {
   options.addOption({QStringLiteral("screenshot-after"),
                      QStringLiteral("Delay before the screenshot (default 2000)."),
                      QStringLiteral("MS"), QStringLiteral("2000")});
+  options.addOption({QStringLiteral("connect"),
+                     QStringLiteral("Press Connect on the first device slot at start.")});
   options.process(app);
 
   ondrel::initProgramFolder(QApplication::arguments());
 
   ondrel::frmMain window;
   window.show();
+
+  if (options.isSet(QStringLiteral("connect")))
+    QTimer::singleShot(300, &window, [&window] {
+      if (auto* button = window.findChild<QAbstractButton*>(QStringLiteral("cmdConn")))
+        button->click();
+    });
 
   if (options.isSet(QStringLiteral("screenshot"))) {
     const QString file = options.value(QStringLiteral("screenshot"));

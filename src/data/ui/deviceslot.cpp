@@ -4,23 +4,28 @@
 #include "data/recording.h"
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
+#include "data/support/ini.h"
 #include "data/support/langtext.h"
 #include "data/support/numberformat.h"
 #include "data/support/programfolder.h"
 #include "data/ui/frmmain.h"
 #include "link/comm.h"
+#include "link/commands.h"
+#include "link/portnames.h"
 #include "link/reportdecode.h"
 #include "test/ui/devctrl.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -116,6 +121,12 @@ DeviceSlot::DeviceSlot(int index, frmMain& window, Comm& comm, QWidget* framePar
     panel->setTStim(c, QStringLiteral("0"));
   }
   panel->setLedRecv(false);
+  // No device, no test to start or stop until identification sets the buttons.
+  panel->setRunEnable(false);
+  panel->setContEnable(false);
+  panel->setSetEnable(false);
+  panel->setMonitorEnable(false);
+  panel->setStopEnable(false);
 
   // Graph: five curves of one channel; the third curve is hidden until chosen.
   graph->setCurveCount(5);
@@ -144,6 +155,8 @@ DeviceSlot::DeviceSlot(int index, frmMain& window, Comm& comm, QWidget* framePar
   tmrConn.setInterval(1000);
   tmrRecv.setInterval(500);
   connect(&tmrComm, &QTimer::timeout, this, &DeviceSlot::ReceiveBytes);
+  connect(&tmrConn, &QTimer::timeout, this, &DeviceSlot::SendConnect);
+  connect(panel, &DevCtrl::ConnClick, this, &DeviceSlot::ConnClick);
   connect(&tmrRecv, &QTimer::timeout, this, [this] {
     panel->setLedRecv(false);
     tmrRecv.stop();
@@ -585,6 +598,188 @@ void DeviceSlot::SetTwoChannelLayout() {
   gridRun->item(2, 8)->setBackground(toQColor(graph->CurveLineColor(6)));
 }
 
+// ---- connection --------------------------------------------------------------------------------
+
+Comm::Handle& DeviceSlot::portHandle() {
+  return m_comm.PortHandle[static_cast<size_t>(m_index)];
+}
+
+void DeviceSlot::ConnClick() {
+  try {
+    if (panel->Conn())
+      Disconnect();
+    else
+      Connect();
+  } catch (...) {
+    ErrLog(QStringLiteral("Conn"), describeCurrentException());
+    m_window.MsgBox(QMessageBox::Critical, LangText(QStringLiteral("Wrong Port!")));
+  }
+}
+
+void DeviceSlot::Connect() {
+  if (portHandle() != 0)
+    return;
+  const QString text = panel->tPort().trimmed();
+  const std::optional<int> n = portNumber(text);
+  if (!n)
+    throw Failure(QStringLiteral("Not a port: \"%1\"").arg(text));
+
+  // A port that does not open is said at once, with the reason; the slot stays disconnected
+  // instead of connecting forever without a port.
+  portHandle() = m_comm.OpenPort(*n);
+  if (portHandle() == 0) {
+    const QString reason = describeOpenFailure(*n, m_comm.lastOpenFailure());
+    ErrLog(QStringLiteral("Conn"), reason);
+    m_window.MsgBox(QMessageBox::Critical, reason);
+    return;
+  }
+  m_comm.SetupPort(portHandle(), 9600, 8, 0, 2); // a pseudo-terminal refuses even parity
+  tmrComm.start();
+  IniWrite(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
+           QStringLiteral("PORT%1").arg(m_index + 1), QString::number(*n));
+
+  for (ChannelData& d : ch) {
+    d.Volt = d.Cur = d.MeterCur = d.Cap = d.CapOffset = d.Energy = 0.0f;
+    d.CurveSec = 0;
+    d.CapOffsetPending = false;
+    d.ChnRunning = false;
+  }
+  ch[0].CapTick = 0;
+  params.FwVersion = 0;
+  InfoCount = 0;
+  rx = ReceiveState{};
+
+  tmrConn.start();
+  SendConnect();
+  m_window.menuUpdate->setEnabled(false);
+  panel->setConn(true);
+}
+
+void DeviceSlot::Disconnect() {
+  if (panel->StopEnable()) {
+    const auto answer =
+        m_window.MsgBox(QMessageBox::Information, LangText(QStringLiteral("Stop running?")),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+    if (answer == QMessageBox::Ok) {
+      SendStop(0);
+      if (panel->Dev2S()) {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        SendStop(1);
+      }
+    }
+  }
+  if (portHandle() == 0)
+    return;
+
+  SendDisconnect();
+  m_comm.ClosePort(portHandle());
+  tmrComm.stop();
+  tmrConn.stop();
+
+  for (int row = 1; row <= 4; ++row)
+    setInfoRow(row, QString());
+  setGridText(1, 0, LangText(QStringLiteral("No Device")));
+  if (panel->Dev2S())
+    setGridText(2, 0, LangText(QStringLiteral("No Device")));
+  for (int row = 1; row <= 2; ++row)
+    for (int col = 1; col <= 6; ++col)
+      setGridText(row, col, QString());
+
+  panel->setRunEnable(false);
+  panel->setContEnable(false);
+  panel->setSetEnable(false);
+  panel->setMonitorEnable(false);
+  panel->setStopEnable(false);
+  for (int c = 0; c < 2; ++c) {
+    panel->setTmrCurveEnable(c, false);
+    panel->setTmrShowEnable(c, false);
+    TestClockOff(c);
+    SecondTimerStop(c);
+  }
+
+  panel->ModeClr();
+  panel->ModeAdd(QStringLiteral("No Device"));
+  panel->setTMode(QStringLiteral("No Device"));
+  for (int c = 0; c < 2; ++c) {
+    panel->setTSval(c, QStringLiteral("00.00"));
+    panel->setTSlmt(c, QStringLiteral("00.00"));
+    panel->setTStim(c, QStringLiteral("0"));
+  }
+
+  m_window.menuAdj->setEnabled(false);
+  m_window.menuRes->setEnabled(false);
+  m_window.menuCurve->setEnabled(true);
+  m_window.menuUpdate->setEnabled(true);
+  // The USB meter window follows the selected slot; it arrives with the small windows.
+
+  panel->setConn(false);
+  panel->TabClear();
+  panel->TabAdd(1, QStringLiteral("key1"));
+}
+
+// ---- device commands ---------------------------------------------------------------------------
+
+void DeviceSlot::writeFrame(const CmdFrame& frame) {
+  const Comm::Handle h = portHandle();
+  if (h != 0)
+    m_comm.WritePort(h, QByteArray(reinterpret_cast<const char*>(frame.data()),
+                                   static_cast<qsizetype>(frame.size())));
+}
+
+void DeviceSlot::SendConnect() {
+  logFailures(QStringLiteral("ErrConn"), [&] { writeFrame(connectFrame()); });
+}
+
+void DeviceSlot::SendDisconnect() {
+  logFailures(QStringLiteral("ErrDconn"), [&] { writeFrame(disconnectFrame()); });
+}
+
+void DeviceSlot::SendStop(int c) {
+  logFailures(QStringLiteral("ErrStop"), [&] { writeFrame(stopFrame(c)); });
+}
+
+void DeviceSlot::SendTime(int c) {
+  logFailures(QStringLiteral("ErrTim"),
+              [&] { writeFrame(timeFrame(c, ch.at(static_cast<size_t>(c)).TestSec)); });
+}
+
+void DeviceSlot::SendStart(int c, int operation) {
+  logFailures(QStringLiteral("ErrStart%1").arg(operation), [&] {
+    ChannelData& d = ch.at(static_cast<size_t>(c));
+    const StartCommand s = startFrame(
+        params, c, d.ModeNo, {panel->tSval(c), panel->tSlmt(c), panel->tStim(c)}, operation);
+    d.SetRaw = s.SetRaw;
+    d.LimitRaw = s.LimitRaw;
+    d.TimeRaw = s.TimeRaw;
+    writeFrame(s.frame);
+  });
+}
+
+void DeviceSlot::RemoteSet(double current) {
+  logFailures(QStringLiteral("ErrSet"), [&] {
+    const DeviceSlot& sel = m_window.slot(m_window.SelectedSlot());
+    const int c = sel.panel->chn().toInt();
+    writeFrame(
+        remoteSetFrame(c, sel.params.CurDiv, current, ch.at(static_cast<size_t>(c)).LimitRaw));
+    panel->setTSval(c, Format(current, u"0.00"));
+  });
+}
+
+void DeviceSlot::RemoteQC(int code) {
+  logFailures(QStringLiteral("ErrQC"), [&] {
+    const int c = m_window.slot(m_window.SelectedSlot()).panel->chn().toInt();
+    writeFrame(remoteQCFrame(c, code));
+  });
+}
+
+void DeviceSlot::RemotePE(int code) {
+  logFailures(QStringLiteral("ErrPE"), [&] {
+    const int c = m_window.slot(m_window.SelectedSlot()).panel->chn().toInt();
+    writeFrame(remotePEFrame(c, code));
+  });
+}
+
 // ---- test clock --------------------------------------------------------------------------------
 
 void DeviceSlot::SecondTimerStart(int c) {
@@ -641,10 +836,6 @@ void DeviceSlot::WriteDataFile(int c, const QString& path) {
     writeDataFile(path, dataFileLines(content));
   } catch (...) {
   }
-}
-
-void DeviceSlot::SendTime(int) {
-  // The elapsed-time command; arrives with the device commands.
 }
 
 } // namespace ondrel

@@ -2,6 +2,7 @@
 
 #include "data/channeldata.h"
 #include "data/liveupdate.h"
+#include "link/comm.h"
 #include "link/frame.h"
 #include "link/modeltable.h"
 #include "link/receiver.h"
@@ -17,7 +18,6 @@ class QWidget;
 
 namespace ondrel {
 
-class Comm;
 class CurveGraph;
 class DevCtrl;
 class frmMain;
@@ -85,6 +85,27 @@ public:
   // Draws the graph now if a redraw is pending (the tab became visible, or a test wants it).
   void flushGraph();
 
+  // ---- connection ----------------------------------------------------------------------------
+  // The panel's Connect button: connects when the panel is disconnected, else disconnects.
+  void ConnClick();
+
+  // ---- device commands ------------------------------------------------------------------------
+  // Each builds its frame and writes it only while the slot's port is open; a frame that cannot
+  // be built is logged under the sender's tag and not sent.
+  void SendConnect();
+  void SendDisconnect();
+  void SendStop(int channel);
+  void SendTime(int channel);
+  // Start (1), Adjust (7) or Continue (continueOperation) with the panel's texts of the channel;
+  // the channel remembers the raw values sent.
+  void SendStart(int channel, int operation);
+  // These take the channel from the selected slot's panel (automatic and quick-charge tests).
+  void RemoteSet(double current);
+  void RemoteQC(int code);
+  void RemotePE(int code);
+  // Writes a frame to the slot's port when one is open.
+  void writeFrame(const CmdFrame& frame);
+
   // ---- test clock -----------------------------------------------------------------------------
   void TestClockOn(int channel) { m_counting[channel] = true; }
   void TestClockOff(int channel) { m_counting[channel] = false; }
@@ -99,9 +120,11 @@ public:
   void InitAutoPage();
   void SetRunButtons(int channel);
   void WriteDataFile(int channel, const QString& path);
-  void SendTime(int channel);
 
 private:
+  void Connect();
+  void Disconnect();
+  Comm::Handle& portHandle();
   void finishTest(int channel, bool& endMessage);
   void adoptTest(int channel, const RecBody& body);
   void scheduleGraphDraw();

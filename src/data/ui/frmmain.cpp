@@ -1,11 +1,20 @@
 #include "data/ui/frmmain.h"
 
+#include "data/support/errorlog.h"
+#include "data/support/failure.h"
+#include "data/support/ini.h"
 #include "data/support/langtext.h"
+#include "data/support/programfolder.h"
 #include "data/support/version.h"
 #include "data/ui/deviceslot.h"
+#include "link/commands.h"
+#include "link/portnames.h"
+#include "test/ui/devctrl.h"
 
 #include <QAction>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMenuBar>
@@ -21,6 +30,21 @@ namespace ondrel {
 frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
     : QMainWindow(parent), m_comm(std::move(ports)) {
   setObjectName(QStringLiteral("frmMain"));
+  ask = [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, LangText(QStringLiteral("Prompt")), text, buttons, this);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+  };
+
+  // A first run: the settings file and the folders for data files and logs.
+  const QString ini = programPath(QStringLiteral("ondrel.ini"));
+  if (!QFile::exists(ini)) {
+    QFile f(ini);
+    if (f.open(QIODevice::WriteOnly))
+      f.write(";--------Ondrel Config File----------\r\n");
+  }
+  for (const char* folder : {"Data", "Log"})
+    QDir().mkpath(programPath(QLatin1String(folder)));
+
   setWindowTitle(caption());
   buildMenus();
   buildToolbar();
@@ -87,6 +111,7 @@ void frmMain::buildMenus() {
   tools->setObjectName(QStringLiteral("menuTools"));
   menuClear = make(tools, "menuClear", "Clear Curve");
   menuSearch = make(tools, "menuSearch", "Search Comm Port");
+  connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
   menuRes = make(tools, "menuRes", "Resistance Test");
   menuUsb = make(tools, "menuUsb", "Quick Charger Test");
 
@@ -123,7 +148,39 @@ void frmMain::buildToolbar() {
   for (const auto& b : buttons) {
     QAction* a = m_toolbar->addAction(QString::fromLatin1(b.caption));
     a->setObjectName(QLatin1String(b.key));
+    if (qstrcmp(b.key, "com") == 0)
+      connect(a, &QAction::triggered, this,
+              [this] { toolbarAction(QStringLiteral("com"), [this] { SearchCommPort(); }); });
   }
+}
+
+void frmMain::toolbarAction(const QString& key, const std::function<void()>& action) {
+  logFailures(QStringLiteral("ErrTlb(") + key + QLatin1Char(')'), action);
+}
+
+QMessageBox::StandardButton frmMain::MsgBox(QMessageBox::Icon icon, const QString& text,
+                                            QMessageBox::StandardButtons buttons) {
+  return ask ? ask(icon, text, buttons) : QMessageBox::NoButton;
+}
+
+void frmMain::SearchCommPort() {
+  DeviceSlot& s = slot(m_selectedSlot);
+  if (s.panel->Conn())
+    return;
+  ProbePorts(m_comm, *s.panel);
+  MsgBox(QMessageBox::Information, LangText(QStringLiteral("Search comm port finished")));
+}
+
+void frmMain::SendCalibration(int point, int value) {
+  DeviceSlot& s = slot(m_selectedSlot);
+  s.writeFrame(calibrationFrame(s.panel->chn().toInt(), point, value));
+}
+
+void frmMain::SendResistanceTest(const QString& currentText) {
+  logFailures(QStringLiteral("ErrRes"), [&] {
+    DeviceSlot& s = slot(m_selectedSlot);
+    s.writeFrame(resistanceFrame(s.panel->chn().toInt(), s.params, currentText));
+  });
 }
 
 QAction* frmMain::action(const QString& name) const {
@@ -141,6 +198,16 @@ void frmMain::addSlot() {
   tabDev->addTab(QStringLiteral("Device%1").arg(n + 1));
   tabDev->setTabData(n, QStringLiteral("dev%1").arg(n + 1));
   menuAddDev->setEnabled(slotCount() < kMaxSlots);
+
+  // The slot's ports, and the one it used last time when it is there.
+  DevCtrl& panel = *m_slots.back()->panel;
+  ProbePorts(m_comm, panel);
+  const QString last = QStringLiteral("COM") +
+                       IniRead(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
+                               QStringLiteral("PORT%1").arg(n + 1), QStringLiteral("2"));
+  for (int i = 0; i < panel.PortCnt(); ++i)
+    if (panel.PortList(i) == last)
+      panel.setTPort(last);
 }
 
 void frmMain::selectSlot(int index) {

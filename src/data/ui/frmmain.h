@@ -4,8 +4,10 @@
 #include "link/comm.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,6 +59,23 @@ public:
   // The big readout and USB meter windows follow the selected slot's channel 0.
   void updateDisplayWindows(DeviceSlot& slot, int channel);
 
+  // ---- messages -------------------------------------------------------------------------------
+  // A message box titled "Prompt"; the answer is the button pressed. `ask` shows it, and tests
+  // replace it to answer without a user.
+  using Asker = std::function<QMessageBox::StandardButton(
+      QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)>;
+  Asker ask;
+  QMessageBox::StandardButton MsgBox(QMessageBox::Icon icon, const QString& text,
+                                     QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+  // ---- commands of the selected slot ----------------------------------------------------------
+  // "Search Comm Port": probes the ports for the selected slot unless it is connected.
+  void SearchCommPort();
+  // One calibration value; a failure reaches the caller (the calibration window).
+  void SendCalibration(int point, int value);
+  // Starts a resistance measurement with the current text of the resistance window (mA).
+  void SendResistanceTest(const QString& currentText);
+
   // ---- menus and toolbar ----------------------------------------------------------------------
   QAction* action(const QString& name) const; // by objectName, e.g. "menuRes" or "com"
 
@@ -75,6 +94,7 @@ private:
   void buildMenus();
   void buildToolbar();
   void addSlot();
+  void toolbarAction(const QString& key, const std::function<void()>& action);
 
   Comm m_comm;
   std::vector<std::unique_ptr<DeviceSlot>> m_slots;

@@ -1,0 +1,190 @@
+#include "link/commands.h"
+
+#include "data/support/failure.h"
+#include "data/support/numberformat.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace ondrel {
+namespace {
+
+Failure overflow() {
+  return Failure(QStringLiteral("Overflow"));
+}
+
+// A single parameter byte; like a pair digit it must stay below the delimiters.
+quint8 checkedByte(qint64 value) {
+  if (value < 0 || value >= 240)
+    throw overflow();
+  return static_cast<quint8>(value);
+}
+
+qint32 roundedRaw(double value) {
+  return toInt32(static_cast<double>(roundHalfEven(value)));
+}
+
+void putPair(std::array<quint8, 6>& p, std::size_t first, qint64 value) {
+  const ValuePair v = checkedPair(value);
+  p[first] = v.high;
+  p[first + 1] = v.low;
+}
+
+CmdFrame channelFrame(int channel, int mode, int operation, const std::array<quint8, 6>& p) {
+  return buildCmdFrame(commandByte(channel, mode, operation), p);
+}
+
+bool isLoad(int c) {
+  return c >= 11 && c <= 39 && c != 36 && c != 37;
+}
+
+} // namespace
+
+quint8 commandByte(int channel, int mode, int operation) {
+  if (channel < 0 || channel > 1 || mode < 0 || operation < 0 || operation > 15)
+    throw overflow();
+  return checkedByte((qint64{channel} * 10 + mode) * 16 + operation);
+}
+
+ValuePair checkedPair(qint64 value) {
+  if (value < 0 || value > kMaxPairValue)
+    throw overflow();
+  return {static_cast<quint8>(value / 240), static_cast<quint8>(value % 240)};
+}
+
+double numberFromText(const QString& text) {
+  bool ok = false;
+  const double v = QLocale::c().toDouble(text.trimmed(), &ok);
+  if (!ok || !std::isfinite(v))
+    throw Failure(QStringLiteral("Type mismatch: \"%1\"").arg(text));
+  return v;
+}
+
+CmdFrame connectFrame() {
+  return buildCmdFrame(5, {});
+}
+
+CmdFrame disconnectFrame() {
+  return buildCmdFrame(6, {});
+}
+
+CmdFrame stopFrame(int channel) {
+  return channelFrame(channel, 0, static_cast<int>(CmdOp::Stop), {});
+}
+
+CmdFrame timeFrame(int channel, qint32 testSec) {
+  std::array<quint8, 6> p{};
+  putPair(p, 0, testSec / 60);
+  return channelFrame(channel, 0, static_cast<int>(CmdOp::Time), p);
+}
+
+StartCommand startFrame(const ModelParams& params, int channel, int m, const StartTexts& texts,
+                        int operation) {
+  StartCommand out;
+  const quint8 command = commandByte(channel, m, operation);
+  const double sval = numberFromText(texts.Sval);
+  const double slmt = numberFromText(texts.Slmt);
+  const double stim = numberFromText(texts.Stim);
+  std::array<quint8, 6> p{};
+
+  out.SetRaw = roundedRaw(sval * params.CurDiv);
+  out.LimitRaw = roundedRaw(slmt * params.VolDiv);
+  auto powerSet = [&] { out.SetRaw = roundedRaw(sval * params.PwrDiv); };
+  auto cellsInByte5 = [&] {
+    if (params.VolDiv == 0)
+      throw Failure(QStringLiteral("Division by zero"));
+    return checkedByte(out.LimitRaw / params.VolDiv);
+  };
+  enum class Limit { Pair, Cells, Zero } limit = Limit::Pair;
+  bool zeroSet = false;
+
+  const int c = params.ModelCode;
+  if (isLoad(c)) {
+    if (c != 25 && c != 26 && c != 29 && c != 39) {
+      if (m == 1) {
+        powerSet();
+      } else if (m == 3) {
+        zeroSet = true;
+        limit = Limit::Zero;
+      }
+    }
+  } else if ((c == 9 || c == 10) && m == 1) {
+    powerSet();
+  } else if ((c == 5 || c == 6 || c == 7 || c == 36 || c == 37) && m != 0 && m != 7 &&
+             !((c == 7 || c == 36 || c == 37) && m == 2)) {
+    if (m == 1) {
+      powerSet();
+    } else if (m > 6) {
+      zeroSet = true;
+      limit = Limit::Zero;
+    } else {
+      limit = Limit::Cells;
+    }
+  } else if (c >= 1 && c <= 4 && m >= 1 && m <= 5) {
+    limit = Limit::Cells;
+  }
+
+  if (!zeroSet)
+    putPair(p, 0, out.SetRaw);
+  if (limit == Limit::Pair)
+    putPair(p, 2, out.LimitRaw);
+  else if (limit == Limit::Cells)
+    p[3] = cellsInByte5();
+
+  // The time box holds a cutoff current where the mode ends on one, else minutes.
+  const bool cutoff = m == 8 || (m == params.CvModeNo && params.CvCutoff);
+  out.TimeRaw = cutoff ? roundedRaw(stim * params.CurDiv) : roundedRaw(stim);
+  putPair(p, 4, out.TimeRaw);
+
+  out.frame = buildCmdFrame(command, p);
+  return out;
+}
+
+int continueOperation(const ModelParams& params) {
+  if (params.ModelCode == 26 && params.FwVersion >= 320)
+    return static_cast<int>(CmdOp::Start);
+  return static_cast<int>(CmdOp::Continue);
+}
+
+CmdFrame remoteSetFrame(int channel, qint16 curDiv, double current, qint32 limitRaw) {
+  const qint64 value = roundHalfEven(curDiv * current);
+  if (value < -32768 || value > 32767)
+    throw overflow();
+  std::array<quint8, 6> p{};
+  putPair(p, 0, value);
+  putPair(p, 2, limitRaw);
+  return channelFrame(channel, 0, static_cast<int>(CmdOp::Adjust), p);
+}
+
+CmdFrame remoteQCFrame(int channel, int code) {
+  std::array<quint8, 6> p{};
+  p[5] = checkedByte((qint64{code} + 10) % 240);
+  return channelFrame(channel, 0, static_cast<int>(CmdOp::Adjust), p);
+}
+
+CmdFrame remotePEFrame(int channel, int code) {
+  std::array<quint8, 6> p{};
+  p[5] = checkedByte((qint64{code} + 20) % 240);
+  return channelFrame(channel, 0, static_cast<int>(CmdOp::Adjust), p);
+}
+
+CmdFrame calibrationFrame(int channel, int point, int value) {
+  std::array<quint8, 6> p{};
+  p[0] = checkedByte(point);
+  putPair(p, 1, value);
+  return channelFrame(channel, 0, static_cast<int>(CmdOp::Calibration), p);
+}
+
+CmdFrame resistanceFrame(int channel, const ModelParams& params, const QString& currentText) {
+  const double requested = numberFromText(currentText);
+  const double most = static_cast<double>(params.MaxCurrent) * 1000.0;
+  qint64 mA = most > requested ? roundHalfEven(requested) : roundHalfEven(most);
+  if (params.CurDiv == 100)
+    mA /= 10;
+  std::array<quint8, 6> p{};
+  putPair(p, 0, mA);
+  return channelFrame(channel, 0, static_cast<int>(CmdOp::Resistance), p);
+}
+
+} // namespace ondrel

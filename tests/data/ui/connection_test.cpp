@@ -1,0 +1,213 @@
+#include "data/support/errorlog.h"
+#include "data/support/ini.h"
+#include "data/support/programfolder.h"
+#include "data/ui/deviceslot.h"
+#include "data/ui/frmmain.h"
+#include "link/memoryport.h"
+#include "support/tempfolder.h"
+#include "test/ui/devctrl.h"
+
+#include <QAction>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace ondrel;
+using ondrel::testing::TempProgramFolder;
+
+namespace {
+
+QByteArray frame(std::initializer_list<int> b) {
+  QByteArray out;
+  for (int v : b)
+    out.append(static_cast<char>(v));
+  return out;
+}
+
+// A main window on memory ports 2..5, with its message boxes answered by the test.
+class Connection : public ::testing::Test {
+protected:
+  TempProgramFolder home{TempProgramFolder::Bare};
+  MemoryPorts* ports = nullptr;
+  std::unique_ptr<frmMain> window;
+  QStringList messages;
+  QMessageBox::StandardButton answer = QMessageBox::Ok;
+
+  frmMain& open(std::initializer_list<int> present = {2, 3, 4, 5}) {
+    auto p = std::make_unique<MemoryPorts>();
+    ports = p.get();
+    for (int n : present)
+      ports->line(n);
+    window = std::make_unique<frmMain>(std::move(p));
+    window->ask = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+      messages << text;
+      return answer;
+    };
+    return *window;
+  }
+  DeviceSlot& slot0() { return window->slot(0); }
+  void click() { emit slot0().panel->ConnClick(); }
+  QString logText() const {
+    return QString::fromLocal8Bit(
+        home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate())));
+  }
+};
+
+TEST_F(Connection, FirstRunMakesTheSettingsFileAndFoldersAndSelectsPortOne) {
+  open();
+  EXPECT_EQ(home.read(QStringLiteral("ondrel.ini")).trimmed(),
+            QByteArray(";--------Ondrel Config File----------"));
+  EXPECT_TRUE(QDir(home.file(QStringLiteral("Data"))).exists());
+  EXPECT_TRUE(QDir(home.file(QStringLiteral("Log"))).exists());
+  EXPECT_EQ(slot0().panel->PortCnt(), 4);
+  EXPECT_EQ(slot0().panel->tPort(), QStringLiteral("COM2"));
+}
+
+TEST_F(Connection, SettingsPickThePortOfEachSlotWhenListed) {
+  IniWrite(home.file(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"), QStringLiteral("PORT1"),
+           QStringLiteral("4"));
+  IniWrite(home.file(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"), QStringLiteral("PORT2"),
+           QStringLiteral("9"));
+  open();
+  EXPECT_EQ(slot0().panel->tPort(), QStringLiteral("COM4"));
+  window->menuAddDev->trigger();
+  EXPECT_EQ(window->slot(1).panel->tPort(), QStringLiteral("COM2")); // COM9 is not there
+}
+
+TEST_F(Connection, ConnectOpensSendsFiveAndRemembersThePort) {
+  open();
+  slot0().panel->setTPort(QStringLiteral("COM3"));
+  slot0().ch[0].Cap = 1.5f;
+  slot0().ch[1].ChnRunning = true;
+  click();
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(slot0().panel->Conn());
+  EXPECT_TRUE(slot0().connecting());
+  EXPECT_TRUE(slot0().tmrComm.isActive());
+  EXPECT_NE(window->comm().PortHandle[0], 0);
+  EXPECT_EQ(ports->line(3)->writes, QList<QByteArray>{frame({0xFA, 5, 0, 0, 0, 0, 0, 0, 5, 0xF8})});
+  EXPECT_EQ(ports->line(3)->settings.baud, 9600);
+  EXPECT_EQ(slot0().ch[0].Cap, 0.0f);
+  EXPECT_FALSE(slot0().ch[1].ChnRunning);
+  EXPECT_FALSE(window->menuUpdate->isEnabled());
+  EXPECT_EQ(IniRead(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
+                    QStringLiteral("PORT1"), QString()),
+            QStringLiteral("3"));
+  // The connect timer repeats the command.
+  slot0().tmrConn.setInterval(5);
+  QTest::qWait(30);
+  EXPECT_GE(ports->line(3)->writes.size(), 2);
+  EXPECT_EQ(ports->line(3)->writes.last(), ports->line(3)->writes.first());
+}
+
+TEST_F(Connection, PortsThatCannotBeUsedAreSaidAndLeaveTheSlotDisconnected) {
+  struct Case {
+    const char* port;
+    std::function<void(MemoryPorts&)> setUp;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"COM", {}, "Wrong Port!"},
+      {"COMx", {}, "Wrong Port!"},
+      {"", {}, "Wrong Port!"},
+      {"USB3", {}, "Wrong Port!"},
+      {"COM7", {}, "COM7 is not present."},
+      {"COM3", [](MemoryPorts& p) { p.line(3)->busy = true; },
+       "COM3 is in use by another program or another device slot (memory:3)."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.port);
+    open();
+    if (c.setUp)
+      c.setUp(*ports);
+    slot0().panel->setTPort(QString::fromLatin1(c.port));
+    click();
+    EXPECT_EQ(messages, QStringList{QString::fromLatin1(c.message)});
+    EXPECT_FALSE(slot0().panel->Conn());
+    EXPECT_FALSE(slot0().tmrComm.isActive());
+    EXPECT_FALSE(slot0().connecting());
+    EXPECT_EQ(window->comm().PortHandle[0], 0);
+    EXPECT_TRUE(logText().contains(QStringLiteral("Conn")));
+    messages.clear();
+  }
+}
+
+TEST_F(Connection, SendersWriteOnlyWhileThePortIsOpenAndSendNothingThatCannotTravel) {
+  open();
+  DeviceSlot& s = slot0();
+  s.SendConnect();
+  s.SendStop(0);
+  s.SendTime(0);
+  s.SendStart(0, 1);
+  s.RemoteQC(3);
+  window->SendResistanceTest(QStringLiteral("100"));
+  EXPECT_TRUE(logText().isEmpty()) << logText().toStdString();
+  EXPECT_TRUE(ports->line(2)->writes.isEmpty());
+
+  click();
+  ports->line(2)->writes.clear();
+  s.ch[0].TestSec = 3600;
+  s.SendTime(0);
+  EXPECT_EQ(ports->line(2)->writes.value(0), frame({0xFA, 10, 0, 60, 0, 0, 0, 0, 10 ^ 60, 0xF8}));
+  s.panel->setTSval(0, QStringLiteral("614.40")); // 61 440 at CurDiv 100
+  s.SendStart(0, 7);
+  EXPECT_EQ(ports->line(2)->writes.size(), 1);
+  EXPECT_TRUE(logText().contains(QStringLiteral("ErrStart7"))) << logText().toStdString();
+  s.panel->setTSval(0, QStringLiteral("1.25"));
+  s.panel->setTSlmt(0, QStringLiteral("3.00"));
+  s.panel->setTStim(0, QStringLiteral("10"));
+  s.SendStart(0, 1);
+  EXPECT_EQ(ports->line(2)->writes.value(1).mid(1, 7), frame({1, 0, 125, 1, 60, 0, 10}));
+  EXPECT_EQ(s.ch[0].SetRaw, 125);
+  s.RemoteSet(2.5);
+  EXPECT_EQ(ports->line(2)->writes.value(2).mid(1, 5), frame({7, 1, 10, 1, 60}));
+  EXPECT_EQ(s.panel->tSval(0), QStringLiteral("2.50"));
+}
+
+TEST_F(Connection, SearchCommPortProbesOnlyWhileDisconnected) {
+  open({2});
+  ports->line(5);
+  window->action(QStringLiteral("com"))->trigger();
+  EXPECT_EQ(messages, QStringList{QStringLiteral("Search comm port finished")});
+  EXPECT_EQ(slot0().panel->PortCnt(), 2);
+  ports->line(4);
+  window->menuSearch->trigger();
+  EXPECT_EQ(slot0().panel->PortCnt(), 3);
+  EXPECT_EQ(messages.size(), 2);
+  click();
+  messages.clear();
+  ports->line(6);
+  window->menuSearch->trigger();
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_EQ(slot0().panel->PortCnt(), 3);
+}
+
+TEST_F(Connection, DisconnectOfAPortlessSlotChangesNothing) {
+  open();
+  slot0().panel->setConn(true); // as a slot whose port was closed under it
+  slot0().panel->setStopEnable(false);
+  click();
+  EXPECT_TRUE(slot0().panel->Conn());
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Connection, SecondTicksCountCurveTimeAndTestTimeWhileTheClockIsOn) {
+  open();
+  DeviceSlot& s = slot0();
+  s.SecondTimerStart(1);
+  s.secondTick(1);
+  s.TestClockOn(1);
+  s.secondTick(1);
+  s.secondTick(1);
+  EXPECT_EQ(s.ch[1].CurveSec, 3);
+  EXPECT_EQ(s.ch[1].TestSec, 2);
+  EXPECT_EQ(s.ch[0].CurveSec, 0);
+  s.TestClockOff(1);
+  s.SecondTimerStop(1);
+  EXPECT_FALSE(s.secondTimerRunning(1));
+}
+
+} // namespace
