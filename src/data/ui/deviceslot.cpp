@@ -355,7 +355,12 @@ ReportAction DeviceSlot::IdentifyDevice(int c, const RecBody& body) {
   const Identification id = identifyReport(body, params);
   if (id.ignored)
     return ReportAction::DropRest;
-  if (id.connected) {
+  if (id.modes)
+    m_twoChannelLaidOut = id.rebuildTwoChannelLegends;
+  // Either channel of a two-channel model may report first; connecting on channel 1 before
+  // channel 0 has laid out the slot would leave it without modes, tabs and second-channel curves.
+  const bool connected = id.connected && (!id.Dev2S || m_twoChannelLaidOut);
+  if (connected) {
     tmrConn.stop();
     m_window.slotConnected();
   }
@@ -648,6 +653,7 @@ void DeviceSlot::Connect() {
   params.FwVersion = 0;
   InfoCount = 0;
   rx = ReceiveState{};
+  m_twoChannelLaidOut = false;
 
   tmrConn.start();
   SendConnect();

@@ -138,6 +138,8 @@ private:
   std::array<bool, 2> m_counting{};
   QTimer m_drawTimer;
   bool m_drawPending = false;
+  // A channel-0 report of a two-channel model has laid out the panel and graph since Connect.
+  bool m_twoChannelLaidOut = false;
 };
 
 } // namespace ondrel

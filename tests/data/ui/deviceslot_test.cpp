@@ -98,6 +98,25 @@ TEST_F(Slot, TwoChannelLoadConnectsOnlyOnAChannelOneReport) {
   EXPECT_EQ(slot.infoRow(2), QStringLiteral("Channel2: STOP "));
 }
 
+TEST_F(Slot, TwoChannelLoadWhoseChannelOneReportsFirstWaitsForChannelZero) {
+  Report r;
+  r.model = 17, r.channel = 1, r.volt = 3600;
+  feed(r);
+  EXPECT_TRUE(slot.connecting());
+  r.channel = 0;
+  feed(r);
+  EXPECT_TRUE(slot.connecting());
+  r.channel = 1;
+  feed(r);
+  EXPECT_FALSE(slot.connecting());
+  EXPECT_EQ(slot.panel->ModeCnt(), 2);
+  EXPECT_EQ(slot.panel->ModeTxt(1), QStringLiteral("D-CP"));
+  EXPECT_EQ(slot.graph->CurveCount(), 10);
+  feed(running(17, 3600, 100, 1));
+  EXPECT_EQ(slot.graph->DpCnt(5), 2);
+  EXPECT_FALSE(logText().contains(QStringLiteral("ErrData")));
+}
+
 TEST_F(Slot, MeterIdentifiedByItsInfoReport) {
   Report info;
   info.model = 26, info.info = 1, info.set = 320, info.limit = 2100, info.time = 4000;
