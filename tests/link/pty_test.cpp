@@ -18,6 +18,10 @@
 namespace ondrel {
 namespace {
 
+// How long to wait for bytes on their way through the kernel; a loaded machine may hold them up,
+// and a passing run never waits this long.
+constexpr qint64 kPatienceMs = 10000;
+
 // A pseudo-terminal: the test holds the master side, the program opens the slave as a port.
 class Pty {
 public:
@@ -45,12 +49,12 @@ public:
     ASSERT_EQ(::write(m_master, bytes.constData(), size_t(bytes.size())), bytes.size());
   }
 
-  // Reads until `count` bytes came or a second passed.
+  // Reads until `count` bytes came or the patience ran out.
   QByteArray read(qsizetype count) {
     QByteArray got;
     QElapsedTimer clock;
     clock.start();
-    while (got.size() < count && clock.elapsed() < 1000) {
+    while (got.size() < count && clock.elapsed() < kPatienceMs) {
       pollfd p{m_master, POLLIN, 0};
       if (::poll(&p, 1, 50) <= 0)
         continue;
@@ -78,12 +82,12 @@ struct PtyFixture : ::testing::Test {
     ASSERT_TRUE(QFile::link(device, portDevice(n, portsFolder())));
   }
 
-  // Reads through the port until `count` bytes came or a second passed; each read at most 64.
+  // Reads through the port until `count` bytes came or the patience ran out; each read at most 64.
   QByteArray readPort(Comm::Handle h, qsizetype count) {
     QByteArray got;
     QElapsedTimer clock;
     clock.start();
-    while (got.size() < count && clock.elapsed() < 1000) {
+    while (got.size() < count && clock.elapsed() < kPatienceMs) {
       const QByteArray part = comm.ReadPort(h);
       EXPECT_LE(part.size(), 64);
       if (part.isEmpty())

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QDate>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -98,7 +99,8 @@ TEST_F(Connection, ConnectOpensSendsFiveAndRemembersThePort) {
             QStringLiteral("3"));
   // The connect timer repeats the command.
   slot0().tmrConn.setInterval(5);
-  QTest::qWait(30);
+  for (QDeadlineTimer limit(5000); ports->line(3)->writes.size() < 2 && !limit.hasExpired();)
+    QTest::qWait(5);
   EXPECT_GE(ports->line(3)->writes.size(), 2);
   EXPECT_EQ(ports->line(3)->writes.last(), ports->line(3)->writes.first());
 }
