@@ -580,7 +580,13 @@ void DeviceSlot::ShowTimer(int c) {
 }
 
 void DeviceSlot::SetTwoChannelLayout() {
+  // Setting the count paints curves 0 and 1 in the graph's own blue and red; channel 1 keeps the
+  // colours its grid swatches and panel readouts show.
+  const quint32 kept[3] = {graph->CurveLineColor(0), graph->CurveLineColor(1),
+                           graph->CurveLineColor(2)};
   graph->setCurveCount(10);
+  for (int k = 0; k < 3; ++k)
+    graph->setCurveLineColor(k, kept[k]);
   const char* words[] = {"Voltage", "Current", "Temp"};
   for (int k = 0; k < 3; ++k) {
     graph->setLegendText(k, LangText(QString::fromLatin1(words[k]) + QLatin1Char('1')));

@@ -117,6 +117,20 @@ TEST_F(Slot, TwoChannelLoadWhoseChannelOneReportsFirstWaitsForChannelZero) {
   EXPECT_FALSE(logText().contains(QStringLiteral("ErrData")));
 }
 
+TEST_F(Slot, TwoChannelLayoutKeepsTheFirstChannelsColours) {
+  const quint32 green = 0x00C000, orange = 0x0080FF;
+  slot.graph->setCurveLineColor(0, green);
+  slot.graph->setCurveLineColor(1, orange);
+  slot.graph->setCurveLineColor(2, orange);
+  Report r;
+  r.model = 17, r.volt = 3700;
+  feed(r);
+  ASSERT_EQ(slot.graph->CurveCount(), 10);
+  EXPECT_EQ(slot.graph->CurveLineColor(0), green);
+  EXPECT_EQ(slot.graph->CurveLineColor(1), orange);
+  EXPECT_EQ(slot.graph->CurveLineColor(2), orange);
+}
+
 TEST_F(Slot, MeterIdentifiedByItsInfoReport) {
   Report info;
   info.model = 26, info.info = 1, info.set = 320, info.limit = 2100, info.time = 4000;
