@@ -321,10 +321,10 @@ TEST_F(EndToEnd, DamagedReportsAreTheOnlyLoss) {
   const qint64 sent = dev.reportsSent();
   EXPECT_GT(sent, 250);
   EXPECT_GT(dev.reportsCorrupted(), 0);
-  // A bad checksum discards the rest of its read, so a good report that arrived in the same read
-  // goes with it; no other report is lost.
+  // A bad checksum discards the rest of its read, so good reports that arrived in the same read
+  // (at most 64 bytes: the rest of three frames) go with it; no other report is lost.
   EXPECT_LE(handled, sent - dev.reportsCorrupted());
-  EXPECT_GE(handled, sent - 2 * dev.reportsCorrupted());
+  EXPECT_GE(handled, sent - 4 * dev.reportsCorrupted());
   EXPECT_EQ(s.params.ModelCode, 12);
   EXPECT_EQ(s.gridText(1, 0), QStringLiteral("KL-F2"));
 }

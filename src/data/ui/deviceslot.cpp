@@ -112,14 +112,7 @@ DeviceSlot::DeviceSlot(int index, frmMain& window, Comm& comm, QWidget* framePar
   params.MaxVoltage = 60.0f;
   setGridText(1, 0, LangText(QStringLiteral("No Device")));
   panel->setDev2S(false);
-  panel->ModeClr();
-  panel->ModeAdd(QStringLiteral("No Device"));
-  panel->setTMode(QStringLiteral("No Device"));
-  for (int c = 0; c < 2; ++c) {
-    panel->setTSval(c, QStringLiteral("00.00"));
-    panel->setTSlmt(c, QStringLiteral("00.00"));
-    panel->setTStim(c, QStringLiteral("0"));
-  }
+  showNoDeviceModes();
   panel->setLedRecv(false);
   // No device, no test to start or stop until identification sets the buttons.
   panel->setRunEnable(false);
@@ -286,10 +279,9 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
       if (d.ParamEcho == 3)
         d.ParamEcho = 0;
     }
-    if (panel->chn().toInt() == c) {
+    if (panel->chn().toInt() == c)
       SetRunButtons(c);
-      m_window.SetCalibButtons();
-    }
+    m_window.SetCalibButtons();
     panel->setTmrShowEnable(c, true);
     panel->setTmrCurveEnable(c, true);
     TestClockOn(c);
@@ -327,10 +319,9 @@ void DeviceSlot::finishTest(int c, bool& endMessage) {
   }
   graph->setSize(true);
   d.ChnRunning = false;
-  if (panel->chn().toInt() == c) {
+  if (panel->chn().toInt() == c)
     SetRunButtons(c);
-    m_window.SetCalibButtons();
-  }
+  m_window.SetCalibButtons(); // for the panel's selected channel, whichever channel reported
 }
 
 void DeviceSlot::adoptTest(int c, const RecBody& body) {
@@ -615,6 +606,17 @@ Comm::Handle& DeviceSlot::portHandle() {
   return m_comm.PortHandle[static_cast<size_t>(m_index)];
 }
 
+void DeviceSlot::showNoDeviceModes() {
+  panel->ModeClr();
+  panel->ModeAdd(QStringLiteral("No Device"));
+  panel->setTMode(QStringLiteral("No Device"));
+  for (int c = 0; c < 2; ++c) {
+    panel->setTSval(c, QStringLiteral("00.00"));
+    panel->setTSlmt(c, QStringLiteral("00.00"));
+    panel->setTStim(c, QStringLiteral("0"));
+  }
+}
+
 void DeviceSlot::ConnClick() {
   try {
     if (panel->Conn())
@@ -710,14 +712,7 @@ void DeviceSlot::Disconnect() {
     SecondTimerStop(c);
   }
 
-  panel->ModeClr();
-  panel->ModeAdd(QStringLiteral("No Device"));
-  panel->setTMode(QStringLiteral("No Device"));
-  for (int c = 0; c < 2; ++c) {
-    panel->setTSval(c, QStringLiteral("00.00"));
-    panel->setTSlmt(c, QStringLiteral("00.00"));
-    panel->setTStim(c, QStringLiteral("0"));
-  }
+  showNoDeviceModes();
 
   m_window.menuAdj->setEnabled(false);
   m_window.menuRes->setEnabled(false);

@@ -122,6 +122,8 @@ public:
   void WriteDataFile(int channel, const QString& path);
 
 private:
+  // The mode list reads "No Device" and the parameter boxes their empty values.
+  void showNoDeviceModes();
   void Connect();
   void Disconnect();
   Comm::Handle& portHandle();
