@@ -253,6 +253,12 @@ TEST(DeviceLogic, StopAdjustContinueAndTime) {
 
   d.handle(decodeCommand(buildCommand(10, 60))); // the PC says one hour has passed
   EXPECT_NEAR(d.channel(0).elapsedS, 3600, 1e-9);
+
+  // Mode 3 sends no set or limit bytes: an adjust of its time alone still reaches the test.
+  d.handle(decodeCommand(buildCommand(0x31, 0, 0, 90)));
+  ASSERT_TRUE(d.channel(0).running);
+  d.handle(decodeCommand(buildCommand(0x37, 0, 0, 12)));
+  EXPECT_EQ(d.channel(0).timeRaw, 12);
 }
 
 TEST(DeviceLogic, CalibrationIsStoredByOkAndUndoneByReset) {
