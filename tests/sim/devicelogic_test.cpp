@@ -345,5 +345,26 @@ TEST(DeviceLogic, MeterModeReportsTheSourceAndTheConsumer) {
   EXPECT_FALSE(error.isEmpty());
 }
 
+TEST(DeviceLogic, KeyStartRefusesValuesNoFrameCanCarry) {
+  const double nan = std::nan("");
+  const double inf = HUGE_VAL;
+  struct Case {
+    double set, limit, time;
+  } cases[] = {
+      {nan, 3, 0}, {1, nan, 0},  {1, 3, nan},  {inf, 3, 0}, {1, -inf, 0},
+      {-1, 3, 0},  {1e12, 3, 0}, {1, 3, 1e12}, {576, 3, 0}, // 576 A x 100 > 57599
+  };
+  for (const Case& c : cases) {
+    DeviceLogic d = connected(12);
+    QString error;
+    EXPECT_FALSE(d.keyStart(0, 0, c.set, c.limit, c.time, &error))
+        << c.set << " " << c.limit << " " << c.time;
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(d.channel(0).running);
+  }
+  DeviceLogic d = connected(12);
+  EXPECT_TRUE(d.keyStart(0, 0, 575.99, 3, 0)); // the largest set value that fits
+}
+
 } // namespace
 } // namespace ondrel::sim

@@ -295,6 +295,14 @@ TEST(Simulator, ControlLinesStartAndStopTestsFromTheKeys) {
   EXPECT_FALSE(sim.device(2)->logic()->channel(0).running);
   EXPECT_EQ(sim.device(2)->logic()->channel(0).endReason, "stop key");
   EXPECT_TRUE(sim.control("start 9").contains("no device"));
+  // Numbers that are no numbers, or too large for a frame, start nothing.
+  for (const char* bad : {"start 2 0 nan", "start 2 0 1 inf", "start 2 1e99", "start 2 0 1e12",
+                          "start 2 0 1 3 0 1e99", "start 2 x", "stop 2 1e99"}) {
+    const QString answer = sim.control(bad);
+    EXPECT_FALSE(answer.endsWith("started")) << bad;
+    EXPECT_FALSE(answer.endsWith("stopped")) << bad;
+    EXPECT_FALSE(sim.device(2)->logic()->channel(0).running) << bad;
+  }
   bool quit = false;
   sim.control("quit", &quit);
   EXPECT_TRUE(quit);
@@ -326,8 +334,10 @@ TEST(SimOptions, DeviceSpecs) {
   EXPECT_TRUE(o.boot);
   EXPECT_EQ(o.bootConfig.answerSync, 2);
 
-  for (const char* bad : {"x:model=12", "2:model=0", "2:chem=lithium", "2:frobnicate=1",
-                          "2:start=1/2", "2:corrupt=2", "0"}) {
+  for (const char* bad :
+       {"x:model=12", "2:model=0", "2:chem=lithium", "2:frobnicate=1", "2:start=1/2", "2:corrupt=2",
+        "0", "2:start=1e99/1/0/0", "2:start=0/nan/0/0", "2:start=0/1/inf/0", "2:start=0/1/0/0/1e99",
+        "2:start=0.5/1/0/0"}) {
     EXPECT_FALSE(parseDeviceSpec(bad, DeviceOptions{}, &o, &error)) << bad;
     EXPECT_FALSE(error.isEmpty());
   }
