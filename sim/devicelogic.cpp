@@ -204,14 +204,24 @@ bool DeviceLogic::keyStart(int ch, int mode, double set, double limit, double ti
     return false;
   }
   const ModeDef& m = m_model.modes[mode];
-  const int setRaw =
-      roundToInt(set * (m.kind == ModeKind::DischargePower ? m_model.pwrDiv : m_model.curDiv));
-  const int limitRaw =
-      m.kind == ModeKind::ChargeChemistry ? roundToInt(limit) : roundToInt(limit * m_model.volDiv);
   ChannelState probe;
   probe.mode = mode;
-  const int timeRaw = timeIsCutoff(probe) ? roundToInt(time * m_model.curDiv) : roundToInt(time);
-  start(ch, mode, setRaw, limitRaw, timeRaw, false);
+  const double raw[3] = {set *
+                             (m.kind == ModeKind::DischargePower ? m_model.pwrDiv : m_model.curDiv),
+                         m.kind == ModeKind::ChargeChemistry ? limit : limit * m_model.volDiv,
+                         timeIsCutoff(probe) ? time * m_model.curDiv : time};
+  // The keys can only set what a report can show; anything else (NaN included) starts nothing.
+  for (const double r : raw) {
+    if (!(r >= 0 && r < kPairMax + 0.5)) {
+      if (error)
+        *error = QStringLiteral("set %1, limit %2, time %3: a value is out of range")
+                     .arg(set)
+                     .arg(limit)
+                     .arg(time);
+      return false;
+    }
+  }
+  start(ch, mode, roundToInt(raw[0]), roundToInt(raw[1]), roundToInt(raw[2]), false);
   return true;
 }
 

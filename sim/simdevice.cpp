@@ -302,21 +302,42 @@ QString Simulator::control(const QString& line, bool* quit) {
     SimDevice* d = device(w[1].toInt());
     if (!d)
       return QStringLiteral("no device on COM%1").arg(w[1]);
+    // Words left out take their defaults; a word that is not a number is an error.
+    QString badWord;
     const auto num = [&](int i, double fallback) {
+      if (i >= w.size())
+        return fallback;
       bool ok = false;
-      const double v = i < w.size() ? w[i].toDouble(&ok) : fallback;
-      return i < w.size() && ok ? v : fallback;
+      const double v = w[i].toDouble(&ok);
+      if (!ok || !std::isfinite(v))
+        badWord = w[i];
+      return v;
     };
+    const auto whole = [&](int i) {
+      if (i >= w.size())
+        return 0;
+      bool ok = false;
+      const int v = w[i].toInt(&ok);
+      if (!ok)
+        badWord = w[i];
+      return v;
+    };
+    const auto bad = [&] { return QStringLiteral("not a number: '%1'").arg(badWord); };
     if (verb == "stop") {
-      d->keyStop(static_cast<int>(num(2, 0)));
+      const int channel = whole(2);
+      if (!badWord.isNull())
+        return bad();
+      d->keyStop(channel);
       return QStringLiteral("%1 stopped").arg(d->portName());
     }
     KeyStartOption s;
-    s.mode = static_cast<int>(num(2, 0));
+    s.mode = whole(2);
     s.set = num(3, 1.0);
     s.limit = num(4, 0.0);
     s.time = num(5, 0.0);
-    s.channel = static_cast<int>(num(6, 0));
+    s.channel = whole(6);
+    if (!badWord.isNull())
+      return bad();
     QString error;
     if (!d->keyStart(s, &error))
       return error;

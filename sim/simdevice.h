@@ -43,6 +43,9 @@ public:
   const DeviceOptions& options() const { return m_options; }
   qint64 clockMs() const { return static_cast<qint64>(m_clockMs); }
   bool isOpen() const { return m_pty.isOpen(); }
+  // The simulator's end of the pseudo-terminal (-1 when closed), for tests that wait until the
+  // kernel has handed their bytes across.
+  int lineFd() const { return m_pty.masterFd(); }
   bool vanished() const { return m_vanished; }
   bool inBootLoader() const { return m_boot != nullptr; }
 

@@ -150,12 +150,13 @@ Command decodeCommand(const QByteArray& frame) {
     c.value = b[3] * 240 + b[4];
     break;
   case 7:
-    // A trigger request carries nothing but its code in byte 7; an adjust always carries a set
-    // or limit value.
-    if (c.set == 0 && c.limit == 0 && b[6] == 0 && b[7] >= 10 && b[7] <= 16) {
+    // A trigger request carries mode 0 and nothing but its code in byte 7. An adjust carries
+    // the channel's mode, and in some modes only a time, so the mode tells the two apart.
+    if (c.mode == 0 && c.set == 0 && c.limit == 0 && b[6] == 0 && b[7] >= 10 && b[7] <= 16) {
       c.kind = Command::QuickCharge;
       c.code = b[7] - 10;
-    } else if (c.set == 0 && c.limit == 0 && b[6] == 0 && (b[7] == 20 || b[7] == 21)) {
+    } else if (c.mode == 0 && c.set == 0 && c.limit == 0 && b[6] == 0 &&
+               (b[7] == 20 || b[7] == 21)) {
       c.kind = Command::PumpExpress;
       c.code = b[7] - 20;
     } else {

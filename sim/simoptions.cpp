@@ -1,5 +1,7 @@
 #include "simoptions.h"
 
+#include <cmath>
+
 namespace ondrel::sim {
 
 namespace {
@@ -153,13 +155,13 @@ bool parseDeviceSpec(const QString& spec, const DeviceOptions& defaults, DeviceO
     } else if (k == "start") {
       const QStringList f = v.split(QLatin1Char('/'));
       KeyStartOption s;
-      double m = 0, c = 0;
-      if (f.size() < 4 || f.size() > 5 || !toNumber(f[0], &m) || !toNumber(f[1], &s.set) ||
-          !toNumber(f[2], &s.limit) || !toNumber(f[3], &s.time) ||
-          (f.size() == 5 && !toNumber(f[4], &c)))
+      const auto finite = [](const QString& text, double* value) {
+        return toNumber(text, value) && std::isfinite(*value);
+      };
+      if (f.size() < 4 || f.size() > 5 || !toInt(f[0], &s.mode) || !finite(f[1], &s.set) ||
+          !finite(f[2], &s.limit) || !finite(f[3], &s.time) ||
+          (f.size() == 5 && !toInt(f[4], &s.channel)))
         return fail(QStringLiteral("start wants MODE/SET/LIMIT/TIME[/CHANNEL]"));
-      s.mode = static_cast<int>(m);
-      s.channel = static_cast<int>(c);
       o.keyStart = s;
     } else if (k == "corrupt") {
       if (!number(0, 1))

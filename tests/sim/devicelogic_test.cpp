@@ -253,6 +253,12 @@ TEST(DeviceLogic, StopAdjustContinueAndTime) {
 
   d.handle(decodeCommand(buildCommand(10, 60))); // the PC says one hour has passed
   EXPECT_NEAR(d.channel(0).elapsedS, 3600, 1e-9);
+
+  // Mode 3 sends no set or limit bytes: an adjust of its time alone still reaches the test.
+  d.handle(decodeCommand(buildCommand(0x31, 0, 0, 90)));
+  ASSERT_TRUE(d.channel(0).running);
+  d.handle(decodeCommand(buildCommand(0x37, 0, 0, 12)));
+  EXPECT_EQ(d.channel(0).timeRaw, 12);
 }
 
 TEST(DeviceLogic, CalibrationIsStoredByOkAndUndoneByReset) {
@@ -337,6 +343,27 @@ TEST(DeviceLogic, MeterModeReportsTheSourceAndTheConsumer) {
   QString error;
   EXPECT_FALSE(d.keyStart(0, 5, 1, 0, 0, &error));
   EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(DeviceLogic, KeyStartRefusesValuesNoFrameCanCarry) {
+  const double nan = std::nan("");
+  const double inf = HUGE_VAL;
+  struct Case {
+    double set, limit, time;
+  } cases[] = {
+      {nan, 3, 0}, {1, nan, 0},  {1, 3, nan},  {inf, 3, 0}, {1, -inf, 0},
+      {-1, 3, 0},  {1e12, 3, 0}, {1, 3, 1e12}, {576, 3, 0}, // 576 A x 100 > 57599
+  };
+  for (const Case& c : cases) {
+    DeviceLogic d = connected(12);
+    QString error;
+    EXPECT_FALSE(d.keyStart(0, 0, c.set, c.limit, c.time, &error))
+        << c.set << " " << c.limit << " " << c.time;
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(d.channel(0).running);
+  }
+  DeviceLogic d = connected(12);
+  EXPECT_TRUE(d.keyStart(0, 0, 575.99, 3, 0)); // the largest set value that fits
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "support/tempfolder.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -12,11 +13,31 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace ondrel::sim {
 namespace {
+
+// The kernel hands bytes across a pseudo-terminal asynchronously, later on a busy machine. The
+// device's clock does not move with real time, so tests wait (in real time, bounded) for the
+// bytes rather than assume that they have arrived by the next step.
+bool waitFor(const std::function<bool()>& done) {
+  QDeadlineTimer deadline(10000);
+  while (!done()) {
+    if (deadline.hasExpired())
+      return false;
+    ::usleep(100);
+  }
+  return true;
+}
+
+int queuedAt(int fd) {
+  int n = 0;
+  return fd >= 0 && ::ioctl(fd, FIONREAD, &n) == 0 ? n : 0;
+}
 
 // The program's end of the line: opens ports/COM<n> the way the program does.
 class LineEnd {
@@ -38,6 +59,23 @@ public:
   void send(const QByteArray& bytes) {
     ASSERT_EQ(::write(m_fd, bytes.constData(), bytes.size()), bytes.size());
   }
+  // Sends and waits until the device's side of the line holds the bytes, so that the device's
+  // next step reads them.
+  void sendTo(const SimDevice& d, const QByteArray& bytes) {
+    send(bytes);
+    ASSERT_TRUE(waitFor([&] { return queuedAt(d.lineFd()) >= bytes.size(); }))
+        << "the line did not deliver " << bytes.toHex(' ').constData();
+  }
+  // Everything the device has written so far, waiting for what is still on its way.
+  QByteArray takeSent(const SimDevice& d) {
+    QByteArray all = take();
+    waitFor([&] {
+      all += take();
+      return m_received >= d.bytesSent();
+    });
+    EXPECT_EQ(m_received, d.bytesSent()) << "bytes lost on the line";
+    return all;
+  }
   // Everything that has arrived; *hungUp when the other side has gone.
   QByteArray take(bool* hungUp = nullptr) {
     QByteArray all;
@@ -46,6 +84,7 @@ public:
       const ssize_t n = ::read(m_fd, buf, sizeof buf);
       if (n > 0) {
         all.append(buf, int(n));
+        m_received += n;
         continue;
       }
       if (hungUp)
@@ -56,6 +95,7 @@ public:
 
 private:
   int m_fd = -1;
+  qint64 m_received = 0;
 };
 
 // Cuts received bytes into intact 19-byte reports.
@@ -110,11 +150,11 @@ TEST(SimDevice, AnswersConnectAtTheLineRateAndKeepsARecordOfWhatItHeard) {
   d.advance(100);
   EXPECT_TRUE(line.take().isEmpty()); // nothing before connect
 
-  line.send(buildCommand(5));
+  line.sendTo(d, buildCommand(5));
   QByteArray got;
   for (int i = 0; i < 100; ++i) { // one second
     d.advance(10);
-    got += line.take();
+    got += line.takeSent(d);
   }
   const QList<ReportFields> r = reports(got);
   // 9600 baud 8E1 carries at most 872 bytes, 45.9 reports, a second.
@@ -127,7 +167,7 @@ TEST(SimDevice, AnswersConnectAtTheLineRateAndKeepsARecordOfWhatItHeard) {
   // The program may close and reopen its side; the line stays up.
   {
     LineEnd again(d.linkPath());
-    again.send(buildCommand(0x01, 150, 300, 0));
+    again.sendTo(d, buildCommand(0x01, 150, 300, 0));
   }
   d.advance(10);
   EXPECT_TRUE(d.logic()->channel(0).running);
@@ -176,7 +216,7 @@ TEST(SimDevice, RawLinePassesControlCharactersUntouched) {
   ASSERT_TRUE(d.open());
   LineEnd line(d.linkPath());
   // 0x11 0x13 (XON/XOFF), 0x0D (CR) and 0x0A as parameter bytes.
-  line.send(buildCommandBytes({0x11, 0x13, 0x0D, 0x0A, 0x03, 0x7F}, 0x01));
+  line.sendTo(d, buildCommandBytes({0x11, 0x13, 0x0D, 0x0A, 0x03, 0x7F}, 0x01));
   d.advance(10);
   ASSERT_EQ(d.heard().size(), 1);
   EXPECT_TRUE(d.heard()[0]["checksumOk"].toBool());
@@ -190,12 +230,19 @@ TEST(SimDevice, FaultOptionsDoWhatTheySay) {
     SimDevice d(home.path(), options(spec));
     EXPECT_TRUE(d.open());
     LineEnd line(d.linkPath());
-    line.send(buildCommand(5));
+    line.sendTo(d, buildCommand(5));
     QByteArray got;
     for (int t = 0; t < ms; t += 10) {
       d.advance(10);
-      got += line.take(hungUp);
+      if (!d.isOpen())
+        break;
+      got += line.takeSent(d);
     }
+    if (hungUp)
+      EXPECT_TRUE(waitFor([&] {
+        got += line.take(hungUp);
+        return *hungUp;
+      }));
     return got;
   };
   int bad = 0;
@@ -232,11 +279,11 @@ TEST(SimDevice, BootLoaderOverTheLineWritesTheImageAndGoStartsTheFirmware) {
   ASSERT_TRUE(d.open());
   LineEnd line(d.linkPath());
   const auto exchange = [&](const QByteArray& out, int wantBytes) {
-    line.send(out);
+    line.sendTo(d, out);
     QByteArray in;
     for (int t = 0; t < 2000 && in.size() < wantBytes; t += 10) {
       d.advance(10);
-      in += line.take();
+      in += line.takeSent(d);
     }
     return in;
   };
@@ -295,6 +342,14 @@ TEST(Simulator, ControlLinesStartAndStopTestsFromTheKeys) {
   EXPECT_FALSE(sim.device(2)->logic()->channel(0).running);
   EXPECT_EQ(sim.device(2)->logic()->channel(0).endReason, "stop key");
   EXPECT_TRUE(sim.control("start 9").contains("no device"));
+  // Numbers that are no numbers, or too large for a frame, start nothing.
+  for (const char* bad : {"start 2 0 nan", "start 2 0 1 inf", "start 2 1e99", "start 2 0 1e12",
+                          "start 2 0 1 3 0 1e99", "start 2 x", "stop 2 1e99"}) {
+    const QString answer = sim.control(bad);
+    EXPECT_FALSE(answer.endsWith("started")) << bad;
+    EXPECT_FALSE(answer.endsWith("stopped")) << bad;
+    EXPECT_FALSE(sim.device(2)->logic()->channel(0).running) << bad;
+  }
   bool quit = false;
   sim.control("quit", &quit);
   EXPECT_TRUE(quit);
@@ -326,8 +381,10 @@ TEST(SimOptions, DeviceSpecs) {
   EXPECT_TRUE(o.boot);
   EXPECT_EQ(o.bootConfig.answerSync, 2);
 
-  for (const char* bad : {"x:model=12", "2:model=0", "2:chem=lithium", "2:frobnicate=1",
-                          "2:start=1/2", "2:corrupt=2", "0"}) {
+  for (const char* bad :
+       {"x:model=12", "2:model=0", "2:chem=lithium", "2:frobnicate=1", "2:start=1/2", "2:corrupt=2",
+        "0", "2:start=1e99/1/0/0", "2:start=0/nan/0/0", "2:start=0/1/inf/0", "2:start=0/1/0/0/1e99",
+        "2:start=0.5/1/0/0"}) {
     EXPECT_FALSE(parseDeviceSpec(bad, DeviceOptions{}, &o, &error)) << bad;
     EXPECT_FALSE(error.isEmpty());
   }

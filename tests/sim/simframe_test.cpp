@@ -90,6 +90,12 @@ TEST(SimFrame, CommandsDecodeByKind) {
       {buildCommand(0x17, 100, 300, 5), Command::Adjust, 0, 1, 7},
       {buildCommand(7, 0, 0, 14), Command::QuickCharge, 0, 0, 7},
       {buildCommand(7, 0, 0, 21), Command::PumpExpress, 0, 0, 7},
+      {buildCommand(167, 0, 0, 12), Command::QuickCharge, 1, 0, 7},
+      // Modes whose set and limit bytes are all 0 (mode 3 on the loads, modes above 6 on the
+      // chargers): an adjust that carries only a time of 10..16 or 20, 21 minutes is still one.
+      {buildCommand(0x37, 0, 0, 12), Command::Adjust, 0, 3, 7},
+      {buildCommand(0x77, 0, 0, 20), Command::Adjust, 0, 7, 7},
+      {buildCommand(0xD7, 0, 0, 15), Command::Adjust, 1, 3, 7},
       {buildCommand(0x28, 100, 300, 0), Command::Continue, 0, 2, 8},
       {buildCommand(9, 100), Command::Resistance, 0, 0, 9},
       {buildCommand(10, 60), Command::Time, 0, 0, 10},

@@ -470,13 +470,26 @@ TEST_F(Panel, TimersAreOffAtOneSecondAndTickWithTheirChannel) {
   panel->setStepTmrEnable(true);
   EXPECT_TRUE(panel->TmrCurveEnable(1));
   EXPECT_FALSE(panel->TmrCurveEnable(0));
-  QTest::qWait(300);
-  // Switching a running timer on again keeps its beat.
+  EXPECT_FALSE(panel->TmrShowEnable(1));
+  // Switching a running timer on again keeps its beat. Nothing runs the event loop between the
+  // two calls, so the timer cannot have fired and started over in between however slow the
+  // machine is.
+  auto* curve1 = find<QTimer>("tmrCurve(1)");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return curve1->remainingTime() <= 900; }, 5000));
   panel->setTmrCurveEnable(1, true);
-  EXPECT_LT(find<QTimer>("tmrCurve(1)")->remainingTime(), 800);
-  QTest::qWait(900);
-  events.sort();
-  EXPECT_EQ(events, (QStringList{"AutoTimer", "CurveTimer:1", "ShowTimer:0", "StepTimer"}));
+  EXPECT_LE(curve1->remainingTime(), 900);
+  // Each tick raises its event with the timer's channel; fired here rather than waited for, so
+  // that a slow machine cannot add a second beat.
+  for (QTimer* t : panel->findChildren<QTimer*>())
+    t->stop();
+  events.clear();
+  for (const char* name :
+       {"tmrCurve(0)", "tmrCurve(1)", "tmrShow(0)", "tmrShow(1)", "tmrAuto", "tmrStep"})
+    ASSERT_TRUE(QMetaObject::invokeMethod(find<QTimer>(name), "timeout")) << name;
+  EXPECT_EQ(events, (QStringList{"CurveTimer:0", "CurveTimer:1", "ShowTimer:0", "ShowTimer:1",
+                                 "AutoTimer", "StepTimer"}));
+  panel->setTmrCurveEnable(1, true);
+  panel->setAutoTmrEnable(true);
   panel->setTmrCurveEnable(1, false);
   panel->setAutoTmrEnable(false);
   EXPECT_FALSE(find<QTimer>("tmrCurve(1)")->isActive());
