@@ -207,7 +207,12 @@ TEST(SimDevice, NothingStalePilesUpWhileNobodyReads) {
   for (int i = 0; i < 100; ++i)
     d.advance(10);
   EXPECT_GT(d.bytesSent() - before, 850); // the line runs at its rate again
-  EXPECT_GE(reports(line.take()).size(), 44);
+  QByteArray fresh;
+  waitFor([&] {
+    fresh += line.take();
+    return reports(fresh).size() >= 44;
+  });
+  EXPECT_GE(reports(fresh).size(), 44);
 }
 
 TEST(SimDevice, RawLinePassesControlCharactersUntouched) {
