@@ -811,8 +811,9 @@ void DeviceSlot::ShowParams(int) {
   // Presents the channel's mode and parameters on the panel; arrives with the test modes.
 }
 
-void DeviceSlot::ContClick(int) {
-  // Continues an interrupted recording; arrives with single test control.
+void DeviceSlot::ContClick(int channel) {
+  // Continuing the interrupted recording arrives with single test control.
+  emit continueRequested(channel);
 }
 
 void DeviceSlot::InitAutoPage() {

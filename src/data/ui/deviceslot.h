@@ -121,6 +121,10 @@ public:
   void SetRunButtons(int channel);
   void WriteDataFile(int channel, const QString& path);
 
+Q_SIGNALS:
+  // The continue action ran for a channel: a test was adopted that this program had not begun.
+  void continueRequested(int channel);
+
 private:
   // The mode list reads "No Device" and the parameter boxes their empty values.
   void showNoDeviceModes();

@@ -185,6 +185,25 @@ TEST_F(Slot, AdoptsARunningTestAndDrawsItsFirstPoints) {
   EXPECT_EQ(slot.graph->DpCnt(0), 3);
 }
 
+TEST_F(Slot, AdoptingContinuesOnlyATestThisProgramDidNotBegin) {
+  const struct {
+    QString beginVolt;
+    int continues;
+  } cases[] = {{QString(), 1}, {QStringLiteral("4.20V"), 0}};
+  for (const auto& c : cases) {
+    int continues = 0;
+    const auto connection = QObject::connect(&slot, &DeviceSlot::continueRequested,
+                                             [&](int channel) { continues += channel == 0; });
+    slot.ch[0].ChnRunning = false;
+    slot.setGridText(1, 2, c.beginVolt);
+    feed(running(12, 4100, 100));
+    feed(running(12, 4100, 100)); // already running: adopted once only
+    QObject::disconnect(connection);
+    EXPECT_TRUE(slot.ch[0].ChnRunning);
+    EXPECT_EQ(continues, c.continues) << c.beginVolt.toStdString();
+  }
+}
+
 TEST_F(Slot, ContinuedCapacityKeepsOrDropsTheOffset) {
   feed(running(12, 4100, 100));
   const struct {
