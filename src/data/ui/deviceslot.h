@@ -121,7 +121,7 @@ public:
   void SetRunButtons(int channel);
   void WriteDataFile(int channel, const QString& path);
 
-Q_SIGNALS:
+signals:
   // The continue action ran for a channel: a test was adopted that this program had not begun.
   void continueRequested(int channel);
 
