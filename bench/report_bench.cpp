@@ -12,14 +12,6 @@ using namespace ondrel;
 
 namespace {
 
-QByteArray wire(const testing::Report& r) {
-  const auto body = r.body();
-  QByteArray bytes(1, char(0xFA));
-  bytes.append(reinterpret_cast<const char*>(body.data()), qsizetype(body.size()));
-  bytes.append(char(0xF8));
-  return bytes;
-}
-
 // One report of a running channel whose curves already hold a 100-hour test (360 000 points):
 // decode, report handling, live update with curve points and one recording line; the redraw is
 // deferred because the graph is not on screen.
@@ -30,7 +22,7 @@ void BM_ReportOfALongTest(benchmark::State& state) {
   testing::Report r;
   r.model = 12, r.state = 1, r.volt = 3700, r.cur = 100, r.set = 100, r.limit = 300;
   slot.tmrConn.start();
-  slot.receive(wire(r));
+  slot.receive(r.wire());
   for (int k = 0; k < 5; ++k)
     for (int i = 0; i < 360000; ++i)
       slot.graph->AddXY(k, float(i), 3.7f);
@@ -39,7 +31,7 @@ void BM_ReportOfALongTest(benchmark::State& state) {
   for (auto _ : state) {
     r.volt = volt;
     volt = volt == 3700 ? 3699 : 3700;
-    slot.receive(wire(r));
+    slot.receive(r.wire());
     ++slot.ch[0].CurveSec;
   }
   state.counters["points"] = slot.graph->DpCnt(0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <array>
 #include <cstdint>
 
@@ -35,6 +37,15 @@ struct Report {
       x ^= b[i];
     b[16] = static_cast<std::uint8_t>(x % 240);
     return b;
+  }
+
+  // The frame on the wire: start byte, body, end byte.
+  QByteArray wire() const {
+    const auto b = body();
+    QByteArray bytes(1, char(0xFA));
+    bytes.append(reinterpret_cast<const char*>(b.data()), qsizetype(b.size()));
+    bytes.append(char(0xF8));
+    return bytes;
   }
 };
 

@@ -22,14 +22,6 @@ using ondrel::testing::TempProgramFolder;
 
 namespace {
 
-QByteArray wire(const Report& r) {
-  const auto body = r.body();
-  QByteArray bytes(1, char(0xFA));
-  bytes.append(reinterpret_cast<const char*>(body.data()), qsizetype(body.size()));
-  bytes.append(char(0xF8));
-  return bytes;
-}
-
 // A main window on memory ports, with slot 0 connecting as after Connect.
 class Slot : public ::testing::Test {
 protected:
@@ -38,7 +30,7 @@ protected:
   DeviceSlot& slot = window.slot(0);
 
   void SetUp() override { slot.tmrConn.start(); }
-  void feed(const Report& r) { slot.receive(wire(r)); }
+  void feed(const Report& r) { slot.receive(r.wire()); }
   // The device reports a test that runs in mode 0 with the given voltage and current.
   Report running(int model, int volt, int cur, int channel = 0) {
     Report r;
@@ -328,7 +320,7 @@ TEST_F(Slot, CorruptionBetweenReportsLosesOnlyTheDamagedOnes) {
   QRandomGenerator rng(7);
   int intact = 0;
   for (int i = 0; i < 400; ++i) {
-    QByteArray frame = wire(running(12, 3000 + i, 100));
+    QByteArray frame = running(12, 3000 + i, 100).wire();
     const bool damage = rng.bounded(4) == 0;
     if (damage)
       frame[1 + rng.bounded(17)] = char(rng.bounded(240)); // may leave it intact by chance
