@@ -243,11 +243,12 @@ TEST(SimDevice, FaultOptionsDoWhatTheySay) {
         break;
       got += line.takeSent(d);
     }
-    if (hungUp)
+    if (hungUp) {
       EXPECT_TRUE(waitFor([&] {
         got += line.take(hungUp);
         return *hungUp;
       }));
+    }
     return got;
   };
   int bad = 0;
