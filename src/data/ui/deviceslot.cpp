@@ -63,6 +63,13 @@ QTableWidget* makeResultGrid(QWidget* parent) {
     h->setText(c < 7 ? LangText(QString::fromLatin1(kGridHeadings[c]))
                      : QLatin1String(kGridHeadings[c]) + QLatin1Char(c == 7 ? 'V' : 'A'));
     h->setBackground(grid->palette().button());
+    if (c >= 7) {
+      // The swatch columns are 50 pixels wide: a size smaller keeps "CurveV" whole.
+      QFont small = grid->font();
+      small.setPointSizeF(small.pointSizeF() * 0.85);
+      h->setFont(small);
+      h->setToolTip(h->text());
+    }
   }
   // Widths in twips of the design, 15 twips to a pixel.
   grid->setColumnWidth(0, 1300 / 15);
