@@ -120,6 +120,9 @@ DeviceSlot::DeviceSlot(int index, frmMain& window, Comm& comm, QWidget* framePar
   setGridText(1, 0, LangText(QStringLiteral("No Device")));
   panel->setDev2S(false);
   showNoDeviceModes();
+  // The disconnected look, as after Disconnect: only the "Single Test" page.
+  panel->TabClear();
+  panel->TabAdd(1, QStringLiteral("key1"));
   panel->setLedRecv(false);
   // No device, no test to start or stop until identification sets the buttons.
   panel->setRunEnable(false);

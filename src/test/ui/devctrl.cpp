@@ -547,12 +547,16 @@ void DevCtrl::TabAdd(int index, const QString& key) {
   tabDev->setTabData(i, key);
   if (tabDev->count() == 1)
     pageForKey(key);
+  // A hidden tab bar does not tell its layout that it grew; without this a panel that gets its
+  // tabs before it is first shown keeps an empty strip.
+  tabDev->updateGeometry();
 }
 
 void DevCtrl::TabClear() {
   const QSignalBlocker block(tabDev);
   while (tabDev->count() > 0)
     tabDev->removeTab(tabDev->count() - 1);
+  tabDev->updateGeometry();
 }
 
 void DevCtrl::AutoModeAdd(const QString& text) {

@@ -678,3 +678,22 @@ TEST(DevCtrlLogo, AnUnreadablePictureLeavesThePlaceEmpty) {
   panel.setImageLogo("/nonexistent/logo.bmp");
   EXPECT_TRUE(panel.findChild<QLabel*>("imgLogo")->pixmap().isNull());
 }
+
+namespace {
+
+// Tabs added before the panel is first shown, after its size was asked for (as the main
+// window's layout does), still get room in the strip.
+TEST(DevCtrlTabs, TabsAddedBeforeShowingAreSeen) {
+  ondrel::DevCtrl panel;
+  (void)panel.sizeHint();
+  panel.TabClear();
+  panel.TabAdd(1, QStringLiteral("key1"));
+  panel.show();
+  QApplication::processEvents();
+  const auto* strip = panel.findChild<QTabBar*>(QStringLiteral("tabDev"));
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(strip->count(), 1);
+  EXPECT_GT(strip->height(), 0);
+}
+
+} // namespace
