@@ -145,12 +145,6 @@ const Row* findRow(int code, int fwVersion) {
   return nullptr;
 }
 
-qint16 checkedInt16(int value) {
-  if (value > 32767 || value < -32768)
-    throw Failure(QStringLiteral("Overflow"));
-  return static_cast<qint16>(value);
-}
-
 } // namespace
 
 ModelLayout modelLayout(int code) {
@@ -257,17 +251,28 @@ Identification identifyReport(const RecBody& body, const ModelParams& current) {
   return id;
 }
 
-InfoReport infoReport(const RecBody& body, const ModelParams& current,
-                      const QStringList& panelModes) {
-  InfoReport info;
-  ModelParams& p = info.params;
-  p = current;
-  p.FwVersion = checkedInt16(pairAt(body, 9));
+qint16 reportFirmwareVersion(const RecBody& body) {
+  const int version = pairAt(body, 9);
+  if (version > 32767)
+    throw Failure(QStringLiteral("Overflow"));
+  return static_cast<qint16>(version);
+}
+
+void takeInfoRanges(ModelParams& p, const RecBody& body) {
+  p.FwVersion = reportFirmwareVersion(body);
   // Divisors are at least 100 after identification; an unidentified slot keeps its maximums.
   if (p.VolDiv != 0)
     p.MaxVoltage = static_cast<float>(double(pairAt(body, 11)) / p.VolDiv);
   if (p.CurDiv != 0)
     p.MaxCurrent = static_cast<float>(double(pairAt(body, 13)) / p.CurDiv);
+}
+
+InfoReport infoReport(const RecBody& body, const ModelParams& current,
+                      const QStringList& panelModes) {
+  InfoReport info;
+  ModelParams& p = info.params;
+  p = current;
+  takeInfoRanges(p, body);
   const int code = p.ModelCode;
   if (code == 5 && panelModes.size() > 8 && panelModes.at(8) == QLatin1String("DC5V") &&
       p.FwVersion == 302) {

@@ -86,6 +86,12 @@ struct Identification {
 };
 Identification identifyReport(const RecBody& body, const ModelParams& current);
 
+// The firmware version of an info report (b9, b10); a Failure ("Overflow") beyond 16 bits.
+qint16 reportFirmwareVersion(const RecBody& body);
+// An info report's version and ranges: FwVersion, MaxVoltage = b11,b12 / VolDiv and
+// MaxCurrent = b13,b14 / CurDiv.
+void takeInfoRanges(ModelParams& params, const RecBody& body);
+
 // What an info report (b0 >= 100) means for a slot, connecting or not. `panelModes` is the
 // panel's current mode list. Throws Failure("Overflow") for a firmware version beyond 16 bits.
 struct InfoReport {

@@ -125,10 +125,7 @@ protected:
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
-  QString logText() const {
-    return QString::fromLocal8Bit(
-        home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate())));
-  }
+  QString logText() const { return home.mainLog(); }
 };
 
 TEST_F(EndToEnd, ConnectIdentifiesEveryKindOfDevice) {

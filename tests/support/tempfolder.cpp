@@ -1,7 +1,9 @@
 #include "support/tempfolder.h"
 
+#include "data/support/errorlog.h"
 #include "data/support/programfolder.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,6 +38,11 @@ QString TempProgramFolder::write(const QString& relative, const QByteArray& byte
 QByteArray TempProgramFolder::read(const QString& relative) const {
   QFile f(file(relative));
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString TempProgramFolder::mainLog() const {
+  return QString::fromLocal8Bit(
+      read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate())));
 }
 
 } // namespace ondrel::testing

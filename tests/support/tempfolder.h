@@ -21,6 +21,8 @@ public:
   // Writes bytes to a file in the folder, creating sub-folders; returns its path.
   QString write(const QString& relative, const QByteArray& bytes) const;
   QByteArray read(const QString& relative) const;
+  // Today's main error log ("Log/ondrel-<date>.log"), empty when nothing was logged.
+  QString mainLog() const;
 
 private:
   QTemporaryDir m_dir;

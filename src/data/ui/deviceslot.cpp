@@ -29,18 +29,18 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <limits>
-
 namespace ondrel {
 namespace {
 
 const char* const kGridHeadings[] = {"Device", "Mode",     "Begin Volt", "Cutoff Volt", "Capacity",
                                      "Energy", "Avg Volt", "Curve",      "Curve"};
 
-qint16 checkedInt16(int value) {
-  if (value > std::numeric_limits<qint16>::max())
-    throw Failure(QStringLiteral("Overflow"));
-  return static_cast<qint16>(value);
+// The parameter echo b9..b14 of a non-info report becomes the channel's parameters.
+void takeParams(ChannelData& d, const RecBody& body) {
+  const ParamEchoValues p = decodeParams(body);
+  d.SetRaw = p.SetRaw;
+  d.LimitRaw = p.LimitRaw;
+  d.TimeRaw = p.TimeRaw;
 }
 
 QTableWidget* makeResultGrid(QWidget* parent) {
@@ -235,11 +235,10 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
       d.takeDeviceCapacity(decodeCapacity(body));
     d.ModeNo = static_cast<qint16>(f.mode);
     if (f.info != 0) {
-      params.FwVersion = checkedInt16(pairAt(body, 9));
+      params.FwVersion = reportFirmwareVersion(body);
       ++InfoCount;
     } else {
-      const ParamEchoValues p = decodeParams(body);
-      d.SetRaw = p.SetRaw, d.LimitRaw = p.LimitRaw, d.TimeRaw = p.TimeRaw;
+      takeParams(d, body);
     }
     if (IdentifyDevice(c, body) == ReportAction::DropRest)
       return ReportAction::DropRest;
@@ -277,12 +276,11 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
       finishTest(c, endMessage);
   } else {
     if (!d.ChnRunning)
-      adoptTest(c, body);
+      adoptTest(c, f, body);
     d.ChnRunning = true;
     if (d.ParamEcho > 0) {
       if (f.info == 0) {
-        const ParamEchoValues p = decodeParams(body);
-        d.SetRaw = p.SetRaw, d.LimitRaw = p.LimitRaw, d.TimeRaw = p.TimeRaw;
+        takeParams(d, body);
         ShowParams(c);
         ++d.ParamEcho;
       }
@@ -334,18 +332,14 @@ void DeviceSlot::finishTest(int c, bool& endMessage) {
   m_window.SetCalibButtons(); // for the panel's selected channel, whichever channel reported
 }
 
-void DeviceSlot::adoptTest(int c, const RecBody& body) {
+void DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
   ChannelData& d = ch[static_cast<size_t>(c)];
-  const ReportFields f = reportFields(body);
   d.ModeNo = static_cast<qint16>(f.mode);
   if (f.info != 0) {
-    params.FwVersion = checkedInt16(pairAt(body, 9));
-    params.MaxVoltage = static_cast<float>(static_cast<double>(pairAt(body, 11)) / params.VolDiv);
-    params.MaxCurrent = static_cast<float>(static_cast<double>(pairAt(body, 13)) / params.CurDiv);
+    takeInfoRanges(params, body);
     ++InfoCount;
   } else {
-    const ParamEchoValues p = decodeParams(body);
-    d.SetRaw = p.SetRaw, d.LimitRaw = p.LimitRaw, d.TimeRaw = p.TimeRaw;
+    takeParams(d, body);
   }
   ShowParams(c);
   if (gridText(c + 1, 2).isEmpty())
@@ -670,7 +664,7 @@ void DeviceSlot::Connect() {
   ch[0].CapTick = 0;
   params.FwVersion = 0;
   InfoCount = 0;
-  rx = ReceiveState{};
+  rx.reset();
   m_twoChannelLaidOut = false;
 
   tmrConn.start();

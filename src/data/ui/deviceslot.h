@@ -6,6 +6,7 @@
 #include "link/frame.h"
 #include "link/modeltable.h"
 #include "link/receiver.h"
+#include "link/reportdecode.h"
 
 #include <QObject>
 #include <QTimer>
@@ -132,7 +133,7 @@ private:
   void Disconnect();
   Comm::Handle& portHandle();
   void finishTest(int channel, bool& endMessage);
-  void adoptTest(int channel, const RecBody& body);
+  void adoptTest(int channel, const ReportFields& fields, const RecBody& body);
   void scheduleGraphDraw();
   float curveValue(float value, QStringView picture) const;
   void addCurvePoints(int channel, qint32 x, float volt, float cur, float third);

@@ -51,10 +51,7 @@ protected:
   }
   DeviceSlot& slot0() { return window->slot(0); }
   void click() { emit slot0().panel->ConnClick(); }
-  QString logText() const {
-    return QString::fromLocal8Bit(
-        home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate())));
-  }
+  QString logText() const { return home.mainLog(); }
 };
 
 TEST_F(Connection, FirstRunMakesTheSettingsFileAndFoldersAndSelectsPortOne) {

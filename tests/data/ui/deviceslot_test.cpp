@@ -38,10 +38,7 @@ protected:
     r.set = 100, r.limit = 300, r.time = 0;
     return r;
   }
-  QString logText() const {
-    return QString::fromLocal8Bit(
-        home.read(QStringLiteral("Log/") + mainLogFileName(QDate::currentDate())));
-  }
+  QString logText() const { return home.mainLog(); }
 };
 
 TEST_F(Slot, IdentifiesASingleChannelLoad) {
