@@ -1,6 +1,7 @@
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
 #include "link/memoryport.h"
+#include "support/deviceslotprobe.h"
 #include "support/reportbuilder.h"
 #include "widgets/curvegraph.h"
 
@@ -21,20 +22,20 @@ void BM_ReportOfALongTest(benchmark::State& state) {
   DeviceSlot& slot = window.slot(0);
   testing::Report r;
   r.model = 12, r.state = 1, r.volt = 3700, r.cur = 100, r.set = 100, r.limit = 300;
-  slot.tmrConn.start();
+  DeviceSlotProbe::startConnecting(slot);
   slot.receive(r.wire());
   for (int k = 0; k < 5; ++k)
     for (int i = 0; i < 360000; ++i)
-      slot.graph->AddXY(k, float(i), 3.7f);
-  slot.ch[0].RecPath = dir.filePath(QStringLiteral("rec"));
+      slot.graph().AddXY(k, float(i), 3.7f);
+  DeviceSlotProbe::channel(slot, 0).RecPath = dir.filePath(QStringLiteral("rec"));
   int volt = 3700;
   for (auto _ : state) {
     r.volt = volt;
     volt = volt == 3700 ? 3699 : 3700;
     slot.receive(r.wire());
-    ++slot.ch[0].CurveSec;
+    ++DeviceSlotProbe::channel(slot, 0).CurveSec;
   }
-  state.counters["points"] = slot.graph->DpCnt(0);
+  state.counters["points"] = slot.graph().DpCnt(0);
 }
 BENCHMARK(BM_ReportOfALongTest)
     ->Unit(benchmark::kMicrosecond)

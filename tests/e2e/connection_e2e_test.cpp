@@ -6,6 +6,7 @@
 #include "data/ui/frmmain.h"
 #include "link/portnames.h"
 #include "sim/simdevice.h"
+#include "support/deviceslotprobe.h"
 #include "support/tempfolder.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
@@ -62,14 +63,14 @@ protected:
       return answer;
     };
     for (int i = 1; i < slotCount; ++i)
-      window->menuAddDev->trigger();
+      window->action(QStringLiteral("menuAddDev"))->trigger();
     return *window;
   }
 
   DeviceSlot& connect(int slot, const QString& port) {
     DeviceSlot& s = window->slot(slot);
-    s.panel->setTPort(port);
-    emit s.panel->ConnClick();
+    s.panel().setTPort(port);
+    emit s.panel().ConnClick();
     return s;
   }
 
@@ -134,8 +135,8 @@ TEST_F(EndToEnd, ConnectIdentifiesEveryKindOfDevice) {
   device("4:model=5,fw=302");
   device("5:model=26,fw=320");
   start(4);
-  EXPECT_EQ(window->slot(0).panel->tPort(), QStringLiteral("COM2")); // the settings default
-  EXPECT_EQ(window->slot(0).panel->PortCnt(), 4);
+  EXPECT_EQ(window->slot(0).panel().tPort(), QStringLiteral("COM2")); // the settings default
+  EXPECT_EQ(window->slot(0).panel().PortCnt(), 4);
 
   DeviceSlot& load = connect(0, QStringLiteral("COM2"));
   DeviceSlot& dual = connect(1, QStringLiteral("COM3"));
@@ -143,15 +144,15 @@ TEST_F(EndToEnd, ConnectIdentifiesEveryKindOfDevice) {
   DeviceSlot& meter = connect(3, QStringLiteral("COM5"));
   EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
   for (int i = 0; i < 4; ++i) {
-    EXPECT_TRUE(window->slot(i).panel->Conn());
+    EXPECT_TRUE(window->slot(i).panel().Conn());
     EXPECT_TRUE(window->slot(i).connecting());
   }
-  EXPECT_FALSE(window->menuUpdate->isEnabled());
+  EXPECT_FALSE(window->action(QStringLiteral("menuUpdate"))->isEnabled());
 
   // The two-channel load is laid out by its channel-0 report but connected only by channel 1's.
   bool laidOutWhileConnecting = false;
   afterEachFrame = [&] {
-    if (dual.panel->Dev2S() && dual.connecting())
+    if (dual.panel().Dev2S() && dual.connecting())
       laidOutWhileConnecting = true;
   };
   ASSERT_TRUE(runUntil([&] { return !dual.connecting(); }, 3000));
@@ -161,21 +162,21 @@ TEST_F(EndToEnd, ConnectIdentifiesEveryKindOfDevice) {
 
   EXPECT_FALSE(load.connecting());
   EXPECT_EQ(load.gridText(1, 0), QStringLiteral("KL-F2"));
-  EXPECT_EQ(load.panel->ModeCnt(), 5);
-  EXPECT_EQ(load.panel->tVol(0).toDouble() > 3.0, true) << load.panel->tVol(0).toStdString();
+  EXPECT_EQ(load.panel().ModeCnt(), 5);
+  EXPECT_EQ(load.panel().tVol(0).toDouble() > 3.0, true) << load.panel().tVol(0).toStdString();
 
   EXPECT_EQ(dual.gridText(1, 0), QStringLiteral("KL-03"));
-  EXPECT_TRUE(dual.panel->Dev2S());
-  EXPECT_GT(dual.panel->tVol(1).toDouble(), 3.0);
+  EXPECT_TRUE(dual.panel().Dev2S());
+  EXPECT_GT(dual.panel().tVol(1).toDouble(), 3.0);
 
   EXPECT_EQ(charger.gridText(1, 0), QStringLiteral("KC-11")); // named by its info report
-  ASSERT_GT(charger.panel->ModeCnt(), 8);
-  EXPECT_EQ(charger.panel->ModeTxt(8), QStringLiteral("Meter")); // and re-listed
+  ASSERT_GT(charger.panel().ModeCnt(), 8);
+  EXPECT_EQ(charger.panel().ModeTxt(8), QStringLiteral("Meter")); // and re-listed
 
   EXPECT_FALSE(meter.connecting());
   EXPECT_EQ(meter.gridText(1, 0), QStringLiteral("KL-10"));
-  EXPECT_EQ(meter.params.FwVersion, 320);
-  EXPECT_TRUE(window->menuUsb->isVisible());
+  EXPECT_EQ(meter.params().FwVersion, 320);
+  EXPECT_TRUE(window->action(QStringLiteral("menuUsb"))->isVisible());
 
   for (const auto& d : devices)
     EXPECT_EQ(commands(*d).value(0), QStringLiteral("connect")) << d->portName().toStdString();
@@ -192,31 +193,31 @@ TEST_F(EndToEnd, StartedTestIsAdoptedRecordedAndFinishedAtTheDevicesCutoff) {
   ASSERT_TRUE(runUntil([&] { return !s.connecting(); }, 2000));
 
   // Start, as the Start button will: panel texts, a recording file, the start command.
-  s.panel->setTSval(0, QStringLiteral("2.00"));
-  s.panel->setTSlmt(0, QStringLiteral("3.70"));
-  s.panel->setTStim(0, QStringLiteral("0"));
+  s.panel().setTSval(0, QStringLiteral("2.00"));
+  s.panel().setTSlmt(0, QStringLiteral("3.70"));
+  s.panel().setTStim(0, QStringLiteral("0"));
   const QString rec =
       recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
   createRecordingFile(rec, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC"),
                                            QStringLiteral("4.2V"), false, 12));
-  s.ch[0].RecPath = rec;
+  DeviceSlotProbe::channel(s, 0).RecPath = rec;
   s.SendStart(0, 1);
-  ASSERT_TRUE(runUntil([&] { return s.ch[0].ChnRunning; }, 2000));
+  ASSERT_TRUE(runUntil([&] { return s.ch(0).ChnRunning; }, 2000));
   const QJsonObject started = dev.heard().last();
   EXPECT_EQ(started.value("cmd").toString(), QStringLiteral("start"));
   EXPECT_EQ(started.value("set").toInt(), 200);
   EXPECT_EQ(started.value("limit").toInt(), 370);
-  EXPECT_EQ(s.ch[0].SetRaw, 200);
-  EXPECT_TRUE(s.panel->TmrCurveEnable(0));
+  EXPECT_EQ(s.ch(0).SetRaw, 200);
+  EXPECT_TRUE(s.panel().TmrCurveEnable(0));
   EXPECT_TRUE(s.secondTimerRunning(0));
 
-  ASSERT_TRUE(runUntil([&] { return !s.ch[0].ChnRunning; }, 120000));
+  ASSERT_TRUE(runUntil([&] { return !s.ch(0).ChnRunning; }, 120000));
   EXPECT_FALSE(dev.logic()->channel(0).running);
   EXPECT_EQ(dev.logic()->channel(0).endReason, QStringLiteral("cutoff voltage"));
-  EXPECT_FALSE(s.panel->TmrShowEnable(0));
+  EXPECT_FALSE(s.panel().TmrShowEnable(0));
   EXPECT_TRUE(s.gridText(1, 3).endsWith(u'V')) << s.gridText(1, 3).toStdString();
-  EXPECT_GT(s.graph->DpCnt(0), 10);
-  EXPECT_GT(s.graph->DpCnt(1), 10);
+  EXPECT_GT(s.graph().DpCnt(0), 10);
+  EXPECT_GT(s.graph().DpCnt(1), 10);
   const QStringList lines = QString::fromLatin1(readFile(rec + ".bak")).split(u'\n');
   EXPECT_GT(lines.size(), 16) << "header and samples";
 }
@@ -226,17 +227,17 @@ TEST_F(EndToEnd, DisconnectSendsSixClosesThePortAndShowsNoDevice) {
   start();
   DeviceSlot& s = connect(0, QStringLiteral("COM2"));
   ASSERT_TRUE(runUntil([&] { return !s.connecting(); }, 2000));
-  emit s.panel->ConnClick();
+  emit s.panel().ConnClick();
   EXPECT_TRUE(runUntil([&] { return commands(dev).last() == QStringLiteral("disconnect"); }, 2000));
   EXPECT_EQ(window->comm().PortHandle[0], 0);
-  EXPECT_FALSE(s.panel->Conn());
-  EXPECT_FALSE(s.tmrComm.isActive());
+  EXPECT_FALSE(s.panel().Conn());
+  EXPECT_FALSE(DeviceSlotProbe::receiving(s));
   EXPECT_EQ(s.gridText(1, 0), QStringLiteral("No Device"));
-  EXPECT_EQ(s.panel->ModeCnt(), 1);
-  EXPECT_EQ(s.panel->tMode(), QStringLiteral("No Device"));
-  EXPECT_EQ(s.panel->tSval(0), QStringLiteral("00.00"));
-  EXPECT_TRUE(window->menuUpdate->isEnabled());
-  EXPECT_FALSE(window->menuAdj->isEnabled());
+  EXPECT_EQ(s.panel().ModeCnt(), 1);
+  EXPECT_EQ(s.panel().tMode(), QStringLiteral("No Device"));
+  EXPECT_EQ(s.panel().tSval(0), QStringLiteral("00.00"));
+  EXPECT_TRUE(window->action(QStringLiteral("menuUpdate"))->isEnabled());
+  EXPECT_FALSE(window->action(QStringLiteral("menuAdj"))->isEnabled());
   EXPECT_TRUE(messages.isEmpty());
   // The port is free again, and the settings still name it for the next start.
   Comm::Handle h = window->comm().OpenPort(2);
@@ -254,24 +255,24 @@ TEST_F(EndToEnd, DisconnectDuringATest) {
   ASSERT_TRUE(runUntil([&] { return !s.connecting(); }, 2000));
   for (int c = 0; c < 2; ++c)
     ASSERT_TRUE(dev.logic()->keyStart(c, 0, 0.5, 3.0, 0));
-  ASSERT_TRUE(runUntil([&] { return s.ch[0].ChnRunning && s.ch[1].ChnRunning; }, 2000));
-  s.panel->setStopEnable(true); // the Start button's doing
+  ASSERT_TRUE(runUntil([&] { return s.ch(0).ChnRunning && s.ch(1).ChnRunning; }, 2000));
+  s.panel().setStopEnable(true); // the Start button's doing
 
   // Cancel: the device goes on testing; a new Connect adopts the test from its reports.
   answer = QMessageBox::Cancel;
-  emit s.panel->ConnClick();
+  emit s.panel().ConnClick();
   EXPECT_EQ(messages, QStringList{QStringLiteral("Stop running?")});
   EXPECT_TRUE(runUntil([&] { return commands(dev).last() == QStringLiteral("disconnect"); }, 2000));
   EXPECT_TRUE(dev.logic()->channel(0).running);
   connect(0, QStringLiteral("COM3"));
-  EXPECT_FALSE(s.ch[0].ChnRunning); // reset by Connect
-  ASSERT_TRUE(runUntil([&] { return s.ch[0].ChnRunning && s.ch[1].ChnRunning; }, 2000));
+  EXPECT_FALSE(s.ch(0).ChnRunning); // reset by Connect
+  ASSERT_TRUE(runUntil([&] { return s.ch(0).ChnRunning && s.ch(1).ChnRunning; }, 2000));
 
   // OK: channel 0 is stopped, then channel 1, then the device is let go.
   answer = QMessageBox::Ok;
-  s.panel->setStopEnable(true);
+  s.panel().setStopEnable(true);
   dev.clearHeard();
-  emit s.panel->ConnClick();
+  emit s.panel().ConnClick();
   EXPECT_TRUE(runUntil([&] { return commands(dev).size() >= 3; }, 2000));
   EXPECT_EQ(commands(dev), (QStringList{QStringLiteral("stop"), QStringLiteral("stop"),
                                         QStringLiteral("disconnect")}));
@@ -279,7 +280,7 @@ TEST_F(EndToEnd, DisconnectDuringATest) {
   EXPECT_EQ(dev.heard().at(1).value("channel").toInt(), 1);
   EXPECT_FALSE(dev.logic()->channel(0).running);
   EXPECT_FALSE(dev.logic()->channel(1).running);
-  EXPECT_FALSE(s.panel->StopEnable());
+  EXPECT_FALSE(s.panel().StopEnable());
   EXPECT_FALSE(s.secondTimerRunning(0));
 }
 
@@ -299,7 +300,7 @@ TEST_F(EndToEnd, ADeviceThatNeverAnswersStaysConnectingAndIsAskedOnceASecond) {
     last = now;
     QThread::msleep(5);
   }
-  EXPECT_TRUE(s.panel->Conn());
+  EXPECT_TRUE(s.panel().Conn());
   EXPECT_TRUE(s.connecting());
   EXPECT_EQ(s.gridText(1, 0), QStringLiteral("No Device"));
   EXPECT_EQ(commands(dev), (QStringList{QStringLiteral("connect"), QStringLiteral("connect"),
@@ -322,7 +323,7 @@ TEST_F(EndToEnd, DamagedReportsAreTheOnlyLoss) {
   // (at most 64 bytes: the rest of three frames) go with it; no other report is lost.
   EXPECT_LE(handled, sent - dev.reportsCorrupted());
   EXPECT_GE(handled, sent - 4 * dev.reportsCorrupted());
-  EXPECT_EQ(s.params.ModelCode, 12);
+  EXPECT_EQ(s.params().ModelCode, 12);
   EXPECT_EQ(s.gridText(1, 0), QStringLiteral("KL-F2"));
 }
 
@@ -335,14 +336,14 @@ TEST_F(EndToEnd, ADeviceThatVanishesMidTestLeavesTheRecordingIntact) {
       recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
   createRecordingFile(rec, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC"),
                                            QStringLiteral("4.2V"), false, 12));
-  s.ch[0].RecPath = rec;
-  s.panel->setTSval(0, QStringLiteral("1.00"));
-  s.panel->setTSlmt(0, QStringLiteral("2.50"));
+  DeviceSlotProbe::channel(s, 0).RecPath = rec;
+  s.panel().setTSval(0, QStringLiteral("1.00"));
+  s.panel().setTSlmt(0, QStringLiteral("2.50"));
   s.SendStart(0, 1);
   ASSERT_TRUE(runUntil([&] { return dev.vanished(); }, 6000));
   const QByteArray before = readFile(rec + ".bak");
   run(2000);
-  EXPECT_TRUE(s.ch[0].ChnRunning); // no idle report ever came
+  EXPECT_TRUE(s.ch(0).ChnRunning); // no idle report ever came
   EXPECT_EQ(readFile(rec + ".bak"), before);
   ASSERT_TRUE(before.endsWith('\n'));
   const QList<QByteArray> lines = before.trimmed().split('\n');
@@ -352,8 +353,8 @@ TEST_F(EndToEnd, ADeviceThatVanishesMidTestLeavesTheRecordingIntact) {
   EXPECT_EQ(lines.last().count('\t'), lines.at(lines.size() - 2).count('\t'));
   EXPECT_TRUE(logText().contains(QStringLiteral("ErrComm")));
 
-  emit s.panel->ConnClick(); // disconnect still tidies up
-  EXPECT_FALSE(s.panel->Conn());
+  emit s.panel().ConnClick(); // disconnect still tidies up
+  EXPECT_FALSE(s.panel().Conn());
   EXPECT_EQ(window->comm().PortHandle[0], 0);
 }
 

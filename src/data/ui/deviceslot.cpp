@@ -1,39 +1,27 @@
 #include "data/ui/deviceslot.h"
 
 #include "data/datafile.h"
+#include "data/preferences.h"
 #include "data/recording.h"
+#include "data/slotlayout.h"
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
 #include "data/support/ini.h"
 #include "data/support/langtext.h"
 #include "data/support/numberformat.h"
+#include "data/support/pendingevents.h"
 #include "data/support/programfolder.h"
-#include "data/ui/frmmain.h"
-#include "link/comm.h"
 #include "link/commands.h"
 #include "link/portnames.h"
-#include "link/reportdecode.h"
 #include "test/ui/devctrl.h"
-#include "widgets/colour.h"
 #include "widgets/curvegraph.h"
 
-#include <QAction>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QTableWidget>
-#include <QVBoxLayout>
 
 namespace ondrel {
 namespace {
-
-const char* const kGridHeadings[] = {"Device", "Mode",     "Begin Volt", "Cutoff Volt", "Capacity",
-                                     "Energy", "Avg Volt", "Curve",      "Curve"};
 
 // The parameter echo b9..b14 of a non-info report becomes the channel's parameters.
 void takeParams(ChannelData& d, const RecBody& body) {
@@ -43,133 +31,35 @@ void takeParams(ChannelData& d, const RecBody& body) {
   d.TimeRaw = p.TimeRaw;
 }
 
-QTableWidget* makeResultGrid(QWidget* parent) {
-  auto* grid = new QTableWidget(3, 9, parent);
-  grid->setObjectName(QStringLiteral("gridRun"));
-  grid->setAccessibleName(QStringLiteral("gridRun"));
-  grid->horizontalHeader()->hide();
-  grid->verticalHeader()->hide();
-  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid->setSelectionMode(QAbstractItemView::NoSelection);
-  grid->setFocusPolicy(Qt::NoFocus);
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 9; ++c) {
-      auto* item = new QTableWidgetItem;
-      item->setTextAlignment(Qt::AlignCenter);
-      grid->setItem(r, c, item);
-    }
-  for (int c = 0; c < 9; ++c) {
-    QTableWidgetItem* h = grid->item(0, c);
-    h->setText(c < 7 ? LangText(QString::fromLatin1(kGridHeadings[c]))
-                     : QLatin1String(kGridHeadings[c]) + QLatin1Char(c == 7 ? 'V' : 'A'));
-    h->setBackground(grid->palette().button());
-    if (c >= 7) {
-      // The swatch columns are 50 pixels wide: a size smaller keeps "CurveV" whole.
-      QFont small = grid->font();
-      small.setPointSizeF(small.pointSizeF() * 0.85);
-      h->setFont(small);
-      h->setToolTip(h->text());
-    }
-  }
-  // Widths in twips of the design, 15 twips to a pixel.
-  grid->setColumnWidth(0, 1300 / 15);
-  grid->setColumnWidth(7, 750 / 15);
-  grid->setColumnWidth(8, 750 / 15);
-  grid->horizontalHeader()->setStretchLastSection(false);
-  for (int c = 1; c <= 6; ++c)
-    grid->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Stretch);
-  const int rowHeight = grid->verticalHeader()->defaultSectionSize();
-  grid->setFixedHeight(rowHeight * 3 + 2 * grid->frameWidth());
-  grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  return grid;
-}
-
 } // namespace
 
-DeviceSlot::DeviceSlot(int index, frmMain& window, Comm& comm, QWidget* frameParent)
-    : m_index(index), m_window(window), m_comm(comm) {
-  frmDev = frameParent;
-  panel = new DevCtrl(frmDev);
-  graph = new CurveGraph(frmDev);
-  graph->setObjectName(QStringLiteral("CurveGraph"));
-  graph->setAccessibleName(QStringLiteral("CurveGraph"));
-  gridRun = makeResultGrid(frmDev);
-  lstInfo = new QListWidget(frmDev);
-  lstInfo->setObjectName(QStringLiteral("lstInfo"));
-  lstInfo->setAccessibleName(QStringLiteral("lstInfo"));
-  lstInfo->setFocusPolicy(Qt::NoFocus);
-  for (int i = 0; i < 5; ++i)
-    lstInfo->addItem(QString());
-
-  auto* left = new QVBoxLayout;
-  left->addWidget(graph, 1);
-  left->addWidget(gridRun);
-  auto* right = new QVBoxLayout;
-  right->addWidget(panel);
-  right->addWidget(lstInfo, 1);
-  auto* row = new QHBoxLayout(frmDev);
-  row->setContentsMargins(2, 2, 2, 2);
-  row->addLayout(left, 1);
-  row->addLayout(right);
-  lstInfo->setMaximumWidth(panel->sizeHint().width());
-
+DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageAsker ask,
+                       QWidget* frameParent)
+    : m_index(index), m_comm(comm), m_prefs(prefs), m_ask(std::move(ask)),
+      m_view(frameParent, prefs), m_single(*this), m_auto(*this), m_step(*this) {
   // The slot starts with no device: a neutral model so that nothing divides by zero.
-  params.MaxCurrent = 10.0f;
-  params.MaxVoltage = 60.0f;
-  setGridText(1, 0, LangText(QStringLiteral("No Device")));
-  panel->setDev2S(false);
-  showNoDeviceModes();
-  // The disconnected look, as after Disconnect: only the "Single Test" page.
-  panel->TabClear();
-  panel->TabAdd(1, QStringLiteral("key1"));
-  panel->setLedRecv(false);
-  // No device, no test to start or stop until identification sets the buttons.
-  panel->setRunEnable(false);
-  panel->setContEnable(false);
-  panel->setSetEnable(false);
-  panel->setMonitorEnable(false);
-  panel->setStopEnable(false);
+  m_params.MaxCurrent = 10.0f;
+  m_params.MaxVoltage = 60.0f;
 
-  // Graph: five curves of one channel; the third curve is hidden until chosen.
-  graph->setCurveCount(5);
-  const char* legends[] = {"Voltage", "Current", "Temp"};
-  for (int k = 0; k < 3; ++k) {
-    graph->setLegendText(k, LangText(QString::fromLatin1(legends[k])));
-    graph->setCurveAxesY(k, k);
-  }
-  const Preferences& prefs = m_window.prefs;
-  graph->setCurveLineColor(0, prefs.VCOL[0]);
-  graph->setCurveLineColor(1, prefs.CCOL[0]);
-  graph->setCurveLineColor(2, prefs.CCOL[0]);
-  graph->setLine(prefs.LINE);
-  graph->setShowCurve(0, true);
-  graph->setShowCurve(1, true);
-  graph->setShowCurve(2, false);
-  graph->setShowLegend(0, prefs.SLA != 0);
-  graph->setShowLegend(1, prefs.SLA != 0);
-  panel->setVolColor(prefs.VCOL[0]);
-  panel->setCurColor(prefs.CCOL[0]);
-  gridRun->item(1, 7)->setBackground(toQColor(prefs.VCOL[0]));
-  gridRun->item(1, 8)->setBackground(toQColor(prefs.CCOL[0]));
-  graph->ClearAll();
-
-  tmrComm.setInterval(50);
-  tmrConn.setInterval(1000);
-  tmrRecv.setInterval(500);
-  connect(&tmrComm, &QTimer::timeout, this, &DeviceSlot::ReceiveBytes);
-  connect(&tmrConn, &QTimer::timeout, this, &DeviceSlot::SendConnect);
-  connect(panel, &DevCtrl::ConnClick, this, &DeviceSlot::ConnClick);
-  connect(&tmrRecv, &QTimer::timeout, this, [this] {
-    panel->setLedRecv(false);
-    tmrRecv.stop();
+  m_tmrComm.setInterval(50);
+  m_tmrConn.setInterval(1000);
+  m_tmrRecv.setInterval(500);
+  connect(&m_tmrComm, &QTimer::timeout, this, &DeviceSlot::ReceiveBytes);
+  connect(&m_tmrConn, &QTimer::timeout, this, &DeviceSlot::SendConnect);
+  connect(&m_tmrRecv, &QTimer::timeout, this, [this] {
+    panel().setLedRecv(false);
+    m_tmrRecv.stop();
   });
   for (int c = 0; c < 2; ++c) {
     m_second[c].setInterval(1000);
     connect(&m_second[c], &QTimer::timeout, this, [this, c] { secondTick(c); });
   }
-  connect(panel, &DevCtrl::CurveTimer, this, &DeviceSlot::CurveTimer);
-  connect(panel, &DevCtrl::ShowTimer, this, &DeviceSlot::ShowTimer);
+  DevCtrl* p = m_view.panel;
+  connect(p, &DevCtrl::ConnClick, this, &DeviceSlot::ConnClick);
+  connect(p, &DevCtrl::CurveTimer, this, &DeviceSlot::CurveTimer);
+  connect(p, &DevCtrl::ShowTimer, this, &DeviceSlot::ShowTimer);
+  connect(&m_single, &SingleTestController::continueRequested, this,
+          &DeviceSlot::continueRequested);
 
   // Curve redraws are coalesced: a burst of reports shares one picture, and a graph that cannot
   // be seen draws when its tab is shown.
@@ -180,42 +70,40 @@ DeviceSlot::DeviceSlot(int index, frmMain& window, Comm& comm, QWidget* framePar
 
 DeviceSlot::~DeviceSlot() = default;
 
-QString DeviceSlot::gridText(int row, int col) const {
-  const QTableWidgetItem* item = gridRun->item(row, col);
-  return item ? item->text() : QString();
+bool DeviceSlot::portOpen() const {
+  return portHandle() != 0;
 }
 
-void DeviceSlot::setGridText(int row, int col, const QString& text) {
-  if (QTableWidgetItem* item = gridRun->item(row, col))
-    item->setText(text);
+bool DeviceSlot::dev2S() const {
+  return m_view.panel->Dev2S();
 }
 
-QString DeviceSlot::infoRow(int row) const {
-  const QListWidgetItem* item = lstInfo->item(row);
-  return item ? item->text() : QString();
-}
-
-void DeviceSlot::setInfoRow(int row, const QString& text) {
-  if (QListWidgetItem* item = lstInfo->item(row))
-    item->setText(text);
+int DeviceSlot::panelChannel() const {
+  return m_view.panel->chn().toInt();
 }
 
 // ---- receive step ------------------------------------------------------------------------------
 
 void DeviceSlot::ReceiveBytes() {
-  const QByteArray bytes = m_comm.ReadPort(m_comm.PortHandle[static_cast<size_t>(m_index)]);
+  const QByteArray bytes = m_comm.ReadPort(portHandle());
   if (!bytes.isEmpty())
     receive(bytes);
 }
 
 ReceiveOutcome DeviceSlot::receive(const QByteArray& bytes) {
   const ReceiveOutcome outcome =
-      rx.ReceiveBytes(bytes, [this](const RecBody& body) { return HandleReport(body); });
-  if (outcome.sawStart) {
-    panel->setLedRecv(true);
-    tmrRecv.start();
-  }
+      m_rx.ReceiveBytes(bytes, [this](const RecBody& body) { return HandleReport(body); });
+  if (outcome.sawStart)
+    showReceiving();
   return outcome;
+}
+
+void DeviceSlot::showReceiving() {
+  panel().setLedRecv(true);
+  // Enabling a running timer does not restart it: while reports keep coming the lamp goes out
+  // every 500 ms and flashes, instead of staying lit.
+  if (!m_tmrRecv.isActive())
+    m_tmrRecv.start();
 }
 
 // ---- report handling ---------------------------------------------------------------------------
@@ -225,17 +113,16 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
   if (f.channel > 1)
     return ReportAction::DropRest; // no such channel: a damaged report that passed its checksum
   const int c = f.channel;
-  ChannelData& d = ch[static_cast<size_t>(c)];
+  ChannelData& d = channel(c);
 
-  if (!m_window.calibrationOpen)
-    m_window.menuAdj->setEnabled(true);
+  emit deviceHeard();
 
   if (connecting()) {
-    if (params.ModelCode != 26)
+    if (!(m_params.ModelCode == 26))
       d.takeDeviceCapacity(decodeCapacity(body));
     d.ModeNo = static_cast<qint16>(f.mode);
     if (f.info != 0) {
-      params.FwVersion = reportFirmwareVersion(body);
+      m_params.FwVersion = reportFirmwareVersion(body);
       ++InfoCount;
     } else {
       takeParams(d, body);
@@ -249,31 +136,34 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
     ++InfoCount;
   }
 
-  d.Cur = decodeCurrent(body, params);
-  if (hasMeterCurrent(params))
+  d.Cur = decodeCurrent(body, m_params);
+  if (hasMeterCurrent(m_params))
     d.MeterCur = decodeMeterCurrent(body);
   d.Volt = decodeVoltage(body);
 
-  if (!d.ChnRunning && m_window.ResDrop == 0.0f) {
+  if (!d.ChnRunning) {
     const float x = decodeResistanceDrop(body);
     if (x != d.Cap && x > 0.0f)
-      m_window.ResDrop = x;
+      emit resistanceDropSeen(x);
   }
 
-  if (d.ChnRunning && params.ModelCode != 26)
+  if (d.ChnRunning && !(m_params.ModelCode == 26))
     d.takeDeviceCapacity(decodeCapacity(body));
 
-  d.Temp = decodeTemperature(body, panel->Dev2S(), params.ModelCode);
-  if (params.ModelCode == 26) {
+  d.Temp = decodeTemperature(body, dev2S(), m_params.ModelCode);
+  if ((m_params.ModelCode == 26)) {
     d.DPlus = decodeDPlus(body);
     d.DMinus = decodeDMinus(body);
   }
 
   bool endMessage = false;
+  bool finished = false;
   if (!f.running()) {
     UpdateChannel(c);
-    if (d.ChnRunning)
+    if (d.ChnRunning) {
       finishTest(c, endMessage);
+      finished = true;
+    }
   } else {
     if (!d.ChnRunning)
       adoptTest(c, f, body);
@@ -281,204 +171,201 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
     if (d.ParamEcho > 0) {
       if (f.info == 0) {
         takeParams(d, body);
-        ShowParams(c);
+        m_single.ShowParams(c);
         ++d.ParamEcho;
       }
       if (d.ParamEcho == 3)
         d.ParamEcho = 0;
     }
-    if (panel->chn().toInt() == c)
-      SetRunButtons(c);
-    m_window.SetCalibButtons();
-    panel->setTmrShowEnable(c, true);
-    panel->setTmrCurveEnable(c, true);
-    TestClockOn(c);
+    if (panelChannel() == c)
+      m_single.SetRunButtons(c);
+    emit runStateChanged(c);
+    panel().setTmrShowEnable(c, true);
+    panel().setTmrCurveEnable(c, true);
+    m_clock[c].TestClockOn();
     SecondTimerStart(c);
     UpdateChannel(c);
   }
 
-  if (endMessage && !AutoRunning && !StepRunning)
-    m_window.ShowNotice(QStringLiteral("STOP"));
+  if (finished) {
+    const bool notice = endMessage && !AutoRunning() && !StepRunning();
+    emit testFinished(c, notice ? QStringLiteral("STOP") : QString());
+  }
   return ReportAction::Continue;
 }
 
 void DeviceSlot::finishTest(int c, bool& endMessage) {
-  ChannelData& d = ch[static_cast<size_t>(c)];
-  setGridText(c + 1, 3, panel->tVol(c) + QLatin1Char('V'));
-  endMessage = !panel->Dev2S();
+  ChannelData& d = channel(c);
+  m_view.setGridText(gridRow(c), colCutoffVolt, panel().tVol(c) + QLatin1Char('V'));
+  endMessage = !dev2S();
 
-  if (!d.RecPath.isEmpty() && m_window.prefs.SAVE) {
-    const QString stem = dataFileStem(QDateTime::currentDateTime(), gridText(c + 1, 0), m_index, c);
+  if (!d.RecPath.isEmpty() && m_prefs.SAVE) {
+    const QString stem =
+        dataFileStem(QDateTime::currentDateTime(), gridText(gridRow(c), colDevice), m_index, c);
     const QString folder = programPath(QStringLiteral("Data"));
     if (QFileInfo(folder).isDir())
       WriteDataFile(c, QDir(folder).filePath(stem) + QLatin1Char('.') +
-                           (m_window.prefs.CSV ? QStringLiteral("csv") : QStringLiteral("dat")));
+                           (m_prefs.CSV ? QStringLiteral("csv") : QStringLiteral("dat")));
   }
   d.RecPath.clear();
 
-  panel->setTmrShowEnable(c, false);
-  TestClockOff(c);
-  if (!AutoRunning) {
-    if (infoRow(c + 3).isEmpty()) {
-      panel->setTmrCurveEnable(c, false);
+  panel().setTmrShowEnable(c, false);
+  m_clock[c].TestClockOff();
+  if (!AutoRunning()) {
+    if (infoRow(infoMonitorRow(c)).isEmpty()) {
+      panel().setTmrCurveEnable(c, false);
       SecondTimerStop(c);
     }
     d.StartPoint = 0;
   }
-  graph->setSize(true);
+  graph().setSize(true);
   d.ChnRunning = false;
-  if (panel->chn().toInt() == c)
-    SetRunButtons(c);
-  m_window.SetCalibButtons(); // for the panel's selected channel, whichever channel reported
+  if (panelChannel() == c)
+    m_single.SetRunButtons(c);
+  emit runStateChanged(c); // the calibration buttons follow the panel's channel, whichever reported
 }
 
 void DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
-  ChannelData& d = ch[static_cast<size_t>(c)];
+  ChannelData& d = channel(c);
   d.ModeNo = static_cast<qint16>(f.mode);
   if (f.info != 0) {
-    takeInfoRanges(params, body);
+    takeInfoRanges(m_params, body);
     ++InfoCount;
   } else {
     takeParams(d, body);
   }
-  ShowParams(c);
-  if (gridText(c + 1, 2).isEmpty())
-    ContClick(c);
+  m_single.ShowParams(c);
+  if (gridText(gridRow(c), colBeginVolt).isEmpty())
+    m_single.ContClick(c);
 }
 
 ReportAction DeviceSlot::IdentifyDevice(int c, const RecBody& body) {
-  const Identification id = identifyReport(body, params);
-  if (id.ignored)
+  const Identification id = identifyReport(body, m_params);
+  if (id.ignored) {
+    // A report without a model still says so: the slot has no identified device.
+    if (reportModelCode(body) == 0)
+      m_params.ModelCode = 0;
     return ReportAction::DropRest;
+  }
   if (id.modes)
     m_twoChannelLaidOut = id.rebuildTwoChannelLegends;
   // Either channel of a two-channel model may report first; connecting on channel 1 before
   // channel 0 has laid out the slot would leave it without modes, tabs and second-channel curves.
   const bool connected = id.connected && (!id.Dev2S || m_twoChannelLaidOut);
   if (connected) {
-    tmrConn.stop();
-    m_window.slotConnected();
+    m_tmrConn.stop();
+    emit deviceConnected();
   }
-  graph->setAxesY1Txt(id.currentAxisCaption);
-  panel->setDev2S(id.Dev2S);
+  graph().setAxesY1Txt(id.currentAxisCaption);
+  panel().setDev2S(id.Dev2S);
   if (id.modes) {
-    panel->ModeClr();
+    panel().ModeClr();
     for (const QString& m : *id.modes)
-      panel->ModeAdd(LangText(m));
+      panel().ModeAdd(LangText(m));
   }
-  m_window.menuRes->setVisible(id.resistanceMenu);
+  emit identified(SlotMenus{id.resistanceMenu, id.showUsbMenu, id.showTempMenu});
   if (id.tabs) {
-    panel->TabClear();
+    panel().TabClear();
     for (int i = 0; i < id.tabs->size(); ++i)
-      panel->TabAdd(i + 1, id.tabs->at(i));
+      panel().TabAdd(i + 1, id.tabs->at(i));
   }
   if (id.rebuildTwoChannelLegends)
-    SetTwoChannelLayout();
-  if (id.showUsbMenu)
-    m_window.menuUsb->setVisible(true);
-  if (id.showTempMenu)
-    m_window.menuTemp->setVisible(true);
-  params = id.params;
+    m_view.SetTwoChannelLayout(m_prefs);
+  m_params = id.params;
   if (id.name)
-    setGridText(1, 0, *id.name);
+    m_view.setDeviceName(*id.name);
   if (id.initAutoPage)
-    InitAutoPage();
-  ShowParams(c);
+    m_auto.InitAutoPage();
+  m_single.ShowParams(c);
   return ReportAction::Continue;
 }
 
 void DeviceSlot::ApplyInfoReport(int c, const RecBody& body) {
   QStringList modes;
-  for (int i = 0; i < panel->ModeCnt(); ++i)
-    modes << panel->ModeTxt(i);
-  const InfoReport info = infoReport(body, params, modes);
-  params = info.params;
+  for (int i = 0; i < panel().ModeCnt(); ++i)
+    modes << panel().ModeTxt(i);
+  const InfoReport info = infoReport(body, m_params, modes);
+  m_params = info.params;
   if (info.modes) {
-    panel->ModeClr();
+    panel().ModeClr();
     for (const QString& m : *info.modes)
-      panel->ModeAdd(LangText(m));
-    const int mode = ch[static_cast<size_t>(c)].ModeNo;
-    if (mode >= 0 && mode < panel->ModeCnt())
-      panel->setTMode(panel->ModeTxt(mode));
+      panel().ModeAdd(LangText(m));
+    const int mode = channel(c).ModeNo;
+    if (mode >= 0 && mode < panel().ModeCnt())
+      panel().setTMode(panel().ModeTxt(mode));
   }
   if (info.name)
-    setGridText(1, 0, *info.name);
+    m_view.setDeviceName(*info.name);
 }
 
 // ---- live update -------------------------------------------------------------------------------
 
 bool DeviceSlot::temperatureShown() const {
-  return params.HasTemp && m_window.prefs.TEMP;
+  return m_params.HasTemp && m_prefs.TEMP;
 }
 
 float DeviceSlot::ThirdValue(int c) const {
-  const ChannelData& d = ch[static_cast<size_t>(c)];
+  const ChannelData& d = ch(c);
   return temperatureShown() ? d.Temp : d.Pwr;
 }
 
 void DeviceSlot::UpdateChannel(int c) {
-  ChannelData& d = ch[static_cast<size_t>(c)];
-  if (!sampleAccepted(d, params)) {
-    ErrLog(rejectedSampleTag(m_index, d, params), QString());
+  ChannelData& d = channel(c);
+  if (!sampleAccepted(d, m_params)) {
+    ErrLog(rejectedSampleTag(m_index, d, m_params), QString());
     return;
   }
   try {
-    panel->setTVol(c, Format(d.Volt, voltagePicture(d.Volt, params)));
-    panel->setTCur(c, Format(d.Cur, currentPicture(d.Cur, params)));
+    panel().setTVol(c, Format(d.Volt, voltagePicture(d.Volt, m_params)));
+    panel().setTCur(c, Format(d.Cur, currentPicture(d.Cur, m_params)));
     d.Pwr = d.Cur * d.Volt;
-    panel->setTPwr(c, Format(d.Pwr, powerPicture(d.Pwr)));
+    panel().setTPwr(c, Format(d.Pwr, powerPicture(d.Pwr)));
 
-    // The info rows describe the selected slot, whichever slot is being updated.
-    const DeviceSlot& sel = m_window.slot(m_window.SelectedSlot());
-    if (sel.panel->Dev2S()) {
-      setInfoRow(c + 1, runStateRow(QStringLiteral("Channel"), c + 1,
-                                    sel.ch[static_cast<size_t>(c)].ChnRunning));
-    } else {
-      setInfoRow(1, runStateRow(QStringLiteral("Device"), sel.index() + 1, sel.ch[0].ChnRunning));
-      if (sel.params.HasTemp)
-        setInfoRow(2, temperatureRow(sel.index(), sel.ch[0].Temp));
-    }
-    if (!sel.StepRunning)
-      m_window.setVersionText(versionText(sel.params.FwVersion));
+    emit sampleShown(c);
 
+    const int row = gridRow(c);
+    const int voltCurve = curveIndex(c, Curve::Voltage);
     if (d.ChnRunning) {
-      setGridText(c + 1, 1,
-                  panel->tMode() + QStringLiteral("  ") + panel->tSval(c) + panel->lSvalt(c) +
-                      QStringLiteral("  ") + panel->tSlmt(c) + panel->lSlmtt(c));
-      const double average = averageVoltage(d, graph->DpCnt(c * 5));
+      m_view.setGridText(row, colMode,
+                         panel().tMode() + QStringLiteral("  ") + panel().tSval(c) +
+                             panel().lSvalt(c) + QStringLiteral("  ") + panel().tSlmt(c) +
+                             panel().lSlmtt(c));
+      const double average = averageVoltage(d, graph().DpCnt(voltCurve));
       if (average >= 0.0)
-        setGridText(c + 1, 6, Format(average, u"0.00") + QLatin1Char('V'));
-      if (params.ModelCode == 26)
+        m_view.setGridText(row, colAvgVolt, Format(average, u"0.00") + QLatin1Char('V'));
+      if ((m_params.ModelCode == 26))
         integrateMeterCapacity(d);
       if (average >= 0.0)
         growEnergy(d, average);
     }
 
-    if (panel->TmrCurveEnable(c)) {
-      if (graph->DpCnt(c * 5) == 0 && d.ChnRunning) {
+    if (panel().TmrCurveEnable(c)) {
+      const int capCurve = curveIndex(c, Curve::Capacity);
+      const int energyCurve = curveIndex(c, Curve::Energy);
+      if (graph().DpCnt(voltCurve) == 0 && d.ChnRunning) {
         float begin = d.Volt;
-        const QString cell = gridText(c + 1, 2);
+        const QString cell = gridText(row, colBeginVolt);
         bool numeric = false;
         const float typed = cell.left(cell.size() - 1).toFloat(&numeric);
         if (!cell.isEmpty() && numeric)
           begin = typed;
         FeedCurves(c, 0, begin, d.Cur, ThirdValue(c));
-        graph->AddXY(c * 5 + 3, static_cast<float>(d.CurveSec), curveValue(d.Cap, u"0.000"));
-        graph->AddXY(c * 5 + 4, static_cast<float>(d.CurveSec), curveValue(d.Energy, u"0.000"));
+        graph().AddXY(capCurve, static_cast<float>(d.CurveSec), curveValue(d.Cap, u"0.000"));
+        graph().AddXY(energyCurve, static_cast<float>(d.CurveSec), curveValue(d.Energy, u"0.000"));
       }
       FeedCurves(c, d.CurveSec, d.Volt, d.Cur, ThirdValue(c));
-      graph->AddXY(c * 5 + 3, static_cast<float>(d.CurveSec), curveValue(d.Cap, u"0.000"));
-      graph->AddXY(c * 5 + 4, static_cast<float>(d.CurveSec), curveValue(d.Energy, u"0.000"));
+      graph().AddXY(capCurve, static_cast<float>(d.CurveSec), curveValue(d.Cap, u"0.000"));
+      graph().AddXY(energyCurve, static_cast<float>(d.CurveSec), curveValue(d.Energy, u"0.000"));
       if (!d.RecPath.isEmpty() && d.ChnRunning) {
         const std::optional<float> temp =
             temperatureShown() ? std::optional<float>(d.Temp) : std::nullopt;
         appendRecordingLine(d.RecPath,
-                            recordingLine(d.TestSec, d.Cur, d.Volt, temp, params.CurDiv));
+                            recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_params.CurDiv));
       }
     }
 
     ShowCapEnergy(c);
-    m_window.updateDisplayWindows(*this, c);
+    emit channelUpdated(c);
   } catch (...) {
     ErrLog(failedUpdateTag(m_index, d), describeCurrentException());
   }
@@ -486,9 +373,9 @@ void DeviceSlot::UpdateChannel(int c) {
 
 void DeviceSlot::ShowCapEnergy(int c) {
   logFailures(QStringLiteral("ErrCap"), [&] {
-    const ChannelData& d = ch[static_cast<size_t>(c)];
-    setGridText(c + 1, 4, capacityText(d.Cap));
-    setGridText(c + 1, 5, energyText(d.Energy));
+    const ChannelData& d = ch(c);
+    m_view.setGridText(gridRow(c), colCapacity, capacityText(d.Cap));
+    m_view.setGridText(gridRow(c), colEnergy, energyText(d.Energy));
   });
 }
 
@@ -500,21 +387,21 @@ float DeviceSlot::curveValue(float value, QStringView picture) const {
 void DeviceSlot::addCurvePoints(int c, qint32 x, float volt, float cur, float third) {
   const float values[3] = {volt, cur, third};
   for (int a = 0; a < 3; ++a) {
-    if (axes.unset(a)) {
-      if (m_window.prefs.SCALE != 0) {
-        axes.max[a] = axes.min[a] = values[a];
+    if (m_axes.unset(a)) {
+      if (m_prefs.SCALE != 0) {
+        m_axes.max[a] = m_axes.min[a] = values[a];
       } else {
-        axes.max[a] = graph->MaxY(a);
-        axes.min[a] = graph->MinY(a);
+        m_axes.max[a] = graph().MaxY(a);
+        m_axes.min[a] = graph().MinY(a);
       }
     }
-    widenAxis(axes, a, values[a]);
+    widenAxis(m_axes, a, values[a]);
   }
-  ch[static_cast<size_t>(c)].VoltSum += volt;
+  channel(c).VoltSum += volt;
   const float fx = static_cast<float>(x);
-  graph->AddXY(c * 5, fx, curveValue(volt, u"0.000"));
-  graph->AddXY(c * 5 + 1, fx, curveValue(cur, curveCurrentPicture(params)));
-  graph->AddXY(c * 5 + 2, fx, curveValue(third, u"0.0"));
+  graph().AddXY(curveIndex(c, Curve::Voltage), fx, curveValue(volt, u"0.000"));
+  graph().AddXY(curveIndex(c, Curve::Current), fx, curveValue(cur, curveCurrentPicture(m_params)));
+  graph().AddXY(curveIndex(c, Curve::Third), fx, curveValue(third, u"0.0"));
 }
 
 void DeviceSlot::FeedCurves(int c, qint32 x, float volt, float cur, float third) {
@@ -530,24 +417,25 @@ void DeviceSlot::ReplayPoint(int c, qint32 x, float volt, float cur, float third
 }
 
 void DeviceSlot::FitAxes() {
-  graph->setMaxX(static_cast<float>(fitMaxX(graph->MaxX(), CurveEnd)));
-  const auto [vMin, vMax] = fitVoltageRange(axes.min[0], axes.max[0]);
-  const auto [cMin, cMax] = fitCurrentRange(axes.min[1], axes.max[1], params.ModelCode);
+  CurveGraph& g = graph();
+  g.setMaxX(static_cast<float>(fitMaxX(g.MaxX(), CurveEnd)));
+  const auto [vMin, vMax] = fitVoltageRange(m_axes.min[0], m_axes.max[0]);
+  const auto [cMin, cMax] = fitCurrentRange(m_axes.min[1], m_axes.max[1], m_params.ModelCode);
   const float fitted[2][2] = {{static_cast<float>(vMin), static_cast<float>(vMax)},
                               {static_cast<float>(cMin), static_cast<float>(cMax)}};
   for (int a = 0; a < 2; ++a) {
-    if (graph->MinY(a) != fitted[a][0])
-      graph->setMinY(a, fitted[a][0]);
-    if (graph->MaxY(a) != fitted[a][1])
-      graph->setMaxY(a, fitted[a][1]);
+    if (g.MinY(a) != fitted[a][0])
+      g.setMinY(a, fitted[a][0]);
+    if (g.MaxY(a) != fitted[a][1])
+      g.setMaxY(a, fitted[a][1]);
   }
-  graph->setMinY(2, axes.min[2]);
-  graph->setMaxY(2, axes.max[2]);
+  g.setMinY(2, m_axes.min[2]);
+  g.setMaxY(2, m_axes.max[2]);
 }
 
 void DeviceSlot::scheduleGraphDraw() {
   m_drawPending = true;
-  if (graph->isVisible() && !m_drawTimer.isActive())
+  if (graph().isVisible() && !m_drawTimer.isActive())
     m_drawTimer.start();
 }
 
@@ -556,52 +444,47 @@ void DeviceSlot::flushGraph() {
   if (!m_drawPending)
     return;
   m_drawPending = false;
-  graph->DrawCurve();
+  graph().DrawCurve();
 }
 
 void DeviceSlot::CurveTimer(int c) {
-  const qint32 sec = ch[static_cast<size_t>(c)].CurveSec;
+  const qint32 sec = ch(c).CurveSec;
   if (CurveEnd < sec)
     CurveEnd = sec;
 }
 
 void DeviceSlot::ShowTimer(int c) {
   logFailures(QStringLiteral("ErrTmrShow"), [&] {
-    const qint32 sec = ch[static_cast<size_t>(c)].TestSec;
-    panel->setTTime(c, testTimeText(sec));
-    if (!panel->Dev2S() && sendsElapsedTime(sec))
+    const qint32 sec = ch(c).TestSec;
+    panel().setTTime(c, testTimeText(sec));
+    if (!dev2S() && sendsElapsedTime(sec))
       SendTime(c);
   });
 }
 
-void DeviceSlot::SetTwoChannelLayout() {
-  // Setting the count paints curves 0 and 1 in the graph's own blue and red; channel 1 keeps the
-  // colours its grid swatches and panel readouts show.
-  const quint32 kept[3] = {graph->CurveLineColor(0), graph->CurveLineColor(1),
-                           graph->CurveLineColor(2)};
-  graph->setCurveCount(10);
-  for (int k = 0; k < 3; ++k)
-    graph->setCurveLineColor(k, kept[k]);
-  const char* words[] = {"Voltage", "Current", "Temp"};
-  for (int k = 0; k < 3; ++k) {
-    graph->setLegendText(k, LangText(QString::fromLatin1(words[k]) + QLatin1Char('1')));
-    graph->setLegendText(5 + k, LangText(QString::fromLatin1(words[k]) + QLatin1Char('2')));
+void DeviceSlot::WriteDataFile(int c, const QString& path) {
+  // Failures stay inside the writer: no message, no log line.
+  try {
+    DataFileContent content;
+    static const char* const headings[] = {"Device",   "Mode",   "Begin Volt", "Cutoff Volt",
+                                           "Capacity", "Energy", "Avg Volt"};
+    for (int col = colDevice; col <= colAvgVolt; ++col)
+      content.resultBlock << QLatin1String(headings[col]) + QLatin1Char(':') +
+                                 gridText(gridRow(c), col);
+    const CurveGraph& g = graph();
+    content.title = g.TitleText();
+    content.withTemperature = temperatureShown();
+    content.modelCode = m_params.ModelCode;
+    content.curDiv = m_params.CurDiv;
+    content.csv = m_prefs.CSV;
+    const int v = curveIndex(c, Curve::Voltage), i = curveIndex(c, Curve::Current),
+              t = curveIndex(c, Curve::Third);
+    const qint32 count = g.DpCnt(v);
+    for (qint32 n = ch(c).StartPoint; n < count; ++n)
+      content.points.push_back({g.DpX(v, n), g.DpY(i, n), g.DpY(v, n), g.DpY(t, n)});
+    writeDataFile(path, dataFileLines(content));
+  } catch (...) {
   }
-  const Preferences& prefs = m_window.prefs;
-  graph->setCurveLineColor(5, prefs.VCOL[1]);
-  graph->setCurveLineColor(6, prefs.CCOL[1]);
-  graph->setCurveLineColor(7, graph->CurveLineColor(6));
-  for (int k = 0; k < 3; ++k) {
-    if (k < 2)
-      graph->setCurveAxesY(5 + k, graph->CurveAxesY(k));
-    graph->setShowCurve(5 + k, graph->ShowCurve(k));
-  }
-  graph->setCurveAxesY(7, graph->CurveAxesY(2));
-  for (int i : {0, 1, 5, 6})
-    graph->setShowLegend(i, prefs.SLA != 0);
-  setGridText(2, 0, LangText(QStringLiteral("No Device")));
-  gridRun->item(2, 7)->setBackground(toQColor(graph->CurveLineColor(5)));
-  gridRun->item(2, 8)->setBackground(toQColor(graph->CurveLineColor(6)));
 }
 
 // ---- connection --------------------------------------------------------------------------------
@@ -610,33 +493,40 @@ Comm::Handle& DeviceSlot::portHandle() {
   return m_comm.PortHandle[static_cast<size_t>(m_index)];
 }
 
-void DeviceSlot::showNoDeviceModes() {
-  panel->ModeClr();
-  panel->ModeAdd(QStringLiteral("No Device"));
-  panel->setTMode(QStringLiteral("No Device"));
-  for (int c = 0; c < 2; ++c) {
-    panel->setTSval(c, QStringLiteral("00.00"));
-    panel->setTSlmt(c, QStringLiteral("00.00"));
-    panel->setTStim(c, QStringLiteral("0"));
-  }
+const Comm::Handle& DeviceSlot::portHandle() const {
+  return m_comm.PortHandle[static_cast<size_t>(m_index)];
+}
+
+bool DeviceSlot::SearchPorts() {
+  if (panel().Conn())
+    return false;
+  ProbePorts(m_comm, panel());
+  return true;
+}
+
+void DeviceSlot::selectPort(int n) {
+  const QString name = portName(n);
+  for (int i = 0; i < panel().PortCnt(); ++i)
+    if (panel().PortList(i) == name)
+      panel().setTPort(name);
 }
 
 void DeviceSlot::ConnClick() {
   try {
-    if (panel->Conn())
+    if (panel().Conn())
       Disconnect();
     else
       Connect();
   } catch (...) {
     ErrLog(QStringLiteral("Conn"), describeCurrentException());
-    m_window.MsgBox(QMessageBox::Critical, LangText(QStringLiteral("Wrong Port!")));
+    m_ask(QMessageBox::Critical, LangText(QStringLiteral("Wrong Port!")), QMessageBox::Ok);
   }
 }
 
 void DeviceSlot::Connect() {
   if (portHandle() != 0)
     return;
-  const QString text = panel->tPort().trimmed();
+  const QString text = panel().tPort().trimmed();
   const std::optional<int> n = portNumber(text);
   if (!n)
     throw Failure(QStringLiteral("Not a port: \"%1\"").arg(text));
@@ -647,44 +537,40 @@ void DeviceSlot::Connect() {
   if (portHandle() == 0) {
     const QString reason = describeOpenFailure(*n, m_comm.lastOpenFailure());
     ErrLog(QStringLiteral("Conn"), reason);
-    m_window.MsgBox(QMessageBox::Critical, reason);
+    m_ask(QMessageBox::Critical, reason, QMessageBox::Ok);
     return;
   }
   m_comm.SetupPort(portHandle(), 9600, 8, 0, 2); // a pseudo-terminal refuses even parity
-  tmrComm.start();
+  m_tmrComm.start();
   IniWrite(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
            QStringLiteral("PORT%1").arg(m_index + 1), QString::number(*n));
 
-  for (ChannelData& d : ch) {
+  for (ChannelData& d : m_ch) {
     d.Volt = d.Cur = d.MeterCur = d.Cap = d.CapOffset = d.Energy = 0.0f;
     d.CurveSec = 0;
     d.CapOffsetPending = false;
     d.ChnRunning = false;
   }
-  ch[0].CapTick = 0;
-  params.FwVersion = 0;
+  m_ch[0].CapTick = 0;
+  m_params.FwVersion = 0;
   InfoCount = 0;
-  rx.reset();
+  m_rx.reset();
   m_twoChannelLaidOut = false;
 
-  tmrConn.start();
+  m_tmrConn.start();
   SendConnect();
-  m_window.menuUpdate->setEnabled(false);
-  panel->setConn(true);
+  emit connectionChanged(true);
+  panel().setConn(true);
 }
 
 void DeviceSlot::Disconnect() {
-  if (panel->StopEnable()) {
-    const auto answer =
-        m_window.MsgBox(QMessageBox::Information, LangText(QStringLiteral("Stop running?")),
-                        QMessageBox::Ok | QMessageBox::Cancel);
+  if (panel().StopEnable()) {
+    const auto answer = m_ask(QMessageBox::Information, LangText(QStringLiteral("Stop running?")),
+                              QMessageBox::Ok | QMessageBox::Cancel);
     if (answer == QMessageBox::Ok) {
       SendStop(0);
-      if (panel->Dev2S()) {
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
+      if (dev2S() && letPendingEventsRunTwice(m_view.panel))
         SendStop(1);
-      }
     }
   }
   if (portHandle() == 0)
@@ -692,103 +578,87 @@ void DeviceSlot::Disconnect() {
 
   SendDisconnect();
   m_comm.ClosePort(portHandle());
-  tmrComm.stop();
-  tmrConn.stop();
+  m_tmrComm.stop();
+  m_tmrConn.stop();
 
-  for (int row = 1; row <= 4; ++row)
-    setInfoRow(row, QString());
-  setGridText(1, 0, LangText(QStringLiteral("No Device")));
-  if (panel->Dev2S())
-    setGridText(2, 0, LangText(QStringLiteral("No Device")));
-  for (int row = 1; row <= 2; ++row)
-    for (int col = 1; col <= 6; ++col)
-      setGridText(row, col, QString());
-
-  panel->setRunEnable(false);
-  panel->setContEnable(false);
-  panel->setSetEnable(false);
-  panel->setMonitorEnable(false);
-  panel->setStopEnable(false);
   for (int c = 0; c < 2; ++c) {
-    panel->setTmrCurveEnable(c, false);
-    panel->setTmrShowEnable(c, false);
-    TestClockOff(c);
+    panel().setTmrCurveEnable(c, false);
+    panel().setTmrShowEnable(c, false);
+    m_clock[c].TestClockOff();
     SecondTimerStop(c);
   }
-
-  showNoDeviceModes();
-
-  m_window.menuAdj->setEnabled(false);
-  m_window.menuRes->setEnabled(false);
-  m_window.menuCurve->setEnabled(true);
-  m_window.menuUpdate->setEnabled(true);
-  // The USB meter window follows the selected slot; it arrives with the small windows.
-
-  panel->setConn(false);
-  panel->TabClear();
-  panel->TabAdd(1, QStringLiteral("key1"));
+  m_view.showNoDevice();
+  emit connectionChanged(false);
+  panel().setConn(false);
 }
 
 // ---- device commands ---------------------------------------------------------------------------
 
 void DeviceSlot::writeFrame(const CmdFrame& frame) {
-  const Comm::Handle h = portHandle();
-  if (h != 0)
-    m_comm.WritePort(h, QByteArray(reinterpret_cast<const char*>(frame.data()),
-                                   static_cast<qsizetype>(frame.size())));
+  m_comm.WritePort(portHandle(), QByteArray(reinterpret_cast<const char*>(frame.data()),
+                                            static_cast<qsizetype>(frame.size())));
+}
+
+template <typename Build> void DeviceSlot::sendFrame(const Build& build) {
+  if (portHandle() != 0)
+    writeFrame(build());
 }
 
 void DeviceSlot::SendConnect() {
-  logFailures(QStringLiteral("ErrConn"), [&] { writeFrame(connectFrame()); });
+  logFailures(QStringLiteral("ErrConn"), [&] { sendFrame([] { return connectFrame(); }); });
 }
 
 void DeviceSlot::SendDisconnect() {
-  logFailures(QStringLiteral("ErrDconn"), [&] { writeFrame(disconnectFrame()); });
+  logFailures(QStringLiteral("ErrDconn"), [&] { sendFrame([] { return disconnectFrame(); }); });
 }
 
 void DeviceSlot::SendStop(int c) {
-  logFailures(QStringLiteral("ErrStop"), [&] { writeFrame(stopFrame(c)); });
+  logFailures(QStringLiteral("ErrStop"), [&] { sendFrame([c] { return stopFrame(c); }); });
 }
 
 void DeviceSlot::SendTime(int c) {
   logFailures(QStringLiteral("ErrTim"),
-              [&] { writeFrame(timeFrame(c, ch.at(static_cast<size_t>(c)).TestSec)); });
+              [&] { sendFrame([&] { return timeFrame(c, ch(c).TestSec); }); });
 }
 
 void DeviceSlot::SendStart(int c, int operation) {
   logFailures(QStringLiteral("ErrStart%1").arg(operation), [&] {
-    ChannelData& d = ch.at(static_cast<size_t>(c));
-    const StartCommand s = startFrame(
-        params, c, d.ModeNo, {panel->tSval(c), panel->tSlmt(c), panel->tStim(c)}, operation);
-    d.SetRaw = s.SetRaw;
-    d.LimitRaw = s.LimitRaw;
-    d.TimeRaw = s.TimeRaw;
-    writeFrame(s.frame);
+    sendFrame([&] {
+      ChannelData& d = channel(c);
+      const StartCommand s = startFrame(
+          m_params, c, d.ModeNo, {panel().tSval(c), panel().tSlmt(c), panel().tStim(c)}, operation);
+      d.SetRaw = s.SetRaw;
+      d.LimitRaw = s.LimitRaw;
+      d.TimeRaw = s.TimeRaw;
+      return s.frame;
+    });
   });
 }
 
-void DeviceSlot::RemoteSet(double current) {
+void DeviceSlot::RemoteSet(int c, double current) {
   logFailures(QStringLiteral("ErrSet"), [&] {
-    const DeviceSlot& sel = m_window.slot(m_window.SelectedSlot());
-    const int c = sel.panel->chn().toInt();
-    writeFrame(
-        remoteSetFrame(c, sel.params.CurDiv, current, ch.at(static_cast<size_t>(c)).LimitRaw));
-    panel->setTSval(c, Format(current, u"0.00"));
+    if (portHandle() == 0)
+      return;
+    writeFrame(remoteSetFrame(c, m_params.CurDiv, current, ch(c).LimitRaw));
+    panel().setTSval(c, Format(current, u"0.00"));
   });
 }
 
-void DeviceSlot::RemoteQC(int code) {
-  logFailures(QStringLiteral("ErrQC"), [&] {
-    const int c = m_window.slot(m_window.SelectedSlot()).panel->chn().toInt();
-    writeFrame(remoteQCFrame(c, code));
-  });
+void DeviceSlot::RemoteQC(int c, int code) {
+  logFailures(QStringLiteral("ErrQC"), [&] { sendFrame([&] { return remoteQCFrame(c, code); }); });
 }
 
-void DeviceSlot::RemotePE(int code) {
-  logFailures(QStringLiteral("ErrPE"), [&] {
-    const int c = m_window.slot(m_window.SelectedSlot()).panel->chn().toInt();
-    writeFrame(remotePEFrame(c, code));
-  });
+void DeviceSlot::RemotePE(int c, int code) {
+  logFailures(QStringLiteral("ErrPE"), [&] { sendFrame([&] { return remotePEFrame(c, code); }); });
+}
+
+void DeviceSlot::SendCalibration(int c, int point, int value) {
+  sendFrame([&] { return calibrationFrame(c, point, value); });
+}
+
+void DeviceSlot::SendResistanceTest(int c, const QString& currentText) {
+  logFailures(QStringLiteral("ErrRes"),
+              [&] { sendFrame([&] { return resistanceFrame(c, m_params, currentText); }); });
 }
 
 // ---- test clock --------------------------------------------------------------------------------
@@ -803,51 +673,7 @@ void DeviceSlot::SecondTimerStop(int c) {
 }
 
 void DeviceSlot::secondTick(int c) {
-  ChannelData& d = ch[static_cast<size_t>(c)];
-  ++d.CurveSec;
-  if (m_counting[c])
-    ++d.TestSec;
-}
-
-// ---- waiting for their features ----------------------------------------------------------------
-
-void DeviceSlot::ShowParams(int) {
-  // Presents the channel's mode and parameters on the panel; arrives with the test modes.
-}
-
-void DeviceSlot::ContClick(int channel) {
-  // Continuing the interrupted recording arrives with single test control.
-  emit continueRequested(channel);
-}
-
-void DeviceSlot::InitAutoPage() {
-  // Sets up the automatic test page; arrives with the auto test.
-}
-
-void DeviceSlot::SetRunButtons(int) {
-  // Idle or running button states; arrive with single test control.
-}
-
-void DeviceSlot::WriteDataFile(int c, const QString& path) {
-  // Failures stay inside the writer: no message, no log line.
-  try {
-    DataFileContent content;
-    static const char* const headings[] = {"Device",   "Mode",   "Begin Volt", "Cutoff Volt",
-                                           "Capacity", "Energy", "Avg Volt"};
-    for (int col = 0; col < 7; ++col)
-      content.resultBlock << QLatin1String(headings[col]) + QLatin1Char(':') + gridText(c + 1, col);
-    content.title = graph->TitleText();
-    content.withTemperature = temperatureShown();
-    content.modelCode = params.ModelCode;
-    content.curDiv = params.CurDiv;
-    content.csv = m_window.prefs.CSV;
-    const qint32 count = graph->DpCnt(c * 5);
-    for (qint32 i = ch[static_cast<size_t>(c)].StartPoint; i < count; ++i)
-      content.points.push_back({graph->DpX(c * 5, i), graph->DpY(c * 5 + 1, i),
-                                graph->DpY(c * 5, i), graph->DpY(c * 5 + 2, i)});
-    writeDataFile(path, dataFileLines(content));
-  } catch (...) {
-  }
+  m_clock[c].tick(channel(c));
 }
 
 } // namespace ondrel

@@ -2,76 +2,146 @@
 
 #include "data/channeldata.h"
 #include "data/liveupdate.h"
+#include "data/ui/messages.h"
+#include "data/ui/slotview.h"
 #include "link/comm.h"
 #include "link/frame.h"
 #include "link/modeltable.h"
 #include "link/receiver.h"
 #include "link/reportdecode.h"
+#include "test/testclock.h"
+#include "test/ui/autotest.h"
+#include "test/ui/singletest.h"
+#include "test/ui/slotcontext.h"
+#include "test/ui/steptest.h"
 
 #include <QObject>
 #include <QTimer>
 
 #include <array>
 
-class QListWidget;
-class QTableWidget;
-class QWidget;
-
 namespace ondrel {
 
-class CurveGraph;
-class DevCtrl;
-class frmMain;
+struct Preferences;
 
-// One device slot of the main window: its controls (frame, panel, graph, result grid, info list),
-// its timers, its receive state, the model parameters of its device and the data of its two
-// channels. The main window owns the slots and reaches a slot's procedures through it; a slot
-// reaches window-wide state (preferences, the selected slot, menus) through the window.
-class DeviceSlot : public QObject {
+// What identification means for the window's menus.
+struct SlotMenus {
+  bool resistanceMenu = false; // "Resistance Test" shown, else hidden
+  bool showUsbMenu = false;    // "Quick Charger Test" shown (never hidden here)
+  bool showTempMenu = false;   // "Temprature Data" shown (never hidden here)
+};
+
+// One device slot: its link (port handle, receive step, connect and receive-indicator timers),
+// the model parameters of its device, the data of its two channels, its widgets (SlotView) and
+// the controllers of its test features. It handles the device's reports and sends its commands.
+// It knows nothing of the main window: what a report means for the window (menus, notices, the
+// resistance window) leaves as a signal, and what it needs of the window (preferences, questions
+// to the user) it is given when it is made.
+class DeviceSlot : public QObject, private SlotContext {
   Q_OBJECT
 
 public:
-  DeviceSlot(int index, frmMain& window, Comm& comm, QWidget* frameParent);
+  DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageAsker ask,
+             QWidget* frameParent);
   ~DeviceSlot() override;
 
   int index() const { return m_index; }
 
-  // ---- controls -------------------------------------------------------------------------------
-  QWidget* frmDev = nullptr;
-  DevCtrl* panel = nullptr;
-  CurveGraph* graph = nullptr;
-  QTableWidget* gridRun = nullptr; // row 0 headings, row 1 channel 0, row 2 channel 1
-  QListWidget* lstInfo = nullptr;  // row 0 clock, rows 1-2 run state, rows 3-4 monitor lines
-  QTimer tmrComm;                  // 50 ms: the receive step
-  QTimer tmrConn;                  // 1000 ms: repeats the connect command while connecting
-  QTimer tmrRecv;                  // 500 ms: switches the receive indicator off
+  // ---- what the window and the tests may read -------------------------------------------------
+  DevCtrl& panel() override { return *m_view.panel; }
+  const DevCtrl& panel() const { return *m_view.panel; }
+  CurveGraph& graph() override { return *m_view.graph; }
+  const CurveGraph& graph() const { return *m_view.graph; }
+  QWidget* frame() const { return m_view.frmDev; }
+  const ModelParams& params() const { return m_params; }
+  const ChannelData& ch(int c) const { return m_ch.at(static_cast<size_t>(c)); }
+  bool connecting() const { return m_tmrConn.isActive(); }
+  bool portOpen() const;
+  bool dev2S() const;
+  // The channel the panel's channel choice names (0 when "All Channel" is chosen).
+  int panelChannel() const;
+  bool AutoRunning() const { return m_auto.AutoRunning(); }
+  bool StepRunning() const { return m_step.StepRunning(); }
+  bool secondTimerRunning(int c) const { return m_second.at(static_cast<size_t>(c)).isActive(); }
+  QString gridText(int row, int col) const { return m_view.gridText(row, col); }
+  QString infoRow(int row) const { return m_view.infoRow(row); }
+  // The window writes the clock row and the info rows of the selected slot.
+  void setInfoRow(int row, const QString& text) { m_view.setInfoRow(row, text); }
 
-  // ---- state ----------------------------------------------------------------------------------
-  ModelParams params;
-  std::array<ChannelData, 2> ch{};
-  ReceiveState rx;
-  qint16 InfoCount = 0;
-  AxisExtremes axes;
-  qint32 CurveEnd = 0;
-  bool AutoRunning = false;
-  bool StepRunning = false;
-
-  bool connecting() const { return tmrConn.isActive(); }
-  QString gridText(int row, int col) const;
-  void setGridText(int row, int col, const QString& text);
-  QString infoRow(int row) const;
-  void setInfoRow(int row, const QString& text);
-
-  // ---- report handling ------------------------------------------------------------------------
-  // The receive step: reads the port once and hands every intact report to HandleReport.
+  // ---- the receive step -----------------------------------------------------------------------
+  // Reads the port once and hands every intact report to report handling.
   void ReceiveBytes();
   // Feeds bytes as if the port had delivered them (also what ReceiveBytes does with a read).
   ReceiveOutcome receive(const QByteArray& bytes);
+
+  // ---- user actions ---------------------------------------------------------------------------
+  // The panel's Connect button: connects when the panel is disconnected, else disconnects.
+  void ConnClick();
+  // Lists the ports for this slot unless it is connected; answers whether it listed them.
+  bool SearchPorts();
+  // Selects the port "COM" + n when the port list offers it.
+  void selectPort(int n);
+  // Draws the graph now if a redraw is pending (the tab became visible, or a test wants it).
+  void flushGraph();
+
+  // ---- device commands ------------------------------------------------------------------------
+  // Each sends only while the slot's port is open, and then builds its frame; a frame that
+  // cannot be built is logged under the sender's tag and not sent.
+  void SendConnect();
+  void SendDisconnect();
+  void SendStop(int c) override;
+  void SendTime(int c);
+  // Start (1), Adjust (7) or Continue (continueOperation) with the panel's texts of the channel;
+  // the channel remembers the raw values sent.
+  void SendStart(int c, int operation) override;
+  // Automatic and quick-charge tests: a new current, a QC request, a pump-express request.
+  void RemoteSet(int c, double current);
+  void RemoteQC(int c, int code);
+  void RemotePE(int c, int code);
+  // One calibration value; a failure reaches the caller (the calibration window).
+  void SendCalibration(int c, int point, int value);
+  // A resistance measurement at the given current text (mA).
+  void SendResistanceTest(int c, const QString& currentText);
+
+signals:
+  // Every report that passed its checks.
+  void deviceHeard();
+  // Identification set the model-dependent menus.
+  void identified(const ondrel::SlotMenus& menus);
+  // The device is identified and the slot no longer connecting.
+  void deviceConnected();
+  // The port was opened by Connect (true) or closed by Disconnect (false).
+  void connectionChanged(bool open);
+  // A channel's run state changed or was confirmed (calibration buttons follow it).
+  void runStateChanged(int channel);
+  // The device ended a test; `notice` is the text to show, empty when none is due.
+  void testFinished(int channel, const QString& notice);
+  // An idle report carried a resistance-test voltage drop.
+  void resistanceDropSeen(float drop);
+  // A sample reached the readouts: the info rows are due (they describe the selected slot).
+  void sampleShown(int channel);
+  // A sample was shown everywhere in the slot (the window's big readout and meter follow it).
+  void channelUpdated(int channel);
+  // The continue action ran for a channel: a test was adopted that this program had not begun.
+  void continueRequested(int channel);
+
+private:
+  friend class DeviceSlotProbe; // tests
+
+  // SlotContext
+  int slotIndex() const override { return m_index; }
+  const ModelParams& model() const override { return m_params; }
+  ChannelData& channel(int c) override { return m_ch.at(static_cast<size_t>(c)); }
+
+  // Report handling.
   ReportAction HandleReport(const RecBody& body);
   ReportAction IdentifyDevice(int channel, const RecBody& body);
   void ApplyInfoReport(int channel, const RecBody& body);
+  void finishTest(int channel, bool& endMessage);
+  void adoptTest(int channel, const ReportFields& fields, const RecBody& body);
+  void showReceiving();
 
-  // ---- live update ----------------------------------------------------------------------------
+  // Live update.
   void UpdateChannel(int channel);
   void ShowCapEnergy(int channel);
   void FeedCurves(int channel, qint32 x, float volt, float cur, float third);
@@ -79,74 +149,53 @@ public:
   void FitAxes();
   void CurveTimer(int channel);
   void ShowTimer(int channel);
-  void SetTwoChannelLayout();
   float ThirdValue(int channel) const;
   bool temperatureShown() const;
-
-  // Draws the graph now if a redraw is pending (the tab became visible, or a test wants it).
-  void flushGraph();
-
-  // ---- connection ----------------------------------------------------------------------------
-  // The panel's Connect button: connects when the panel is disconnected, else disconnects.
-  void ConnClick();
-
-  // ---- device commands ------------------------------------------------------------------------
-  // Each builds its frame and writes it only while the slot's port is open; a frame that cannot
-  // be built is logged under the sender's tag and not sent.
-  void SendConnect();
-  void SendDisconnect();
-  void SendStop(int channel);
-  void SendTime(int channel);
-  // Start (1), Adjust (7) or Continue (continueOperation) with the panel's texts of the channel;
-  // the channel remembers the raw values sent.
-  void SendStart(int channel, int operation);
-  // These take the channel from the selected slot's panel (automatic and quick-charge tests).
-  void RemoteSet(double current);
-  void RemoteQC(int code);
-  void RemotePE(int code);
-  // Writes a frame to the slot's port when one is open.
-  void writeFrame(const CmdFrame& frame);
-
-  // ---- test clock -----------------------------------------------------------------------------
-  void TestClockOn(int channel) { m_counting[channel] = true; }
-  void TestClockOff(int channel) { m_counting[channel] = false; }
-  void SecondTimerStart(int channel);
-  void SecondTimerStop(int channel);
-  bool secondTimerRunning(int channel) const { return m_second[channel].isActive(); }
-  void secondTick(int channel);
-
-  // ---- procedures of later features, called at their places in report handling ----------------
-  void ShowParams(int channel);
-  void ContClick(int channel);
-  void InitAutoPage();
-  void SetRunButtons(int channel);
-  void WriteDataFile(int channel, const QString& path);
-
-signals:
-  // The continue action ran for a channel: a test was adopted that this program had not begun.
-  void continueRequested(int channel);
-
-private:
-  // The mode list reads "No Device" and the parameter boxes their empty values.
-  void showNoDeviceModes();
-  void Connect();
-  void Disconnect();
-  Comm::Handle& portHandle();
-  void finishTest(int channel, bool& endMessage);
-  void adoptTest(int channel, const ReportFields& fields, const RecBody& body);
   void scheduleGraphDraw();
   float curveValue(float value, QStringView picture) const;
   void addCurvePoints(int channel, qint32 x, float volt, float cur, float third);
+  void WriteDataFile(int channel, const QString& path);
+
+  // Connection.
+  void Connect();
+  void Disconnect();
+  Comm::Handle& portHandle();
+  const Comm::Handle& portHandle() const;
+  // Builds and writes a frame only while the port is open: a closed port sends and logs nothing.
+  template <typename Build> void sendFrame(const Build& build);
+  void writeFrame(const CmdFrame& frame);
+
+  // Test clock.
+  void SecondTimerStart(int channel);
+  void SecondTimerStop(int channel);
+  void secondTick(int channel);
 
   int m_index;
-  frmMain& m_window;
   Comm& m_comm;
-  std::array<QTimer, 2> m_second;
-  std::array<bool, 2> m_counting{};
-  QTimer m_drawTimer;
-  bool m_drawPending = false;
+  const Preferences& m_prefs;
+  MessageAsker m_ask;
+  SlotView m_view;
+
+  ModelParams m_params;
+  std::array<ChannelData, 2> m_ch{};
+  std::array<TestClock, 2> m_clock{};
+  ReceiveState m_rx;
+  qint32 InfoCount = 0; // info reports since Connect; a 100-hour session passes 32 767
+  AxisExtremes m_axes;
+  qint32 CurveEnd = 0;
   // A channel-0 report of a two-channel model has laid out the panel and graph since Connect.
   bool m_twoChannelLaidOut = false;
+
+  QTimer m_tmrComm; // 50 ms: the receive step
+  QTimer m_tmrConn; // 1000 ms: repeats the connect command while connecting
+  QTimer m_tmrRecv; // 500 ms: switches the receive indicator off
+  std::array<QTimer, 2> m_second;
+  QTimer m_drawTimer;
+  bool m_drawPending = false;
+
+  SingleTestController m_single;
+  AutoTestController m_auto;
+  StepController m_step;
 };
 
 } // namespace ondrel

@@ -1,5 +1,7 @@
 #include "data/ui/frmmain.h"
 
+#include "data/liveupdate.h"
+#include "data/slotlayout.h"
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
 #include "data/support/ini.h"
@@ -7,8 +9,6 @@
 #include "data/support/programfolder.h"
 #include "data/support/version.h"
 #include "data/ui/deviceslot.h"
-#include "link/commands.h"
-#include "link/portnames.h"
 #include "test/ui/devctrl.h"
 
 #include <QAction>
@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStackedWidget>
@@ -164,23 +163,18 @@ QMessageBox::StandardButton frmMain::MsgBox(QMessageBox::Icon icon, const QStrin
 }
 
 void frmMain::SearchCommPort() {
-  DeviceSlot& s = slot(m_selectedSlot);
-  if (s.panel->Conn())
-    return;
-  ProbePorts(m_comm, *s.panel);
-  MsgBox(QMessageBox::Information, LangText(QStringLiteral("Search comm port finished")));
+  if (slot(m_selectedSlot).SearchPorts())
+    MsgBox(QMessageBox::Information, LangText(QStringLiteral("Search comm port finished")));
 }
 
 void frmMain::SendCalibration(int point, int value) {
   DeviceSlot& s = slot(m_selectedSlot);
-  s.writeFrame(calibrationFrame(s.panel->chn().toInt(), point, value));
+  s.SendCalibration(s.panelChannel(), point, value);
 }
 
 void frmMain::SendResistanceTest(const QString& currentText) {
-  logFailures(QStringLiteral("ErrRes"), [&] {
-    DeviceSlot& s = slot(m_selectedSlot);
-    s.writeFrame(resistanceFrame(s.panel->chn().toInt(), s.params, currentText));
-  });
+  DeviceSlot& s = slot(m_selectedSlot);
+  s.SendResistanceTest(s.panelChannel(), currentText);
 }
 
 QAction* frmMain::action(const QString& name) const {
@@ -193,21 +187,78 @@ void frmMain::addSlot() {
   const int n = slotCount();
   auto* frame = new QWidget(m_frames);
   frame->setObjectName(QStringLiteral("frmDev(%1)").arg(n));
-  m_slots.push_back(std::make_unique<DeviceSlot>(n, *this, m_comm, frame));
+  auto asker = [this](QMessageBox::Icon icon, const QString& text,
+                      QMessageBox::StandardButtons buttons) { return MsgBox(icon, text, buttons); };
+  m_slots.push_back(std::make_unique<DeviceSlot>(n, m_comm, m_prefs, asker, frame));
+  DeviceSlot& added = *m_slots.back();
+  connectSlot(added);
   m_frames->addWidget(frame);
   tabDev->addTab(QStringLiteral("Device%1").arg(n + 1));
   tabDev->setTabData(n, QStringLiteral("dev%1").arg(n + 1));
   menuAddDev->setEnabled(slotCount() < kMaxSlots);
 
   // The slot's ports, and the one it used last time when it is there.
-  DevCtrl& panel = *m_slots.back()->panel;
-  ProbePorts(m_comm, panel);
-  const QString last = QStringLiteral("COM") +
-                       IniRead(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
-                               QStringLiteral("PORT%1").arg(n + 1), QStringLiteral("2"));
-  for (int i = 0; i < panel.PortCnt(); ++i)
-    if (panel.PortList(i) == last)
-      panel.setTPort(last);
+  added.SearchPorts();
+  bool numeric = false;
+  const int last = IniRead(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
+                           QStringLiteral("PORT%1").arg(n + 1), QStringLiteral("2"))
+                       .toInt(&numeric);
+  if (numeric)
+    added.selectPort(last);
+}
+
+void frmMain::connectSlot(DeviceSlot& s) {
+  connect(&s, &DeviceSlot::deviceHeard, this, [this] {
+    if (!m_calibrationOpen)
+      menuAdj->setEnabled(true);
+  });
+  connect(&s, &DeviceSlot::identified, this, [this](const SlotMenus& menus) {
+    menuRes->setVisible(menus.resistanceMenu);
+    if (menus.showUsbMenu)
+      menuUsb->setVisible(true);
+    if (menus.showTempMenu)
+      menuTemp->setVisible(true);
+  });
+  connect(&s, &DeviceSlot::deviceConnected, this, [this] {
+    if (slotCount() < kMaxSlots)
+      menuAddDev->setEnabled(true);
+  });
+  connect(&s, &DeviceSlot::connectionChanged, this, [this](bool open) {
+    if (open) {
+      menuUpdate->setEnabled(false);
+      return;
+    }
+    menuAdj->setEnabled(false);
+    menuRes->setEnabled(false);
+    menuCurve->setEnabled(true);
+    menuUpdate->setEnabled(true);
+  });
+  connect(&s, &DeviceSlot::runStateChanged, this, [this] { SetCalibButtons(); });
+  connect(&s, &DeviceSlot::testFinished, this, [this](int, const QString& notice) {
+    if (!notice.isEmpty())
+      ShowNotice(notice);
+  });
+  connect(&s, &DeviceSlot::resistanceDropSeen, this, [this](float drop) {
+    if (m_resDrop == 0.0f)
+      m_resDrop = drop;
+  });
+  connect(&s, &DeviceSlot::sampleShown, this, [this, &s](int c) { showInfoRows(s, c); });
+  connect(&s, &DeviceSlot::channelUpdated, this, [this, &s](int c) { updateDisplayWindows(s, c); });
+}
+
+void frmMain::showInfoRows(DeviceSlot& s, int c) {
+  const DeviceSlot& sel = slot(m_selectedSlot);
+  if (sel.dev2S()) {
+    s.setInfoRow(c + infoRunState1,
+                 runStateRow(QStringLiteral("Channel"), c + 1, sel.ch(c).ChnRunning));
+  } else {
+    s.setInfoRow(infoRunState1,
+                 runStateRow(QStringLiteral("Device"), sel.index() + 1, sel.ch(0).ChnRunning));
+    if (sel.params().HasTemp)
+      s.setInfoRow(infoRunState2, temperatureRow(sel.index(), sel.ch(0).Temp));
+  }
+  if (!sel.StepRunning())
+    m_versionText = ondrel::versionText(sel.params().FwVersion);
 }
 
 void frmMain::selectSlot(int index) {
@@ -223,25 +274,20 @@ void frmMain::selectSlot(int index) {
 void frmMain::showClock() {
   const QDateTime now = QDateTime::currentDateTime();
   slot(m_selectedSlot)
-      .setInfoRow(0, QLatin1Char(' ') + now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-                         QStringLiteral("  ") + m_versionText);
-}
-
-void frmMain::slotConnected() {
-  if (slotCount() < kMaxSlots)
-    menuAddDev->setEnabled(true);
+      .setInfoRow(infoClock, QLatin1Char(' ') +
+                                 now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+                                 QStringLiteral("  ") + m_versionText);
 }
 
 void frmMain::ShowNotice(const QString& text) {
-  if (!prefs.MSG)
+  if (!m_prefs.MSG)
     return;
   // The fading notice window arrives with the small windows; until then the status bar says it.
   statusBar()->showMessage(LangText(text), 5000);
 }
 
 void frmMain::SetCalibButtons() {
-  // The calibration window sets its buttons from the selected channel's run state; it arrives
-  // with the calibration feature.
+  // Nothing to follow until the calibration window exists.
 }
 
 void frmMain::updateDisplayWindows(DeviceSlot&, int) {

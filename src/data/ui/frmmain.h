@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/preferences.h"
+#include "data/ui/messages.h"
 #include "link/comm.h"
 
 #include <QMainWindow>
@@ -42,42 +43,59 @@ public:
   void selectSlot(int index);
 
   // ---- window-wide state ----------------------------------------------------------------------
-  Preferences prefs;
-  float ResDrop = 0.0f;         // voltage drop the resistance test waits for; 0 = none yet
-  bool calibrationOpen = false; // the calibration window is open
-  bool UsbWinOpen = false;      // the USB trigger window is open
+  Preferences& prefs() { return m_prefs; }
+  // The voltage drop the resistance test waits for; 0 = none yet.
+  float ResDrop() const { return m_resDrop; }
+  void clearResDrop() { m_resDrop = 0.0f; }
   QString versionText() const { return m_versionText; }
-  void setVersionText(const QString& text) { m_versionText = text; }
   // Row 0 of the selected slot's info list: " date time  version".
   void showClock();
-
-  // ---- called by the slots --------------------------------------------------------------------
-  // A slot's device was identified: "Add Device" is offered while fewer than ten slots exist.
-  void slotConnected();
   void ShowNotice(const QString& text);
-  void SetCalibButtons();
-  // The big readout and USB meter windows follow the selected slot's channel 0.
-  void updateDisplayWindows(DeviceSlot& slot, int channel);
 
   // ---- messages -------------------------------------------------------------------------------
   // A message box titled "Prompt"; the answer is the button pressed. `ask` shows it, and tests
   // replace it to answer without a user.
-  using Asker = std::function<QMessageBox::StandardButton(
-      QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons)>;
-  Asker ask;
+  MessageAsker ask;
   QMessageBox::StandardButton MsgBox(QMessageBox::Icon icon, const QString& text,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
   // ---- commands of the selected slot ----------------------------------------------------------
   // "Search Comm Port": probes the ports for the selected slot unless it is connected.
   void SearchCommPort();
-  // One calibration value; a failure reaches the caller (the calibration window).
+  // One calibration value for the selected slot's panel channel; a failure reaches the caller
+  // (the calibration window).
   void SendCalibration(int point, int value);
-  // Starts a resistance measurement with the current text of the resistance window (mA).
+  // Starts a resistance measurement on the selected slot's panel channel with the current text
+  // of the resistance window (mA).
   void SendResistanceTest(const QString& currentText);
 
-  // ---- menus and toolbar ----------------------------------------------------------------------
-  QAction* action(const QString& name) const; // by objectName, e.g. "menuRes" or "com"
+  // A menu or toolbar entry by objectName, e.g. "menuRes" or "com".
+  QAction* action(const QString& name) const;
+
+private:
+  void buildMenus();
+  void buildToolbar();
+  void addSlot();
+  void connectSlot(DeviceSlot& slot);
+  void toolbarAction(const QString& key, const std::function<void()>& action);
+  // The info rows of `slot` describe the selected slot, whichever slot showed a sample.
+  void showInfoRows(DeviceSlot& slot, int channel);
+  // The calibration window's buttons follow the selected channel's run state.
+  void SetCalibButtons();
+  // The big readout and USB meter windows follow the selected slot's channel 0.
+  void updateDisplayWindows(DeviceSlot& slot, int channel);
+
+  Comm m_comm;
+  Preferences m_prefs;
+  std::vector<std::unique_ptr<DeviceSlot>> m_slots;
+  int m_selectedSlot = 0;
+  float m_resDrop = 0.0f;
+  bool m_calibrationOpen = false; // the calibration window is open
+  QString m_versionText;
+  QTabBar* tabDev = nullptr;
+  QStackedWidget* m_frames = nullptr;
+  QToolBar* m_toolbar = nullptr;
+  QTimer Timer1; // the info list's clock row
 
   QAction *menuOpenPara = nullptr, *menuSavePara = nullptr, *menuOpenData = nullptr,
           *menuSaveData = nullptr, *menuSaveCurve = nullptr, *menuSavePic = nullptr,
@@ -87,22 +105,6 @@ public:
   QAction *menuTitle = nullptr, *menuCurve = nullptr, *menuDisp = nullptr, *menuTemp = nullptr,
           *menuSoft = nullptr;
   QAction *menuHelp = nullptr, *menuAbout = nullptr;
-
-  QTabBar* tabDev = nullptr;
-
-private:
-  void buildMenus();
-  void buildToolbar();
-  void addSlot();
-  void toolbarAction(const QString& key, const std::function<void()>& action);
-
-  Comm m_comm;
-  std::vector<std::unique_ptr<DeviceSlot>> m_slots;
-  int m_selectedSlot = 0;
-  QString m_versionText;
-  QStackedWidget* m_frames = nullptr;
-  QToolBar* m_toolbar = nullptr;
-  QTimer Timer1; // the info list's clock row
 };
 
 } // namespace ondrel

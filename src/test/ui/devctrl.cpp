@@ -2,6 +2,7 @@
 
 #include "data/support/errorlog.h"
 #include "data/support/langtext.h"
+#include "data/support/pendingevents.h"
 #include "test/ui/panelparts.h"
 #include "widgets/colour.h"
 #include "widgets/componenterror.h"
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -490,11 +490,8 @@ QWidget* DevCtrl::buildCyclePage() {
 // then sees; the two yields let the reactions to the first one (redraws, queued signals) run.
 void DevCtrl::raiseForSelectedChannels(ChannelEvent event) {
   if (optChn2->isChecked()) {
-    QPointer<DevCtrl> self(this);
     emit(this->*event)(0);
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    if (self)
+    if (letPendingEventsRunTwice(this))
       emit(this->*event)(1);
     return;
   }
