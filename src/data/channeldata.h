@@ -30,6 +30,8 @@ struct ChannelData {
   qint32 StartPoint = 0; // voltage-curve points before the test started
 
   QString RecPath; // recording file without ".bak"; empty when not recording
+  // The recording could not be written during this test; said once, not at every sample.
+  bool RecWriteFailed = false;
 
   // Continue bookkeeping: the capacity counted before the test was continued.
   float CapOffset = 0.0f;

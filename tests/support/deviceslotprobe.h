@@ -19,6 +19,8 @@ public:
     s.m_view.setGridText(row, col, text);
   }
   static void setAutoRunning(DeviceSlot& s, bool running) { s.m_auto.setAutoRunning(running); }
+  static void setStepRunning(DeviceSlot& s, bool running) { s.m_step.setStepRunning(running); }
+  static AxisExtremes& axes(DeviceSlot& s) { return s.m_axes; }
   static qint32 infoCount(const DeviceSlot& s) { return s.InfoCount; }
   static void setInfoCount(DeviceSlot& s, qint32 n) { s.InfoCount = n; }
 

@@ -58,8 +58,16 @@ DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageA
   connect(p, &DevCtrl::ConnClick, this, &DeviceSlot::ConnClick);
   connect(p, &DevCtrl::CurveTimer, this, &DeviceSlot::CurveTimer);
   connect(p, &DevCtrl::ShowTimer, this, &DeviceSlot::ShowTimer);
+  connect(p, &DevCtrl::RunClick, &m_single, &SingleTestController::RunClick);
+  connect(p, &DevCtrl::StopClick, &m_single, &SingleTestController::StopClick);
+  connect(p, &DevCtrl::SetClick, &m_single, &SingleTestController::SetClick);
+  connect(p, &DevCtrl::ContClick, &m_single, &SingleTestController::ContClick);
+  connect(p, &DevCtrl::MonitorClick, &m_single, &SingleTestController::MonitorClick);
   connect(&m_single, &SingleTestController::continueRequested, this,
           &DeviceSlot::continueRequested);
+  connect(&m_single, &SingleTestController::mainMenusDue, this, &DeviceSlot::mainMenusDue);
+  connect(&m_single, &SingleTestController::calibButtonsDue, this, &DeviceSlot::calibButtonsDue);
+  connect(&m_single, &SingleTestController::recordingProblem, this, &DeviceSlot::recordingProblem);
 
   // Curve redraws are coalesced: a burst of reports shares one picture, and a graph that cannot
   // be seen draws when its tab is shown.
@@ -129,6 +137,8 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
     }
     if (IdentifyDevice(c, body) == ReportAction::DropRest)
       return ReportAction::DropRest;
+    if (!connecting())
+      showConnected(c, f.running());
   }
 
   if (f.info == 1) {
@@ -178,8 +188,8 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
         d.ParamEcho = 0;
     }
     if (panelChannel() == c)
-      m_single.SetRunButtons(c);
-    emit runStateChanged(c);
+      m_single.SetRunButtons(false);
+    emit calibButtonsDue(!ch(panelChannel()).ChnRunning);
     panel().setTmrShowEnable(c, true);
     panel().setTmrCurveEnable(c, true);
     m_clock[c].TestClockOn();
@@ -199,6 +209,7 @@ void DeviceSlot::finishTest(int c, bool& endMessage) {
   m_view.setGridText(gridRow(c), colCutoffVolt, panel().tVol(c) + QLatin1Char('V'));
   endMessage = !dev2S();
 
+  m_single.endRecording(c);
   if (!d.RecPath.isEmpty() && m_prefs.SAVE) {
     const QString stem =
         dataFileStem(QDateTime::currentDateTime(), gridText(gridRow(c), colDevice), m_index, c);
@@ -221,8 +232,19 @@ void DeviceSlot::finishTest(int c, bool& endMessage) {
   graph().setSize(true);
   d.ChnRunning = false;
   if (panelChannel() == c)
-    m_single.SetRunButtons(c);
-  emit runStateChanged(c); // the calibration buttons follow the panel's channel, whichever reported
+    m_single.SetRunButtons(true);
+  // The calibration buttons follow the panel's channel, whichever channel reported.
+  emit calibButtonsDue(!ch(panelChannel()).ChnRunning);
+}
+
+void DeviceSlot::showConnected(int c, bool reportRunning) {
+  // Nothing else says when Start first becomes usable: an idle channel shows its idle buttons at
+  // once, so a Disconnect and a new Connect never leave Start disabled. A running report goes on
+  // to adopt the test, which shows the running buttons.
+  const int shown = panelChannel();
+  const bool running = shown == c ? reportRunning : ch(shown).ChnRunning;
+  if (!running)
+    m_single.SetRunButtons(true);
 }
 
 void DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
@@ -236,7 +258,7 @@ void DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
   }
   m_single.ShowParams(c);
   if (gridText(gridRow(c), colBeginVolt).isEmpty())
-    m_single.ContClick(c);
+    m_single.adoptRunningTest(c);
 }
 
 ReportAction DeviceSlot::IdentifyDevice(int c, const RecBody& body) {
@@ -356,18 +378,31 @@ void DeviceSlot::UpdateChannel(int c) {
       FeedCurves(c, d.CurveSec, d.Volt, d.Cur, ThirdValue(c));
       graph().AddXY(capCurve, static_cast<float>(d.CurveSec), curveValue(d.Cap, u"0.000"));
       graph().AddXY(energyCurve, static_cast<float>(d.CurveSec), curveValue(d.Energy, u"0.000"));
-      if (!d.RecPath.isEmpty() && d.ChnRunning) {
-        const std::optional<float> temp =
-            temperatureShown() ? std::optional<float>(d.Temp) : std::nullopt;
-        appendRecordingLine(d.RecPath,
-                            recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_params.CurDiv));
-      }
+      if (!d.RecPath.isEmpty() && d.ChnRunning)
+        recordSample(c);
     }
 
     ShowCapEnergy(c);
     emit channelUpdated(c);
   } catch (...) {
     ErrLog(failedUpdateTag(m_index, d), describeCurrentException());
+  }
+}
+
+void DeviceSlot::recordSample(int c) {
+  ChannelData& d = channel(c);
+  const std::optional<float> temp =
+      temperatureShown() ? std::optional<float>(d.Temp) : std::nullopt;
+  try {
+    appendRecordingLine(d.RecPath, recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_params.CurDiv));
+  } catch (...) {
+    // A full disk fails every second: said once per test, and the live update goes on.
+    if (d.RecWriteFailed)
+      return;
+    d.RecWriteFailed = true;
+    const QString reason = describeCurrentException();
+    ErrLog(failedUpdateTag(m_index, d), reason);
+    emit recordingProblem(c, reason);
   }
 }
 
@@ -568,9 +603,9 @@ void DeviceSlot::Disconnect() {
     const auto answer = m_ask(QMessageBox::Information, LangText(QStringLiteral("Stop running?")),
                               QMessageBox::Ok | QMessageBox::Cancel);
     if (answer == QMessageBox::Ok) {
-      SendStop(0);
+      m_single.StopClick(0);
       if (dev2S() && letPendingEventsRunTwice(m_view.panel))
-        SendStop(1);
+        m_single.StopClick(1);
     }
   }
   if (portHandle() == 0)
@@ -621,8 +656,10 @@ void DeviceSlot::SendTime(int c) {
               [&] { sendFrame([&] { return timeFrame(c, ch(c).TestSec); }); });
 }
 
-void DeviceSlot::SendStart(int c, int operation) {
+bool DeviceSlot::SendStart(int c, int operation) {
+  bool built = true;
   logFailures(QStringLiteral("ErrStart%1").arg(operation), [&] {
+    built = false;
     sendFrame([&] {
       ChannelData& d = channel(c);
       const StartCommand s = startFrame(
@@ -632,7 +669,9 @@ void DeviceSlot::SendStart(int c, int operation) {
       d.TimeRaw = s.TimeRaw;
       return s.frame;
     });
+    built = true;
   });
+  return built;
 }
 
 void DeviceSlot::RemoteSet(int c, double current) {

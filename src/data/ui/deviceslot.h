@@ -2,7 +2,6 @@
 
 #include "data/channeldata.h"
 #include "data/liveupdate.h"
-#include "data/ui/messages.h"
 #include "data/ui/slotview.h"
 #include "link/comm.h"
 #include "link/frame.h"
@@ -11,6 +10,7 @@
 #include "link/reportdecode.h"
 #include "test/testclock.h"
 #include "test/ui/autotest.h"
+#include "test/ui/messages.h"
 #include "test/ui/singletest.h"
 #include "test/ui/slotcontext.h"
 #include "test/ui/steptest.h"
@@ -60,13 +60,15 @@ public:
   bool dev2S() const;
   // The channel the panel's channel choice names (0 when "All Channel" is chosen).
   int panelChannel() const;
-  bool AutoRunning() const { return m_auto.AutoRunning(); }
-  bool StepRunning() const { return m_step.StepRunning(); }
+  bool AutoRunning() const override { return m_auto.AutoRunning(); }
+  bool StepRunning() const override { return m_step.StepRunning(); }
+  qint32 infoReportCount() const override { return InfoCount; }
   bool secondTimerRunning(int c) const { return m_second.at(static_cast<size_t>(c)).isActive(); }
-  QString gridText(int row, int col) const { return m_view.gridText(row, col); }
-  QString infoRow(int row) const { return m_view.infoRow(row); }
+  QString gridText(int row, int col) const override { return m_view.gridText(row, col); }
+  QString infoRow(int row) const override { return m_view.infoRow(row); }
   // The window writes the clock row and the info rows of the selected slot.
-  void setInfoRow(int row, const QString& text) { m_view.setInfoRow(row, text); }
+  void setInfoRow(int row, const QString& text) override { m_view.setInfoRow(row, text); }
+  SingleTestController& singleTest() { return m_single; }
 
   // ---- the receive step -----------------------------------------------------------------------
   // Reads the port once and hands every intact report to report handling.
@@ -92,8 +94,8 @@ public:
   void SendStop(int c) override;
   void SendTime(int c);
   // Start (1), Adjust (7) or Continue (continueOperation) with the panel's texts of the channel;
-  // the channel remembers the raw values sent.
-  void SendStart(int c, int operation) override;
+  // the channel remembers the raw values sent. False when the frame could not be built.
+  bool SendStart(int c, int operation) override;
   // Automatic and quick-charge tests: a new current, a QC request, a pump-express request.
   void RemoteSet(int c, double current);
   void RemoteQC(int c, int code);
@@ -112,8 +114,12 @@ signals:
   void deviceConnected();
   // The port was opened by Connect (true) or closed by Disconnect (false).
   void connectionChanged(bool open);
-  // A channel's run state changed or was confirmed (calibration buttons follow it).
-  void runStateChanged(int channel);
+  // The calibration window's buttons for an idle or running channel.
+  void calibButtonsDue(bool idle);
+  // The main menus that a running test locks: enabled or not, and the parameter-file entries.
+  void mainMenusDue(bool enabled, bool parameterFiles);
+  // A test runs but is not recorded (or no longer): the user should know why.
+  void recordingProblem(int channel, const QString& reason);
   // The device ended a test; `notice` is the text to show, empty when none is due.
   void testFinished(int channel, const QString& notice);
   // An idle report carried a resistance-test voltage drop.
@@ -131,26 +137,41 @@ private:
   // SlotContext
   int slotIndex() const override { return m_index; }
   const ModelParams& model() const override { return m_params; }
+  const Preferences& prefs() const override { return m_prefs; }
   ChannelData& channel(int c) override { return m_ch.at(static_cast<size_t>(c)); }
+  AxisExtremes& axisExtremes() override { return m_axes; }
+  qint32& curveEnd() override { return CurveEnd; }
+  void setGridText(int row, int col, const QString& text) override {
+    m_view.setGridText(row, col, text);
+  }
+  void redrawGraph() override { scheduleGraphDraw(); }
+  QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString& text,
+                                  QMessageBox::StandardButtons buttons) override {
+    return m_ask(icon, text, buttons);
+  }
 
   // Report handling.
   ReportAction HandleReport(const RecBody& body);
   ReportAction IdentifyDevice(int channel, const RecBody& body);
   void ApplyInfoReport(int channel, const RecBody& body);
   void finishTest(int channel, bool& endMessage);
+  // Identification completed on this report: an idle panel channel gets its idle buttons.
+  void showConnected(int channel, bool reportRunning);
   void adoptTest(int channel, const ReportFields& fields, const RecBody& body);
   void showReceiving();
 
   // Live update.
   void UpdateChannel(int channel);
   void ShowCapEnergy(int channel);
+  // Appends the sample to the channel's recording.
+  void recordSample(int channel);
   void FeedCurves(int channel, qint32 x, float volt, float cur, float third);
-  void ReplayPoint(int channel, qint32 x, float volt, float cur, float third);
-  void FitAxes();
+  void ReplayPoint(int channel, qint32 x, float volt, float cur, float third) override;
+  void FitAxes() override;
   void CurveTimer(int channel);
   void ShowTimer(int channel);
   float ThirdValue(int channel) const;
-  bool temperatureShown() const;
+  bool temperatureShown() const override;
   void scheduleGraphDraw();
   float curveValue(float value, QStringView picture) const;
   void addCurvePoints(int channel, qint32 x, float volt, float cur, float third);
@@ -162,12 +183,13 @@ private:
   Comm::Handle& portHandle();
   const Comm::Handle& portHandle() const;
   // Builds and writes a frame only while the port is open: a closed port sends and logs nothing.
+  // Answers false when the frame could not be built (logged by the caller's tag).
   template <typename Build> void sendFrame(const Build& build);
   void writeFrame(const CmdFrame& frame);
 
   // Test clock.
-  void SecondTimerStart(int channel);
-  void SecondTimerStop(int channel);
+  void SecondTimerStart(int channel) override;
+  void SecondTimerStop(int channel) override;
   void secondTick(int channel);
 
   int m_index;

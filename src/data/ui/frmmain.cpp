@@ -233,7 +233,20 @@ void frmMain::connectSlot(DeviceSlot& s) {
     menuCurve->setEnabled(true);
     menuUpdate->setEnabled(true);
   });
-  connect(&s, &DeviceSlot::runStateChanged, this, [this] { SetCalibButtons(); });
+  connect(&s, &DeviceSlot::calibButtonsDue, this, &frmMain::SetCalibButtons);
+  connect(&s, &DeviceSlot::mainMenusDue, this, [this](bool enabled, bool parameterFiles) {
+    for (QAction* a : {menuOpenData, menuSaveData, menuClear, menuCurve, menuRes, menuSoft})
+      a->setEnabled(enabled);
+    menuOpenPara->setEnabled(parameterFiles);
+    menuSavePara->setEnabled(parameterFiles);
+  });
+  connect(&s, &DeviceSlot::recordingProblem, this, [this, &s](int c, const QString& reason) {
+    // Not a modal box: it would block the running test's reports.
+    statusBar()->showMessage(LangText(QStringLiteral("Device%1 channel %2 is not being recorded: ")
+                                          .arg(s.index() + 1)
+                                          .arg(c + 1)) +
+                             reason);
+  });
   connect(&s, &DeviceSlot::testFinished, this, [this](int, const QString& notice) {
     if (!notice.isEmpty())
       ShowNotice(notice);
@@ -286,7 +299,7 @@ void frmMain::ShowNotice(const QString& text) {
   statusBar()->showMessage(LangText(text), 5000);
 }
 
-void frmMain::SetCalibButtons() {
+void frmMain::SetCalibButtons(bool) {
   // Nothing to follow until the calibration window exists.
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "data/preferences.h"
-#include "data/ui/messages.h"
 #include "link/comm.h"
+#include "test/ui/messages.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -80,8 +80,8 @@ private:
   void toolbarAction(const QString& key, const std::function<void()>& action);
   // The info rows of `slot` describe the selected slot, whichever slot showed a sample.
   void showInfoRows(DeviceSlot& slot, int channel);
-  // The calibration window's buttons follow the selected channel's run state.
-  void SetCalibButtons();
+  // The calibration window's buttons for an idle or a running channel.
+  void SetCalibButtons(bool idle);
   // The big readout and USB meter windows follow the selected slot's channel 0.
   void updateDisplayWindows(DeviceSlot& slot, int channel);
 

@@ -1,18 +1,189 @@
 #include "test/ui/singletest.h"
 
+#include "data/recording.h"
+#include "data/slotlayout.h"
+#include "data/support/errorlog.h"
+#include "data/support/failure.h"
+#include "data/support/langtext.h"
+#include "data/support/programfolder.h"
+#include "link/commands.h"
+#include "test/singletest.h"
+#include "test/ui/devctrl.h"
 #include "test/ui/slotcontext.h"
+#include "widgets/curvegraph.h"
+
+#include <QDateTime>
 
 namespace ondrel {
 
 SingleTestController::SingleTestController(SlotContext& slot, QObject* parent)
     : QObject(parent), m_slot(slot) {}
 
-void SingleTestController::ShowParams(int) {}
+QString SingleTestController::recordingPath(int c) {
+  return recordingBasePath(programFolder(), m_slot.gridText(gridRow(c), colDevice),
+                           m_slot.panel().tPort(), m_slot.slotIndex(), c);
+}
+
+bool SingleTestController::commandPossible(int c, int operation) {
+  DevCtrl& p = m_slot.panel();
+  try {
+    startFrame(m_slot.model(), c, m_slot.channel(c).ModeNo, {p.tSval(c), p.tSlmt(c), p.tStim(c)},
+               operation);
+    return true;
+  } catch (...) {
+    ErrLog(QStringLiteral("ErrStart%1").arg(operation), describeCurrentException());
+    m_slot.ask(QMessageBox::Critical, startRefusalMessage(p.tSval(c), p.tSlmt(c), p.tStim(c)),
+               QMessageBox::Ok);
+    return false;
+  }
+}
+
+void SingleTestController::prepareTest(int c) {
+  ChannelData& d = m_slot.channel(c);
+  CurveGraph& g = m_slot.graph();
+  DevCtrl& p = m_slot.panel();
+  if (!m_slot.StepRunning()) {
+    for (int k = 0; k < kCurvesPerChannel; ++k)
+      g.Clear(curveIndex(c, Curve(k)));
+    if (!p.Dev2S() && g.CurveCount() == 2 * kCurvesPerChannel)
+      for (int k = 0; k < kCurvesPerChannel; ++k)
+        g.Clear(curveIndex(1, Curve(k)));
+    const auto points = [&](int channel) {
+      const int curve = curveIndex(channel, Curve::Current);
+      return curve < g.CurveCount() ? g.DpCnt(curve) : 0;
+    };
+    if (startResetsAxes(p.Dev2S(), points(0), points(1))) {
+      m_slot.axisExtremes() = startAxes(m_slot.model(), d.ModeNo, m_slot.prefs().SCALE != 0, d.Volt,
+                                        boxValue(p.tSlmt(c)), boxValue(p.tSval(c)));
+      m_slot.curveEnd() = 0;
+    }
+    g.setMinX(0);
+    d.CurveSec = 0;
+  }
+  d.TestSec = 0;
+  d.Energy = 0.0f;
+  d.VoltSum = 0.0;
+  d.Cap = 0.0f;
+  d.CapTick = 0;
+  d.CapOffset = 0.0f;
+  d.CapOffsetPending = false;
+  g.setYStep(false);
+  if (g.Large())
+    g.setLarge(false);
+  g.setSize(false);
+  d.StartPoint = g.DpCnt(curveIndex(c, Curve::Current));
+}
+
+void SingleTestController::RunClick(int c) {
+  if (!commandPossible(c, static_cast<int>(CmdOp::Start)))
+    return;
+  prepareTest(c);
+  m_slot.SendStart(c, static_cast<int>(CmdOp::Start));
+  SetRunButtons(false);
+  emit calibButtonsDue(false);
+  DevCtrl& p = m_slot.panel();
+  const int row = gridRow(c);
+  m_slot.setGridText(row, colBeginVolt, p.tVol(c) + QLatin1Char('V'));
+  m_slot.setGridText(row, colCutoffVolt, QString());
+  m_slot.setGridText(row, colMode,
+                     p.tMode() + QStringLiteral("  ") + p.tSval(c) + p.lSvalt(c) +
+                         QStringLiteral("  ") + p.tSlmt(c) + p.lSlmtt(c));
+  CreateRecording(c);
+}
+
+void SingleTestController::CreateRecording(int c) {
+  ChannelData& d = m_slot.channel(c);
+  d.RecPath = recordingPath(c);
+  d.RecWriteFailed = false;
+  try {
+    const int row = gridRow(c);
+    createRecordingFile(
+        d.RecPath, recordingHeader(m_slot.gridText(row, colDevice), m_slot.gridText(row, colMode),
+                                   m_slot.gridText(row, colBeginVolt), m_slot.temperatureShown(),
+                                   m_slot.model().ModelCode));
+  } catch (...) {
+    // The test runs on regardless; the data file at its end still comes from the curves.
+    const QString reason = describeCurrentException();
+    ErrLog(QStringLiteral("ErrRecord"), reason);
+    d.RecWriteFailed = true;
+    emit recordingProblem(c, reason);
+  }
+}
+
+void SingleTestController::StopClick(int c) {
+  m_slot.SendStop(c);
+  SetRunButtons(true);
+  emit calibButtonsDue(true);
+}
+
+void SingleTestController::SetClick(int c) {
+  if (!commandPossible(c, static_cast<int>(CmdOp::Adjust)))
+    return;
+  m_slot.SendStart(c, static_cast<int>(CmdOp::Adjust));
+  m_slot.channel(c).ParamEcho = 1;
+}
 
 void SingleTestController::ContClick(int channel) {
   emit continueRequested(channel);
 }
 
-void SingleTestController::SetRunButtons(int) {}
+void SingleTestController::adoptRunningTest(int c) {
+  ContClick(c);
+}
+
+void SingleTestController::endRecording(int c) {
+  const ChannelData& d = m_slot.channel(c);
+  if (d.RecPath.isEmpty() || d.RecWriteFailed)
+    return;
+  logFailures(QStringLiteral("ErrRecord"), [&] {
+    appendRecordingLine(d.RecPath, QStringLiteral("End:") +
+                                       QDateTime::currentDateTime().toString(Qt::ISODate));
+  });
+}
+
+void SingleTestController::MonitorClick(int c) {
+  DevCtrl& p = m_slot.panel();
+  if (!p.RunEnable() || m_slot.infoReportCount() <= 1)
+    return;
+  const int row = infoMonitorRow(c);
+  if (!m_slot.infoRow(row).isEmpty()) {
+    p.setTmrCurveEnable(c, false);
+    m_slot.SecondTimerStop(c);
+    m_slot.setInfoRow(row, QString());
+    return;
+  }
+  const CurveGraph& g = m_slot.graph();
+  const int volt = curveIndex(c, Curve::Voltage);
+  const qint32 points = g.DpCnt(volt);
+  m_slot.channel(c).CurveSec = points > 0 ? static_cast<qint32>(g.DpX(volt, points - 1)) : 0;
+  p.setTmrCurveEnable(c, true);
+  m_slot.SecondTimerStart(c);
+  m_slot.setInfoRow(row, monitorRow(p.Dev2S(), m_slot.slotIndex(), c));
+}
+
+void SingleTestController::ShowParams(int) {}
+
+void SingleTestController::SetRunButtons(bool idle) {
+  DevCtrl& p = m_slot.panel();
+  if (idle) {
+    p.setRunEnable(true);
+    p.setStopEnable(false);
+    p.setContEnable(true);
+    p.setSetEnable(false);
+    if (m_slot.StepRunning())
+      return;
+    p.setModeEnable(true);
+    p.setMonitorEnable(true);
+    emit mainMenusDue(true, p.Conn());
+    return;
+  }
+  p.setRunEnable(false);
+  p.setContEnable(false);
+  p.setStopEnable(true);
+  p.setSetEnable(m_slot.channel(p.chn().toInt()).ModeNo == 0 && !m_slot.StepRunning());
+  p.setModeEnable(false);
+  p.setMonitorEnable(false);
+  emit mainMenusDue(false, false);
+}
 
 } // namespace ondrel

@@ -7,25 +7,49 @@ namespace ondrel {
 class SlotContext;
 
 // The single test of one slot: the panel's Start, Stop, Continue, Adjust and Monitor buttons,
-// the presentation of a channel's mode and parameters, and the buttons' idle and running states.
+// the recording of a running test, the presentation of a channel's mode and parameters, and the
+// buttons' idle and running states. Window-wide effects leave as signals.
 class SingleTestController : public QObject {
   Q_OBJECT
 
 public:
   explicit SingleTestController(SlotContext& slot, QObject* parent = nullptr);
 
+  void RunClick(int channel);
+  void StopClick(int channel);
+  void SetClick(int channel);
+  void ContClick(int channel);
+  void MonitorClick(int channel);
+
+  // A test found running on the device that this program did not begin: continues the
+  // interrupted recording, or starts a new one.
+  void adoptRunningTest(int channel);
+  // At the device's end of a test: the recording gets its end line.
+  void endRecording(int channel);
+
   // Presents the channel's mode and parameters on the panel.
   void ShowParams(int channel);
-  // Continues the channel's interrupted recording, if any, for a test found running.
-  void ContClick(int channel);
-  // The panel's buttons for an idle or running channel.
-  void SetRunButtons(int channel);
+  // The panel's buttons for an idle or a running channel.
+  void SetRunButtons(bool idle);
 
 signals:
   // The continue action ran for a channel.
   void continueRequested(int channel);
+  // The main menus that a running test locks: enabled or not, and the parameter-file entries.
+  void mainMenusDue(bool enabled, bool parameterFiles);
+  // The calibration window's buttons for an idle or running channel.
+  void calibButtonsDue(bool idle);
+  // A test runs but is not recorded (or no longer): the user should know why.
+  void recordingProblem(int channel, const QString& reason);
 
 private:
+  // Start's PC side without the command: curves, axes, counters, grid row and recording.
+  void prepareTest(int channel);
+  void CreateRecording(int channel);
+  // Refuses a command the boxes cannot make, with the matching message; true when it can go.
+  bool commandPossible(int channel, int operation);
+  QString recordingPath(int channel);
+
   SlotContext& m_slot;
 };
 

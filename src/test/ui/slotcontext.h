@@ -1,7 +1,10 @@
 #pragma once
 
 #include "data/channeldata.h"
+#include "data/liveupdate.h"
+#include "data/preferences.h"
 #include "link/modeltable.h"
+#include "test/ui/messages.h"
 
 namespace ondrel {
 
@@ -9,18 +12,41 @@ class CurveGraph;
 class DevCtrl;
 
 // What a test feature's controller may use of its device slot: the slot's number, its model,
-// the data of its channels, its panel and graph, and the commands it sends. The slot implements
-// it; the controllers never see the slot or the main window.
+// the preferences, the data of its channels, its widgets, its graph bookkeeping and the commands
+// it sends. The slot implements it; the controllers never see the slot or the main window.
 class SlotContext {
 public:
   virtual int slotIndex() const = 0;
   virtual const ModelParams& model() const = 0;
+  virtual const Preferences& prefs() const = 0;
   virtual ChannelData& channel(int c) = 0;
   virtual DevCtrl& panel() = 0;
   virtual CurveGraph& graph() = 0;
-  // Start (1), Adjust (7) or Continue with the panel's texts of the channel.
-  virtual void SendStart(int c, int operation) = 0;
+  virtual AxisExtremes& axisExtremes() = 0;
+  virtual qint32& curveEnd() = 0;
+  virtual bool StepRunning() const = 0;
+  virtual bool AutoRunning() const = 0;
+  // Info reports seen since Connect.
+  virtual qint32 infoReportCount() const = 0;
+  virtual bool temperatureShown() const = 0;
+
+  virtual QString gridText(int row, int col) const = 0;
+  virtual void setGridText(int row, int col, const QString& text) = 0;
+  virtual QString infoRow(int row) const = 0;
+  virtual void setInfoRow(int row, const QString& text) = 0;
+
+  // Start (1), Adjust (7) or Continue with the panel's texts of the channel; false when the
+  // frame could not be built from them (nothing was sent).
+  virtual bool SendStart(int c, int operation) = 0;
   virtual void SendStop(int c) = 0;
+  virtual void SecondTimerStart(int c) = 0;
+  virtual void SecondTimerStop(int c) = 0;
+  // A point of a replayed recording into the channel's curves, without redrawing.
+  virtual void ReplayPoint(int c, qint32 x, float volt, float cur, float third) = 0;
+  virtual void FitAxes() = 0;
+  virtual void redrawGraph() = 0;
+  virtual QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString& text,
+                                          QMessageBox::StandardButtons buttons) = 0;
 
 protected:
   ~SlotContext() = default;

@@ -1,0 +1,249 @@
+#include "data/slotlayout.h"
+#include "data/support/programfolder.h"
+#include "data/ui/deviceslot.h"
+#include "data/ui/frmmain.h"
+#include "link/memoryport.h"
+#include "support/deviceslotprobe.h"
+#include "support/printers.h"
+#include "support/reportbuilder.h"
+#include "support/tempfolder.h"
+#include "test/ui/devctrl.h"
+#include "widgets/curvegraph.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QStatusBar>
+
+#include <gtest/gtest.h>
+
+using namespace ondrel;
+using ondrel::testing::Report;
+using ondrel::testing::TempProgramFolder;
+
+namespace {
+
+// A window whose slot 0 is connected on memory port 2 to a device that reports `model`.
+class SingleTest : public ::testing::Test {
+protected:
+  TempProgramFolder home;
+  MemoryPorts* ports = nullptr;
+  std::unique_ptr<frmMain> window;
+  QStringList messages;
+
+  void SetUp() override { open(12); }
+
+  void open(int model, int channel = 0) {
+    auto p = std::make_unique<MemoryPorts>();
+    ports = p.get();
+    ports->line(2);
+    window = std::make_unique<frmMain>(std::move(p));
+    window->ask = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+      messages << text;
+      return QMessageBox::Ok;
+    };
+    emit slot().panel().ConnClick();
+    Report r = idle(model, 4100);
+    r.channel = channel;
+    feed(r);
+    if (model == 17 || model == 18) {
+      r.channel = 1 - channel;
+      feed(r);
+    }
+    writes().clear();
+  }
+  DeviceSlot& slot() { return window->slot(0); }
+  DevCtrl& panel() { return slot().panel(); }
+  QList<QByteArray>& writes() { return ports->line(2)->writes; }
+  void feed(const Report& r) { slot().receive(r.wire()); }
+  static Report idle(int model, int volt, int channel = 0) {
+    Report r;
+    r.model = model, r.volt = volt, r.channel = channel;
+    return r;
+  }
+  static Report running(int model, int volt, int cur, int channel = 0) {
+    Report r = idle(model, volt, channel);
+    r.state = 1, r.cur = cur, r.set = 100, r.limit = 300;
+    return r;
+  }
+  void typeParams(const QString& sval, const QString& slmt, const QString& stim, int c = 0) {
+    panel().setTSval(c, sval);
+    panel().setTSlmt(c, slmt);
+    panel().setTStim(c, stim);
+  }
+  QString recording(int c = 0) const {
+    return home.file(QStringLiteral("ondrel-KL-F2-COM2-1-%1.bak").arg(c + 1));
+  }
+};
+
+TEST_F(SingleTest, IdentifiedIdleDeviceCanBeStartedAndAgainAfterReconnecting) {
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_TRUE(panel().RunEnable()) << round;
+    EXPECT_TRUE(panel().ContEnable());
+    EXPECT_FALSE(panel().StopEnable());
+    emit panel().ConnClick(); // disconnect
+    EXPECT_FALSE(panel().RunEnable());
+    emit panel().ConnClick();
+    feed(idle(12, 4100));
+  }
+}
+
+TEST_F(SingleTest, StartSendsTheBoxesAndRecordsTheTest) {
+  typeParams(QStringLiteral("1.25"), QStringLiteral("3.00"), QStringLiteral("10"));
+  emit panel().RunClick(0);
+  ASSERT_EQ(writes().size(), 1);
+  EXPECT_EQ(writes()[0].mid(1, 7), QByteArray("\x01\x00\x7d\x01\x3c\x00\x0a", 7));
+  EXPECT_FALSE(panel().RunEnable());
+  EXPECT_TRUE(panel().StopEnable());
+  EXPECT_TRUE(panel().SetEnable()); // mode 0
+  EXPECT_FALSE(panel().ModeEnable());
+  EXPECT_FALSE(window->action(QStringLiteral("menuSaveData"))->isEnabled());
+  EXPECT_EQ(slot().gridText(1, colBeginVolt), QStringLiteral("4.100V"));
+  EXPECT_EQ(slot().gridText(1, colMode), QStringLiteral("D-CC  1.25A  3.00V"));
+  const ChannelData& d = slot().ch(0);
+  EXPECT_EQ(d.RecPath + QStringLiteral(".bak"), recording());
+  const QByteArray text = home.read(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"));
+  EXPECT_TRUE(text.startsWith("-----------Ondrel Tester Software------------\r\nDevice:KL-F2\r\n"
+                              "Mode:D-CC  1.25A  3.00V\r\nBegin Volt:4.100V\r\n"));
+  EXPECT_TRUE(text.endsWith("Time(S)\tCur(A)\tVol(V)\r\n"));
+
+  // The device confirms, samples are recorded; Stop sends the command and shows idle buttons.
+  feed(running(12, 4000, 125));
+  DeviceSlotProbe::channel(slot(), 0).TestSec = 1;
+  feed(running(12, 3990, 125));
+  EXPECT_TRUE(
+      home.read(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak")).endsWith("1\t01.25\t3.990\r\n"));
+  writes().clear();
+  emit panel().StopClick(0);
+  ASSERT_EQ(writes().size(), 1);
+  EXPECT_EQ(static_cast<quint8>(writes()[0][1]), 2);
+  EXPECT_TRUE(panel().RunEnable());
+  EXPECT_TRUE(window->action(QStringLiteral("menuSaveData"))->isEnabled());
+
+  // The device's end closes the recording with an end line.
+  Report end = running(12, 3000, 0);
+  end.state = 0;
+  feed(end);
+  const QList<QByteArray> lines =
+      home.read(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak")).split('\n');
+  EXPECT_TRUE(lines.value(lines.size() - 2).startsWith("End:")) << lines.join('|').toStdString();
+}
+
+TEST_F(SingleTest, CommandsThatCannotBeBuiltLeaveTheChannelIdle) {
+  const struct {
+    const char* sval;
+    const char* message;
+  } cases[] = {{"abc", "Invalid value!"}, {"614.40", "Setting value out of range!"}};
+  for (const auto& c : cases) {
+    messages.clear();
+    typeParams(QString::fromLatin1(c.sval), QStringLiteral("3.00"), QStringLiteral("0"));
+    emit panel().RunClick(0);
+    EXPECT_EQ(messages, QStringList{QString::fromLatin1(c.message)}) << c.sval;
+    EXPECT_TRUE(writes().isEmpty());
+    EXPECT_TRUE(panel().RunEnable());
+    EXPECT_TRUE(slot().gridText(1, colBeginVolt).isEmpty());
+    EXPECT_TRUE(slot().ch(0).RecPath.isEmpty());
+    EXPECT_FALSE(QFile::exists(recording()));
+  }
+  // Adjust of a running test likewise: no command, no parameter echo awaited.
+  feed(running(12, 4000, 100));
+  messages.clear();
+  emit panel().SetClick(0);
+  EXPECT_EQ(messages.size(), 1);
+  EXPECT_TRUE(writes().isEmpty());
+  EXPECT_EQ(slot().ch(0).ParamEcho, 0);
+}
+
+TEST_F(SingleTest, AdjustTakesTheDevicesEchoOfTheNewParameters) {
+  feed(running(12, 4000, 100));
+  typeParams(QStringLiteral("2.00"), QStringLiteral("3.00"), QStringLiteral("0"));
+  emit panel().SetClick(0);
+  ASSERT_EQ(writes().size(), 1);
+  EXPECT_EQ(static_cast<quint8>(writes()[0][1]), 7);
+  EXPECT_EQ(slot().ch(0).ParamEcho, 1);
+  Report echo = running(12, 4000, 200);
+  echo.set = 200;
+  feed(echo);
+  EXPECT_EQ(slot().ch(0).SetRaw, 200);
+  feed(echo);
+  EXPECT_EQ(slot().ch(0).ParamEcho, 0);
+}
+
+TEST_F(SingleTest, MonitorOnlyWhileIdleAndAfterTwoInfoReports) {
+  emit panel().MonitorClick(0);
+  EXPECT_FALSE(panel().TmrCurveEnable(0)); // no info report yet
+  Report info = idle(12, 4100);
+  info.info = 1, info.set = 305, info.limit = 9900, info.time = 1000;
+  feed(info);
+  feed(info);
+  emit panel().MonitorClick(0);
+  EXPECT_TRUE(panel().TmrCurveEnable(0));
+  EXPECT_TRUE(slot().secondTimerRunning(0));
+  EXPECT_EQ(slot().infoRow(infoMonitor1), QStringLiteral("Device1: Monitor ON "));
+  emit panel().MonitorClick(0);
+  EXPECT_FALSE(panel().TmrCurveEnable(0));
+  EXPECT_FALSE(slot().secondTimerRunning(0));
+  EXPECT_TRUE(slot().infoRow(infoMonitor1).isEmpty());
+  // While running, Monitor does nothing.
+  feed(running(12, 4000, 100));
+  emit panel().MonitorClick(0);
+  EXPECT_TRUE(slot().infoRow(infoMonitor1).isEmpty());
+}
+
+TEST_F(SingleTest, StartDuringAStepProgramKeepsTheCurvesAndTheCurveClock) {
+  feed(running(12, 4000, 100));
+  Report end = running(12, 3900, 0);
+  end.state = 0;
+  feed(end);
+  const qint32 points = slot().graph().DpCnt(0);
+  ASSERT_GT(points, 0);
+  DeviceSlotProbe::setStepRunning(slot(), true);
+  DeviceSlotProbe::channel(slot(), 0).CurveSec = 42;
+  DeviceSlotProbe::channel(slot(), 0).TestSec = 42;
+  DeviceSlotProbe::channel(slot(), 0).Cap = 1.0f;
+  emit panel().RunClick(0);
+  EXPECT_EQ(slot().graph().DpCnt(0), points);
+  EXPECT_EQ(slot().ch(0).CurveSec, 42);
+  EXPECT_EQ(slot().ch(0).TestSec, 0);
+  EXPECT_EQ(slot().ch(0).Cap, 0.0f);
+  EXPECT_EQ(slot().ch(0).StartPoint, slot().graph().DpCnt(1));
+}
+
+TEST_F(SingleTest, SecondChannelStartLeavesTheSharedAxesWhileTheFirstDraws) {
+  open(17);
+  emit panel().RunClick(0);
+  feed(running(17, 3700, 100, 0));
+  ASSERT_GT(slot().graph().DpCnt(curveIndex(0, Curve::Current)), 0);
+  const AxisExtremes before = DeviceSlotProbe::axes(slot());
+  panel().setTSlmt(1, QStringLiteral("1.00"));
+  emit panel().RunClick(1);
+  EXPECT_EQ(DeviceSlotProbe::axes(slot()).max, before.max);
+  EXPECT_EQ(DeviceSlotProbe::axes(slot()).min, before.min);
+}
+
+TEST_F(SingleTest, StopRunningOnDisconnectStopsThroughTheStopButton) {
+  feed(running(12, 4000, 100));
+  emit panel().ConnClick();
+  EXPECT_EQ(messages, QStringList{QStringLiteral("Stop running?")});
+  ASSERT_GE(writes().size(), 2);
+  EXPECT_EQ(static_cast<quint8>(writes()[0][1]), 2); // stop, then disconnect
+  EXPECT_EQ(static_cast<quint8>(writes()[1][1]), 6);
+}
+
+TEST_F(SingleTest, AnUnwritableRecordingIsSaidOnceAndTheTestRunsOn) {
+  // A folder where the recording file would be: it can be neither replaced nor appended to.
+  QDir().mkpath(recording());
+  emit panel().RunClick(0);
+  EXPECT_EQ(writes().size(), 1); // the test starts regardless
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_TRUE(window->statusBar()->currentMessage().contains(QStringLiteral("not being recorded")));
+  window->statusBar()->clearMessage();
+  for (int i = 0; i < 3; ++i)
+    feed(running(12, 4000 - i, 100));
+  EXPECT_TRUE(window->statusBar()->currentMessage().isEmpty()); // said once per test
+  EXPECT_EQ(home.mainLog().count(QStringLiteral("ErrRecord")), 1) << home.mainLog().toStdString();
+  EXPECT_FALSE(home.mainLog().contains(QStringLiteral("ErrData")));
+  EXPECT_EQ(slot().gridText(1, colCapacity), QStringLiteral("0mAh")); // the live update goes on
+}
+
+} // namespace
