@@ -26,9 +26,9 @@ enum class CmdOp : int {
 // (channel x 10 + mode) x 16 + operation.
 quint8 commandByte(int channel, int mode, int operation);
 
-// v as high = v div 240, low = v mod 240. Unlike encodePair it never clamps: a negative value or
-// one above kMaxPairValue would put a byte of 240 or more (perhaps a delimiter) on the wire, so it
-// throws Failure("Overflow").
+// v as high = v div 240, low = v mod 240. It never clamps: a negative value or one above
+// kMaxPairValue would put a byte of 240 or more (perhaps a delimiter) on the wire, so it throws
+// Failure("Overflow").
 ValuePair checkedPair(qint64 value);
 
 // A box text as a number: decimal point, optional sign, surrounding spaces allowed. Anything else

@@ -1,6 +1,7 @@
 #include "link/modeltable.h"
 
 #include "data/support/failure.h"
+#include "support/reportbuilder.h"
 
 #include <QStringList>
 
@@ -92,17 +93,9 @@ RecBody report(int code, int channel = 0) {
 }
 
 RecBody infoBody(int code, int fwVersion, int volts, int amps) {
-  RecBody b = report(code);
-  b[0] = 100;
-  const auto put = [&](std::size_t at, int v) {
-    const ValuePair p = encodePair(v);
-    b[at] = p.high;
-    b[at + 1] = p.low;
-  };
-  put(9, fwVersion);
-  put(11, volts);
-  put(13, amps);
-  return b;
+  testing::Report r;
+  r.info = 1, r.model = code, r.set = fwVersion, r.limit = volts, r.time = amps;
+  return r.body();
 }
 
 TEST(ModelTableTest, EveryRowGivesItsNameRangesAndScales) {
