@@ -58,7 +58,7 @@ struct StartCommand {
 StartCommand startFrame(const ModelParams& params, int channel, int modeNo, const StartTexts& texts,
                         int operation);
 
-// Continue is operation 8, except on the USB meter from firmware 3.20, which takes a start.
+// Continue is operation 8, except where the model's firmware takes a start instead.
 int continueOperation(const ModelParams& params);
 
 // A new set current for a running test (automatic test): `curDiv` is the selected slot's scale.

@@ -145,6 +145,7 @@ TEST(ModelTableTest, CodesWithoutARowGetTheDefaultsAndKeepTheMaximums) {
     expected.LastDischargeMode = 0;
     expected.CvModeNo = 0;
     expected.CvCutoff = false;
+    expected.caps = modelCaps(code); // not code 5's
     EXPECT_EQ(got.params, expected);
   }
 }

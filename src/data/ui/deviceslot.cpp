@@ -231,7 +231,7 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
     m_window.menuAdj->setEnabled(true);
 
   if (connecting()) {
-    if (params.ModelCode != 26)
+    if (!params.caps.usbMeter)
       d.takeDeviceCapacity(decodeCapacity(body));
     d.ModeNo = static_cast<qint16>(f.mode);
     if (f.info != 0) {
@@ -260,11 +260,11 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
       m_window.ResDrop = x;
   }
 
-  if (d.ChnRunning && params.ModelCode != 26)
+  if (d.ChnRunning && !params.caps.usbMeter)
     d.takeDeviceCapacity(decodeCapacity(body));
 
-  d.Temp = decodeTemperature(body, panel->Dev2S(), params.ModelCode);
-  if (params.ModelCode == 26) {
+  d.Temp = decodeTemperature(body, panel->Dev2S(), params.caps);
+  if (params.caps.usbMeter) {
     d.DPlus = decodeDPlus(body);
     d.DMinus = decodeDMinus(body);
   }
@@ -448,7 +448,7 @@ void DeviceSlot::UpdateChannel(int c) {
       const double average = averageVoltage(d, graph->DpCnt(c * 5));
       if (average >= 0.0)
         setGridText(c + 1, 6, Format(average, u"0.00") + QLatin1Char('V'));
-      if (params.ModelCode == 26)
+      if (params.caps.usbMeter)
         integrateMeterCapacity(d);
       if (average >= 0.0)
         growEnergy(d, average);
@@ -532,7 +532,7 @@ void DeviceSlot::ReplayPoint(int c, qint32 x, float volt, float cur, float third
 void DeviceSlot::FitAxes() {
   graph->setMaxX(static_cast<float>(fitMaxX(graph->MaxX(), CurveEnd)));
   const auto [vMin, vMax] = fitVoltageRange(axes.min[0], axes.max[0]);
-  const auto [cMin, cMax] = fitCurrentRange(axes.min[1], axes.max[1], params.ModelCode);
+  const auto [cMin, cMax] = fitCurrentRange(axes.min[1], axes.max[1], params.caps);
   const float fitted[2][2] = {{static_cast<float>(vMin), static_cast<float>(vMax)},
                               {static_cast<float>(cMin), static_cast<float>(cMax)}};
   for (int a = 0; a < 2; ++a) {
@@ -838,7 +838,7 @@ void DeviceSlot::WriteDataFile(int c, const QString& path) {
       content.resultBlock << QLatin1String(headings[col]) + QLatin1Char(':') + gridText(c + 1, col);
     content.title = graph->TitleText();
     content.withTemperature = temperatureShown();
-    content.modelCode = params.ModelCode;
+    content.caps = params.caps;
     content.curDiv = params.CurDiv;
     content.csv = m_window.prefs.CSV;
     const qint32 count = graph->DpCnt(c * 5);
