@@ -79,7 +79,7 @@ struct CapsRow {
   ModelCaps caps;
 };
 
-// Capabilities beyond the defaults, one row per code.
+// Capabilities beyond the defaults, one row per code; codes that have none are left out.
 // clang-format off
 constexpr CapsRow kCapsRows[] = {
   { 1, {.startPacking = StartPacking::CellCounts}},
