@@ -15,7 +15,7 @@ QStringList dataFileLines(const DataFileContent& c) {
   QStringList lines{QLatin1String(kDataTitleLine)};
   lines += c.resultBlock;
   lines << QStringLiteral("Title:") + c.title << QLatin1String(kBannerLine)
-        << columnHeadings(c.withTemperature, c.modelCode).join(sep);
+        << columnHeadings(c.withTemperature, c.caps).join(sep);
   if (c.points.empty())
     return lines;
   const QStringView curPicture = c.curDiv == 100 ? u"0.00" : u"0.000";

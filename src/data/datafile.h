@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/modeltable.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -21,7 +23,7 @@ struct DataFileContent {
   QStringList resultBlock; // "Device:KL-F2", "Mode:...", ... seven lines, or "*" step lines
   QString title;           // the graph's title
   bool withTemperature = false;
-  int modelCode = 0;
+  ModelCaps caps;
   int curDiv = 100;
   bool csv = true;                   // "," separators, else TAB
   std::vector<DataFilePoint> points; // from the test's start point on

@@ -9,13 +9,6 @@
 namespace ondrel {
 namespace {
 
-bool codeIn(int code, std::initializer_list<int> codes) {
-  for (int c : codes)
-    if (c == code)
-      return true;
-  return false;
-}
-
 // Round(x, 1) of the classic runtime: halves to even.
 double roundOneDecimal(double x) {
   return static_cast<double>(roundHalfEven(x * 10.0)) / 10.0;
@@ -47,10 +40,9 @@ QString failedUpdateTag(int slot, const ChannelData& ch) {
 }
 
 QString voltagePicture(float volt, const ModelParams& params) {
-  if (volt < 9.999f && (params.VolDiv == 1000 || params.ModelCode == 26))
+  if (volt < 9.999f && (params.VolDiv == 1000 || params.caps.usbMeter))
     return QStringLiteral("0.000");
-  if (volt < 4.5f && codeIn(params.ModelCode, {5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
-                                               16, 19, 20, 24, 25, 32, 35, 36, 37, 40}))
+  if (volt < 4.5f && params.caps.fineLowVoltage)
     return QStringLiteral("0.000");
   if (volt >= 100.0f)
     return QStringLiteral("000.0");
@@ -58,7 +50,7 @@ QString voltagePicture(float volt, const ModelParams& params) {
 }
 
 QString currentPicture(float cur, const ModelParams& params) {
-  if (params.ModelCode == 40)
+  if (params.caps.twoDecimalsFrom10A)
     return cur >= 10.0f ? QStringLiteral("0.00") : QStringLiteral("0.000");
   return params.CurDiv == 100 ? QStringLiteral("00.00") : QStringLiteral("0.000");
 }
@@ -127,8 +119,8 @@ std::pair<double, double> fitVoltageRange(float min, float max) {
   return {lo - steps * 0.025, hi + steps * 0.025};
 }
 
-std::pair<double, double> fitCurrentRange(float min, float max, int modelCode) {
-  const double s = modelCode == 35 ? 0.05 : 0.5;
+std::pair<double, double> fitCurrentRange(float min, float max, const ModelCaps& caps) {
+  const double s = caps.fineCurrentSteps ? 0.05 : 0.5;
   const double lo = min, hi = max;
   const qint64 m = roundHalfEven((hi - lo) / (s / 10.0)) % 10;
   if (m == 0)

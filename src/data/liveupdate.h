@@ -52,9 +52,10 @@ void widenAxis(AxisExtremes& axes, int axis, float value);
 
 // The visible X range keeps between 5 and 30 seconds of room after the curve end.
 double fitMaxX(double maxX, qint32 curveEnd);
-// Voltage and current ranges widened to whole steps; the current step is 0.05 A for model 35.
+// Voltage and current ranges widened to whole steps; the current step is 0.5 A, or 0.05 A for
+// models with fine current steps.
 std::pair<double, double> fitVoltageRange(float min, float max);
-std::pair<double, double> fitCurrentRange(float min, float max, int modelCode);
+std::pair<double, double> fitCurrentRange(float min, float max, const ModelCaps& caps);
 
 // The average voltage of the test so far, or a negative number when no point belongs to it.
 double averageVoltage(const ChannelData& ch, qint32 voltagePoints);

@@ -22,9 +22,9 @@ void writeLines(const QString& path, QIODevice::OpenMode mode, const QStringList
 
 } // namespace
 
-QStringList columnHeadings(bool withTemperature, int modelCode) {
-  const QString cur =
-      (!withTemperature && modelCode == 40) ? QStringLiteral("Cur(mA)") : QStringLiteral("Cur(A)");
+QStringList columnHeadings(bool withTemperature, const ModelCaps& caps) {
+  const QString cur = (!withTemperature && caps.currentInMilliamps) ? QStringLiteral("Cur(mA)")
+                                                                    : QStringLiteral("Cur(A)");
   QStringList h{QStringLiteral("Time(S)"), cur, QStringLiteral("Vol(V)")};
   if (withTemperature)
     h << QStringLiteral("Temp(C)");
@@ -38,13 +38,13 @@ QString recordingBasePath(const QString& folder, const QString& deviceName, cons
 }
 
 QStringList recordingHeader(const QString& device, const QString& mode, const QString& beginVolt,
-                            bool withTemperature, int modelCode) {
+                            bool withTemperature, const ModelCaps& caps) {
   return {QLatin1String(kRecordingTitleLine),
           QStringLiteral("Device:") + device,
           QStringLiteral("Mode:") + mode,
           QStringLiteral("Begin Volt:") + beginVolt,
           QLatin1String(kBannerLine),
-          columnHeadings(withTemperature, modelCode).join(QLatin1Char('\t'))};
+          columnHeadings(withTemperature, caps).join(QLatin1Char('\t'))};
 }
 
 QString recordingLine(qint32 testSec, float cur, float volt, std::optional<float> temp,

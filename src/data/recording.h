@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/modeltable.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,9 +17,9 @@ inline constexpr char kDataTitleLine[] = "-----------Ondrel Tester Software-----
 // The 41-character banner that names the maker's site in both file kinds.
 inline constexpr char kBannerLine[] = "-------------www.ondrel.com--------------";
 
-// Column headings: "Time(S)", "Cur(A)" (or "Cur(mA)" for model 40 without temperature),
-// "Vol(V)" and, with temperature shown, "Temp(C)".
-QStringList columnHeadings(bool withTemperature, int modelCode);
+// Column headings: "Time(S)", "Cur(A)" (or "Cur(mA)" for models that head currents in mA, without
+// temperature), "Vol(V)" and, with temperature shown, "Temp(C)".
+QStringList columnHeadings(bool withTemperature, const ModelCaps& caps);
 
 // Base path (no extension) of a channel's recording: "<folder>/ondrel-<device>-<port>-<s>-<c>".
 QString recordingBasePath(const QString& folder, const QString& deviceName, const QString& port,
@@ -25,7 +27,7 @@ QString recordingBasePath(const QString& folder, const QString& deviceName, cons
 
 // Header lines 1 to 6.
 QStringList recordingHeader(const QString& device, const QString& mode, const QString& beginVolt,
-                            bool withTemperature, int modelCode);
+                            bool withTemperature, const ModelCaps& caps);
 
 // One sample line: TestSec, current ("00.00" with CurDiv 100 else "0.000"), voltage "0.000",
 // and the temperature "0.0" when shown.

@@ -35,10 +35,6 @@ CmdFrame channelFrame(int channel, int mode, int operation, const std::array<qui
   return buildCmdFrame(commandByte(channel, mode, operation), p);
 }
 
-bool isLoad(int c) {
-  return c >= 11 && c <= 39 && c != 36 && c != 37;
-}
-
 } // namespace
 
 quint8 commandByte(int channel, int mode, int operation) {
@@ -99,20 +95,26 @@ StartCommand startFrame(const ModelParams& params, int channel, int m, const Sta
   enum class Limit { Pair, Cells, Zero } limit = Limit::Pair;
   bool zeroSet = false;
 
-  const int c = params.ModelCode;
-  if (isLoad(c)) {
-    if (c != 25 && c != 26 && c != 29 && c != 39) {
-      if (m == 1) {
-        powerSet();
-      } else if (m == 3) {
-        zeroSet = true;
-        limit = Limit::Zero;
-      }
+  const StartPacking packing = params.caps.startPacking;
+  switch (packing) {
+  case StartPacking::AsTyped:
+    break;
+  case StartPacking::Load:
+    if (m == 1) {
+      powerSet();
+    } else if (m == 3) {
+      zeroSet = true;
+      limit = Limit::Zero;
     }
-  } else if ((c == 9 || c == 10) && m == 1) {
-    powerSet();
-  } else if ((c == 5 || c == 6 || c == 7 || c == 36 || c == 37) && m != 0 && m != 7 &&
-             !((c == 7 || c == 36 || c == 37) && m == 2)) {
+    break;
+  case StartPacking::PowerInMode1:
+    if (m == 1)
+      powerSet();
+    break;
+  case StartPacking::Charger:
+  case StartPacking::ChargerCvMode2:
+    if (m == 0 || m == 7 || (packing == StartPacking::ChargerCvMode2 && m == 2))
+      break;
     if (m == 1) {
       powerSet();
     } else if (m > 6) {
@@ -121,8 +123,11 @@ StartCommand startFrame(const ModelParams& params, int channel, int m, const Sta
     } else {
       limit = Limit::Cells;
     }
-  } else if (c >= 1 && c <= 4 && m >= 1 && m <= 5) {
-    limit = Limit::Cells;
+    break;
+  case StartPacking::CellCounts:
+    if (m >= 1 && m <= 5)
+      limit = Limit::Cells;
+    break;
   }
 
   if (!zeroSet)
@@ -142,7 +147,7 @@ StartCommand startFrame(const ModelParams& params, int channel, int m, const Sta
 }
 
 int continueOperation(const ModelParams& params) {
-  if (params.ModelCode == 26 && params.FwVersion >= 320)
+  if (continuesAsStart(params))
     return static_cast<int>(CmdOp::Start);
   return static_cast<int>(CmdOp::Continue);
 }

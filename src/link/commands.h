@@ -26,9 +26,9 @@ enum class CmdOp : int {
 // (channel x 10 + mode) x 16 + operation.
 quint8 commandByte(int channel, int mode, int operation);
 
-// v as high = v div 240, low = v mod 240. Unlike encodePair it never clamps: a negative value or
-// one above kMaxPairValue would put a byte of 240 or more (perhaps a delimiter) on the wire, so it
-// throws Failure("Overflow").
+// v as high = v div 240, low = v mod 240. It never clamps: a negative value or one above
+// kMaxPairValue would put a byte of 240 or more (perhaps a delimiter) on the wire, so it throws
+// Failure("Overflow").
 ValuePair checkedPair(qint64 value);
 
 // A box text as a number: decimal point, optional sign, surrounding spaces allowed. Anything else
@@ -58,7 +58,7 @@ struct StartCommand {
 StartCommand startFrame(const ModelParams& params, int channel, int modeNo, const StartTexts& texts,
                         int operation);
 
-// Continue is operation 8, except on the USB meter from firmware 3.20, which takes a start.
+// Continue is operation 8, except where the model's firmware takes a start instead.
 int continueOperation(const ModelParams& params);
 
 // A new set current for a running test (automatic test): `curDiv` is the selected slot's scale.

@@ -28,11 +28,6 @@ CmdFrame buildCmdFrame(quint8 command, const std::array<quint8, 6>& params) {
   return f;
 }
 
-ValuePair encodePair(int value) {
-  const int v = std::clamp(value, 0, kMaxPairValue);
-  return {static_cast<quint8>(v / 240), static_cast<quint8>(v % 240)};
-}
-
 // Scaled in double and stored as float, so 7232 * 0.01 becomes the float nearest 72.32.
 float twoRangeValue(int raw) {
   if (raw <= 32767)
@@ -46,11 +41,6 @@ float threeRangeValue(int raw) {
   if (raw < 53248)
     return static_cast<float>((raw - 32768) * 0.01);
   return static_cast<float>((raw - 53248) * 0.1);
-}
-
-ValuePair encodeMinutes(qint64 seconds) {
-  const qint64 minutes = std::clamp<qint64>(seconds / 60, 0, kMaxPairValue);
-  return encodePair(static_cast<int>(minutes));
 }
 
 } // namespace ondrel

@@ -38,9 +38,7 @@ struct ValuePair {
   friend bool operator==(const ValuePair&, const ValuePair&) = default;
 };
 
-// v in 0..kMaxPairValue as high = v div 240, low = v mod 240. Values outside are clamped so
-// that no byte can ever reach the delimiters.
-ValuePair encodePair(int value);
+// The value a pair carries: high x 240 + low.
 constexpr int decodePair(quint8 high, quint8 low) {
   return high * 240 + low;
 }
@@ -55,8 +53,5 @@ constexpr int pairAt(const RecBody& body, std::size_t first) {
 // 0.01 from 0x8000, above in 0.1 from 0xD000.
 float twoRangeValue(int raw);
 float threeRangeValue(int raw);
-
-// Seconds as whole minutes in a pair, the form commands use for time limits.
-ValuePair encodeMinutes(qint64 seconds);
 
 } // namespace ondrel

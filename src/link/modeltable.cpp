@@ -74,50 +74,99 @@ constexpr std::array kRows = {
 // Code 26 splits at version 320; KL-11 takes every version below it.
 static_assert(kRows[26].maxFw == 320 && kRows[25].minFw == 320);
 
+struct CapsRow {
+  int code;
+  ModelCaps caps;
+};
+
+// Capabilities beyond the defaults, one row per code; codes that have none are left out.
+// clang-format off
+constexpr CapsRow kCapsRows[] = {
+  { 1, {.startPacking = StartPacking::CellCounts}},
+  { 2, {.startPacking = StartPacking::CellCounts}},
+  { 3, {.startPacking = StartPacking::CellCounts}},
+  { 4, {.startPacking = StartPacking::CellCounts}},
+  { 5, {.startPacking = StartPacking::Charger, .fineLowVoltage = true}},
+  { 6, {.startPacking = StartPacking::Charger, .fineLowVoltage = true}},
+  { 7, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true}},
+  { 8, {.fineLowVoltage = true}},
+  { 9, {.startPacking = StartPacking::PowerInMode1, .fineLowVoltage = true}},
+  {10, {.startPacking = StartPacking::PowerInMode1, .fineLowVoltage = true}},
+  {11, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {12, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {13, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {14, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {15, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {16, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {17, {.startPacking = StartPacking::Load, .twoChannels = true}},
+  {18, {.startPacking = StartPacking::Load, .twoChannels = true}},
+  {19, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {20, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {21, {.startPacking = StartPacking::Load}},
+  {22, {.startPacking = StartPacking::Load}},
+  {23, {.startPacking = StartPacking::Load}},
+  {24, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {25, {.fineLowVoltage = true}},
+  {26, {.usbMeter = true, .tenthMilliampsFromFw = 320, .continueAsStartFromFw = 320}},
+  {27, {.startPacking = StartPacking::Load}},
+  {28, {.startPacking = StartPacking::Load}},
+  {30, {.startPacking = StartPacking::Load}},
+  {31, {.startPacking = StartPacking::Load}},
+  {32, {.startPacking = StartPacking::Load, .fineLowVoltage = true}},
+  {33, {.startPacking = StartPacking::Load}},
+  {34, {.startPacking = StartPacking::Load}},
+  {35, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .fineCurrentSteps = true}},
+  {36, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true}},
+  {37, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true}},
+  {38, {.startPacking = StartPacking::Load}},
+  {40, {.fineLowVoltage = true, .currentInMilliamps = true, .twoDecimalsFrom10A = true}},
+  {51, {.milliampAxis = true}},
+};
+// clang-format on
+
 struct LayoutRow {
   std::vector<int> codes;
   QStringList modes;
   QStringList tabs;
   bool resistanceMenu;
   bool hasTemp;
-  bool twoChannels;
 };
 
 // clang-format off
 const std::vector<LayoutRow>& layouts() {
   static const std::vector<LayoutRow> rows = {
   {{1, 2, 3, 4},  {"D-CC", "C-NiMh", "C-NiCD", "C-Liion", "C-LiFe", "C-VRLA", "C-CV"},
-                  {"key1", "key2", "key3"}, true,  true,  false},
+                  {"key1", "key2", "key3"}, true,  true},
   {{5},           {"D-CC", "D-CP", "C-NiMh", "C-NiCD", "C-LiPo", "C-LiFe", "C-PB", "C-CV", "DC5V"},
-                  {"key1", "key2", "key3"}, true,  false, false},
+                  {"key1", "key2", "key3"}, true,  false},
   {{6},           {"D-CC", "D-CP", "C-NiMh", "C-NiCD", "C-LiPo", "C-LiFe", "C-PB", "C-CV"},
-                  {"key1", "key2", "key3"}, true,  false, false},
-  {{7},           {"D-CC", "D-CP", "C-CV"},          {"key1", "key2", "key3"}, true,  false, false},
-  {{8},           {"D-CC", "C-CV"},                  {"key1", "key3"},         true,  false, false},
-  {{9, 10},       {"D-CC", "D-CP", "C-CV"},          {"key1", "key3"},         true,  false, false},
+                  {"key1", "key2", "key3"}, true,  false},
+  {{7},           {"D-CC", "D-CP", "C-CV"},          {"key1", "key2", "key3"}, true,  false},
+  {{8},           {"D-CC", "C-CV"},                  {"key1", "key3"},         true,  false},
+  {{9, 10},       {"D-CC", "D-CP", "C-CV"},          {"key1", "key3"},         true,  false},
   {{11, 12, 13, 14, 15, 16},
                   {"D-CC", "D-CP", "C-CV", "Meter", "D-CV"},
-                                                     {"key1", "key2"},         true,  true,  false},
-  {{17, 18},      {"D-CC", "D-CP"},                  {"key1", "key2"},         true,  false, true },
-  {{19, 20, 35},  {"D-CC", "D-CP"},                  {"key1", "key2"},         true,  false, false},
-  {{21, 22, 23},  {"D-CC"},                          {"key1"},                 false, false, false},
-  {{24, 25},      {"D-CC"},                          {"key1", "key2"},         true,  false, false},
-  {{26},          {"D-CC", "Meter"},                 {"key1", "key2"},         false, false, false},
+                                                     {"key1", "key2"},         true,  true},
+  {{17, 18},      {"D-CC", "D-CP"},                  {"key1", "key2"},         true,  false},
+  {{19, 20, 35},  {"D-CC", "D-CP"},                  {"key1", "key2"},         true,  false},
+  {{21, 22, 23},  {"D-CC"},                          {"key1"},                 false, false},
+  {{24, 25},      {"D-CC"},                          {"key1", "key2"},         true,  false},
+  {{26},          {"D-CC", "Meter"},                 {"key1", "key2"},         false, false},
   {{27, 30, 31, 32, 33, 34, 38},
-                  {"D-CC"},                          {"key1"},                 false, false, false},
+                  {"D-CC"},                          {"key1"},                 false, false},
   {{28, 29, 39, 40},
-                  {"D-CC", "C-CV"},                  {"key1", "key3"},         false, false, false},
-  {{36},          {"D-CC", "D-CP", "C-CV"},          {"key1", "key2", "key3"}, true,  false, false},
-  {{37},          {"D-CC", "D-CP", "C-CV"},          {"key1", "key3"},         false, true,  false},
-  {{41},          {"D-CC", "D-CV"},                  {"key1", "key2"},         false, false, false},
-  {{42},          {"D-CC"},                          {"key1", "key2"},         false, true,  false},
-  {{51},          {"Meter"},                         {"key1"},                 false, false, false},
+                  {"D-CC", "C-CV"},                  {"key1", "key3"},         false, false},
+  {{36},          {"D-CC", "D-CP", "C-CV"},          {"key1", "key2", "key3"}, true,  false},
+  {{37},          {"D-CC", "D-CP", "C-CV"},          {"key1", "key3"},         false, true},
+  {{41},          {"D-CC", "D-CV"},                  {"key1", "key2"},         false, false},
+  {{42},          {"D-CC"},                          {"key1", "key2"},         false, true},
+  {{51},          {"Meter"},                         {"key1"},                 false, false},
   };
   return rows;
 }
 
 const LayoutRow& otherLayout() {
-  static const LayoutRow row = {{}, {"D-CC"}, {"key1"}, false, false, false};
+  static const LayoutRow row = {{}, {"D-CC"}, {"key1"}, false, false};
   return row;
 }
 
@@ -147,6 +196,23 @@ const Row* findRow(int code, int fwVersion) {
 
 } // namespace
 
+ModelCaps modelCaps(int code) {
+  for (const CapsRow& r : kCapsRows)
+    if (r.code == code)
+      return r.caps;
+  return {};
+}
+
+bool reportsTenthMilliamps(const ModelParams& params) {
+  const int from = params.caps.tenthMilliampsFromFw;
+  return from != 0 && params.FwVersion >= from;
+}
+
+bool continuesAsStart(const ModelParams& params) {
+  const int from = params.caps.continueAsStartFromFw;
+  return from != 0 && params.FwVersion >= from;
+}
+
 ModelLayout modelLayout(int code) {
   const LayoutRow* row = &otherLayout();
   for (const LayoutRow& r : layouts())
@@ -157,9 +223,10 @@ ModelLayout modelLayout(int code) {
   layout.tabs = row->tabs;
   layout.resistanceMenu = row->resistanceMenu;
   layout.HasTemp = row->hasTemp;
-  layout.twoChannels = row->twoChannels;
-  layout.usbMenu = code == 26;
-  layout.currentAxisCaption = code == 51 ? QStringLiteral("[mA]") : QStringLiteral("[A]");
+  const ModelCaps caps = modelCaps(code);
+  layout.twoChannels = caps.twoChannels;
+  layout.usbMenu = caps.usbMeter;
+  layout.currentAxisCaption = caps.milliampAxis ? QStringLiteral("[mA]") : QStringLiteral("[A]");
   return layout;
 }
 
@@ -175,6 +242,7 @@ ModelLookup lookupModel(const ModelParams& previous, int code) {
   p.CvCutoff = false;
   p.LastDischargeMode = 0;
   p.CvModeNo = 0;
+  p.caps = modelCaps(code);
   const Row* row = findRow(code, previous.FwVersion);
   if (!row)
     return out;
@@ -227,7 +295,7 @@ Identification identifyReport(const RecBody& body, const ModelParams& current) {
     return id;
   }
   const ModelLayout layout = modelLayout(code);
-  const bool twoChannelModel = code == 17 || code == 18;
+  const bool twoChannelModel = layout.twoChannels;
   id.connected = !(twoChannelModel && id.channel == 0);
   id.currentAxisCaption = layout.currentAxisCaption;
   id.Dev2S = layout.twoChannels;

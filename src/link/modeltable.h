@@ -13,6 +13,45 @@ namespace ondrel {
 // model table turns the code into ranges, wire scales and the panel's modes. These are pure
 // functions; the slot applies their answers to its panel, grid, menus and graph.
 
+// How a start, adjust or continue frame carries the panel's three values in the device's modes.
+enum class StartPacking : quint8 {
+  AsTyped, // set value, limit and time as typed, in every mode
+  // Mode 1 (D-CP) sets a power; mode 3 (the meter) carries neither set value nor limit.
+  Load,
+  PowerInMode1, // mode 1 (D-CP) sets a power
+  // Mode 1 sets a power; modes 2 to 6 (battery chemistries) carry a cell count in place of the
+  // limit; modes from 8 carry neither set value nor limit; modes 0 and 7 go as typed.
+  Charger,
+  ChargerCvMode2, // as Charger, but mode 2 is the constant-voltage charge and goes as typed
+  CellCounts,     // modes 1 to 5 (battery chemistries) carry a cell count in place of the limit
+};
+
+// What sets a model apart beyond its ranges and scales, from its row of the model table. Codes
+// without a row have the defaults.
+struct ModelCaps {
+  StartPacking startPacking = StartPacking::AsTyped;
+  // Two channels on one panel; the device is connected once channel 1 reports.
+  bool twoChannels = false;
+  // A USB meter: b5..b8 carry the data lines' voltages, not capacity and temperature, so the PC
+  // counts the capacity itself; voltages below 10 V show three decimals; the quick-charge tests
+  // are offered.
+  bool usbMeter = false;
+  bool fineLowVoltage = false;     // voltages below 4.5 V show three decimals
+  bool currentInMilliamps = false; // files without temperature head the current "Cur(mA)"
+  bool twoDecimalsFrom10A = false; // the current readout drops to two decimals from 10 A
+  bool fineCurrentSteps = false;   // the graph's current axis is fitted in 0.05 A, not 0.5 A
+  bool milliampAxis = false;       // the graph's current axis is captioned "[mA]"
+  // Quirks of later firmware, which info reports may make known after identification: from this
+  // version on (0 = never) currents arrive in tenths of a milliampere, and a continue is sent as
+  // a start.
+  int tenthMilliampsFromFw = 0;
+  int continueAsStartFromFw = 0;
+  friend bool operator==(const ModelCaps&, const ModelCaps&) = default;
+};
+
+// The capabilities of a model code.
+ModelCaps modelCaps(int code);
+
 // Model parameters of one slot. MinCurrent..CvCutoff are reset before every table lookup; the
 // maximums keep their value for codes without a row.
 struct ModelParams {
@@ -29,8 +68,13 @@ struct ModelParams {
   bool CvCutoff = false; // the constant-voltage charge ends on a cutoff current
   bool HasTemp = false;
   qint16 FwVersion = 0; // 302 means 3.02
+  ModelCaps caps;       // of ModelCode, set with the table row
   friend bool operator==(const ModelParams&, const ModelParams&) = default;
 };
+
+// The firmware-dependent quirks of the model, by the version known now.
+bool reportsTenthMilliamps(const ModelParams& params);
+bool continuesAsStart(const ModelParams& params);
 
 // Panel tab keys: "key1" Single Test, "key2" Auto Test, "key3" Cycle Test.
 struct ModelLayout {
@@ -47,9 +91,10 @@ struct ModelLayout {
 // Mode list, tabs and menus of a model code (the fallback for codes without a row).
 ModelLayout modelLayout(int code);
 
-// The defaults set before every table lookup, then the code's row. `fwVersion` picks the row of
-// code 26. Returns the name the grid shows, or nullopt where none is written (codes 5, 6, 20 and 25
-// are named by their info reports; unknown codes keep the previous name).
+// The defaults set before every table lookup, then the code's row and capabilities. The previous
+// FwVersion picks the row of code 26. Returns the name the grid shows, or nullopt where none is
+// written (codes 5, 6, 20 and 25 are named by their info reports; unknown codes keep the previous
+// name).
 struct ModelLookup {
   ModelParams params;
   std::optional<QString> name;

@@ -17,12 +17,24 @@ QString portName(int n) {
   return QStringLiteral("COM") + QString::number(n);
 }
 
-std::optional<int> portNumber(const QString& name) {
-  static const QRegularExpression pattern(QStringLiteral("^COM([1-9][0-9]{0,4})$"));
-  const auto m = pattern.match(name);
-  if (!m.hasMatch())
+std::optional<int> portNumber(const QString& text) {
+  static const QRegularExpression pattern(QStringLiteral("^COM\\s*0*([0-9]+)\\s*$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+  const auto m = pattern.match(text);
+  // Leading zeros are gone; more than five digits is beyond any port.
+  if (!m.hasMatch() || m.capturedLength(1) > 5)
     return std::nullopt;
-  return m.captured(1).toInt();
+  const int n = m.captured(1).toInt();
+  if (n < 1)
+    return std::nullopt;
+  return n;
+}
+
+std::optional<int> linkPortNumber(const QString& fileName) {
+  const std::optional<int> n = portNumber(fileName);
+  if (!n || portName(*n) != fileName)
+    return std::nullopt;
+  return n;
 }
 
 QString portsFolder() {
@@ -83,7 +95,7 @@ QList<int> numberNewAdapters(const QString& folder, const QStringList& devices) 
   QSet<QString> reached; // link targets as written and as resolved
   for (const QFileInfo& link :
        dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-    const auto n = portNumber(link.fileName());
+    const auto n = linkPortNumber(link.fileName());
     if (!n)
       continue;
     taken.insert(*n);

@@ -17,8 +17,14 @@ namespace ondrel {
 inline constexpr int kFirstProbedPort = 2;
 inline constexpr int kLastProbedPort = 20;
 
-QString portName(int n);                            // "COM" + n
-std::optional<int> portNumber(const QString& name); // "COM12" -> 12; anything else -> nullopt
+QString portName(int n); // "COM" + n
+// A port text as the user may type it: "COM" in any case, then the number, perhaps with spaces
+// or leading zeros ("COM12", "com12", "COM 012" -> 12). nullopt when no number from 1 to 99999
+// follows ("COM", "COMx", "COM0", "COM3x").
+std::optional<int> portNumber(const QString& text);
+// The number of a link in the ports folder: only the exact name portName(n) counts, since the
+// port opens through that name ("COM03" and "com3" name no port there).
+std::optional<int> linkPortNumber(const QString& fileName);
 
 // The "ports" folder of the program folder.
 QString portsFolder();

@@ -22,6 +22,7 @@ ReceiveOutcome ReceiveState::ReceiveBytes(const QByteArray& block, const ReportH
       if (c == kFrameStart) {
         // A start byte in the middle of a frame simply restarts it.
         outcome.sawStart = true;
+        m_droppedOverlong = false;
         InFrame = true;
         RxCount = 1;
         RxLen = static_cast<qint16>(kRecBodySize);
@@ -31,7 +32,9 @@ ReceiveOutcome ReceiveState::ReceiveBytes(const QByteArray& block, const ReportH
         if (!InFrame)
           continue;
         if (RxCount > RxLen || RxCount < 1 || RxCount > static_cast<qint16>(RxBuf.size())) {
-          // An 18th body byte: the frame is overlong and dropped.
+          // An 18th body byte: the frame is overlong and dropped. Its first 17 bytes stay in the
+          // buffer for its end byte to check.
+          m_droppedOverlong = RxCount > RxLen;
           InFrame = false;
           RxCount = 0;
           continue;
@@ -40,13 +43,16 @@ ReceiveOutcome ReceiveState::ReceiveBytes(const QByteArray& block, const ReportH
         ++RxCount;
         continue;
       }
-      // End byte. One that closes no frame (no start since the last end, or the frame was just
-      // dropped as overlong) is ignored: re-checking the buffer would hand the previous report
-      // to report handling a second time.
-      const bool closesFrame = InFrame;
-      m_bodyLength = closesFrame ? static_cast<qint16>(RxCount - 1) : 0;
+      // End byte. It closes the frame in progress, or one just dropped as overlong, whose first
+      // 17 bytes were never handed. One that closes no frame (no start since the last end) is
+      // ignored: re-checking the buffer would hand the previous report a second time.
+      const bool closesFrame = InFrame || m_droppedOverlong;
+      m_bodyLength = InFrame             ? static_cast<qint16>(RxCount - 1)
+                     : m_droppedOverlong ? static_cast<qint16>(kRecBodySize)
+                                         : 0;
       InFrame = false;
       RxCount = 0;
+      m_droppedOverlong = false;
       if (!closesFrame)
         continue;
       if (!ChkRec()) {

@@ -38,14 +38,16 @@ struct ReceiveState {
 
   // Feeds one block read from the port through the state machine, handing each intact body to
   // `handler` before the next byte is looked at. A failed checksum discards the rest of the
-  // block; a handler that throws is logged under "ErrComm" and also ends the block.
+  // block; a handler that throws is logged under "ErrComm" and also ends the block. A frame with
+  // more than 17 body bytes is dropped at the 18th; its end byte then checks the first 17.
   ReceiveOutcome ReceiveBytes(const QByteArray& block, const ReportHandler& handler);
 
   // Forgets any partial frame (a new Connect).
   void reset() { *this = ReceiveState(); }
 
 private:
-  qint16 m_bodyLength = 0; // body bytes of the frame the last end byte closed
+  qint16 m_bodyLength = 0;        // body bytes of the frame the last end byte closed
+  bool m_droppedOverlong = false; // the frame was dropped at its 18th byte; no start since
 };
 
 } // namespace ondrel

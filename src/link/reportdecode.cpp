@@ -16,8 +16,7 @@ float decodeCurrent(const RecBody& body, const ModelParams& params) {
   const int pair = pairAt(body, 1);
   if (params.CurDiv == 100)
     return static_cast<float>(pair * 0.01);
-  // The USB meter from version 3.20 reports in tenths of a milliampere.
-  if (params.ModelCode == 26 && params.FwVersion >= 320)
+  if (reportsTenthMilliamps(params))
     return static_cast<float>((pair / 10) * 0.001);
   return static_cast<float>(pair * 0.001);
 }
@@ -38,8 +37,8 @@ float decodeCapacity(const RecBody& body) {
   return threeRangeValue(pairAt(body, 5));
 }
 
-float decodeTemperature(const RecBody& body, bool dev2S, int modelCode) {
-  if (dev2S || modelCode == 26)
+float decodeTemperature(const RecBody& body, bool dev2S, const ModelCaps& caps) {
+  if (dev2S || caps.usbMeter)
     return 0.0f;
   return static_cast<float>(pairAt(body, 7) * 0.1);
 }

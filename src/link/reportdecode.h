@@ -26,9 +26,9 @@ float decodeMeterCurrent(const RecBody& body);
 float decodeVoltage(const RecBody& body);
 // The capacity the device counted (Ah), without any continue offset.
 float decodeCapacity(const RecBody& body);
-// Temperature in °C; 0 on two-channel panels and for the USB meter (code 26).
-float decodeTemperature(const RecBody& body, bool dev2S, int modelCode);
-// USB data-line voltages of the meter (code 26): b5,b6 and b7,b8 in mV.
+// Temperature in °C; 0 on two-channel panels and for a USB meter.
+float decodeTemperature(const RecBody& body, bool dev2S, const ModelCaps& caps);
+// USB data-line voltages of a USB meter: b5,b6 and b7,b8 in mV.
 float decodeDPlus(const RecBody& body);
 float decodeDMinus(const RecBody& body);
 // The resistance test's voltage drop, read from the capacity field in mV.

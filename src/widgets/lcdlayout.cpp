@@ -18,10 +18,6 @@ void normaliseSegmentSizes(LcdConfig& c) {
     even(c.SegmentWidth);
     even(c.SegmentHeight);
   }
-  if (c.SegmentStyleExp == 0 || c.SegmentStyleExp == 1) {
-    even(c.SegmentWidthExp);
-    even(c.SegmentHeightExp);
-  }
 }
 
 namespace {

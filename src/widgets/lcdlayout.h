@@ -47,7 +47,9 @@ struct LcdConfig {
   int Theme = 5;
 };
 
-// Hexagon and trapezoid segments need even sizes; stored odd ones are raised by one.
+// Hexagon and trapezoid segments of the main group need even sizes; stored odd ones are raised
+// by one. The exponent group keeps its sizes: raised, the time readout's seconds would reach
+// below its border.
 void normaliseSegmentSizes(LcdConfig& config);
 
 // The readouts the program places in its windows, each with its stored look and size.

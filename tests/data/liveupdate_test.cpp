@@ -10,6 +10,7 @@ namespace {
 ModelParams model(int code, float maxV = 30, float maxI = 10, int volDiv = 100, int curDiv = 100) {
   ModelParams p;
   p.ModelCode = static_cast<qint16>(code);
+  p.caps = modelCaps(code);
   p.MaxVoltage = maxV;
   p.MaxCurrent = maxI;
   p.VolDiv = static_cast<qint16>(volDiv);
@@ -145,13 +146,13 @@ TEST(LiveUpdate, FitAxes) {
   std::tie(lo, hi) = fitVoltageRange(3.0f, 4.0f); // a whole multiple already
   EXPECT_NEAR(hi, 4.0, 1e-6);
 
-  std::tie(lo, hi) = fitCurrentRange(0.0f, 1.2f, 12); // m = 24 mod 10 = 4
+  std::tie(lo, hi) = fitCurrentRange(0.0f, 1.2f, modelCaps(12)); // m = 24 mod 10 = 4
   EXPECT_NEAR(lo, 0.0, 1e-6);
   EXPECT_NEAR(hi, 1.2 + 6 * 0.05, 1e-6);
-  std::tie(lo, hi) = fitCurrentRange(0.9f, 1.2f, 12); // m = 6
+  std::tie(lo, hi) = fitCurrentRange(0.9f, 1.2f, modelCaps(12)); // m = 6
   EXPECT_NEAR(lo, 0.9 - 4 * 0.025, 1e-6);
   EXPECT_NEAR(hi, 1.2 + 4 * 0.025, 1e-6);
-  std::tie(lo, hi) = fitCurrentRange(0.0f, 0.12f, 35); // step 0.05: m = 24 mod 10
+  std::tie(lo, hi) = fitCurrentRange(0.0f, 0.12f, modelCaps(35)); // step 0.05: m = 24 mod 10
   EXPECT_NEAR(hi, 0.12 + 6 * 0.005, 1e-6);
 }
 

@@ -13,9 +13,9 @@ TEST(Recording, LinesAndHeadings) {
   EXPECT_EQ(recordingLine(12, 1.5f, 4.1234f, std::nullopt, 100),
             QStringLiteral("12\t01.50\t4.123"));
   EXPECT_EQ(recordingLine(0, 0.25f, 3.7f, 25.04f, 1000), QStringLiteral("0\t0.250\t3.700\t25.0"));
-  EXPECT_EQ(columnHeadings(false, 40).join(QLatin1Char(',')),
+  EXPECT_EQ(columnHeadings(false, modelCaps(40)).join(QLatin1Char(',')),
             QStringLiteral("Time(S),Cur(mA),Vol(V)"));
-  EXPECT_EQ(columnHeadings(true, 40).join(QLatin1Char(',')),
+  EXPECT_EQ(columnHeadings(true, modelCaps(40)).join(QLatin1Char(',')),
             QStringLiteral("Time(S),Cur(A),Vol(V),Temp(C)"));
   EXPECT_EQ(QString::fromLatin1(kBannerLine).size(), 41);
 }
@@ -27,7 +27,7 @@ TEST(Recording, FileIsCreatedAnewAndAppended) {
   EXPECT_TRUE(base.endsWith(QStringLiteral("/ondrel-KL-F2-COM3-1-2")));
   home.write(QStringLiteral("ondrel-KL-F2-COM3-1-2.bak"), "old test\r\n");
   createRecordingFile(base, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC  1.00A"),
-                                            QStringLiteral("4.10V"), false, 12));
+                                            QStringLiteral("4.10V"), false, modelCaps(12)));
   appendRecordingLine(base, recordingLine(1, 1.0f, 4.0f, std::nullopt, 100));
   EXPECT_EQ(home.read(QStringLiteral("ondrel-KL-F2-COM3-1-2.bak")),
             QByteArray("-----------Ondrel Tester Software------------\r\n"

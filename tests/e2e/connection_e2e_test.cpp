@@ -199,7 +199,7 @@ TEST_F(EndToEnd, StartedTestIsAdoptedRecordedAndFinishedAtTheDevicesCutoff) {
   const QString rec =
       recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
   createRecordingFile(rec, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC"),
-                                           QStringLiteral("4.2V"), false, 12));
+                                           QStringLiteral("4.2V"), false, modelCaps(12)));
   DeviceSlotProbe::channel(s, 0).RecPath = rec;
   s.SendStart(0, 1);
   ASSERT_TRUE(runUntil([&] { return s.ch(0).ChnRunning; }, 2000));
@@ -335,7 +335,7 @@ TEST_F(EndToEnd, ADeviceThatVanishesMidTestLeavesTheRecordingIntact) {
   const QString rec =
       recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
   createRecordingFile(rec, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC"),
-                                           QStringLiteral("4.2V"), false, 12));
+                                           QStringLiteral("4.2V"), false, modelCaps(12)));
   DeviceSlotProbe::channel(s, 0).RecPath = rec;
   s.panel().setTSval(0, QStringLiteral("1.00"));
   s.panel().setTSlmt(0, QStringLiteral("2.50"));

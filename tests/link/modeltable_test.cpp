@@ -1,12 +1,27 @@
 #include "link/modeltable.h"
 
 #include "data/support/failure.h"
+#include "support/reportbuilder.h"
 
 #include <QStringList>
+
+#include <algorithm>
+#include <ostream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 namespace ondrel {
+
+void PrintTo(const ModelCaps& k, std::ostream* os) {
+  *os << "{packing " << int(k.startPacking) << ", twoChannels " << k.twoChannels << ", usbMeter "
+      << k.usbMeter << ", fineLowVoltage " << k.fineLowVoltage << ", currentInMilliamps "
+      << k.currentInMilliamps << ", twoDecimalsFrom10A " << k.twoDecimalsFrom10A
+      << ", fineCurrentSteps " << k.fineCurrentSteps << ", milliampAxis " << k.milliampAxis
+      << ", tenthMilliampsFromFw " << k.tenthMilliampsFromFw << ", continueAsStartFromFw "
+      << k.continueAsStartFromFw << "}";
+}
+
 namespace {
 
 // The model table as the product documentation lists it; a name "-" is written by info reports.
@@ -92,17 +107,9 @@ RecBody report(int code, int channel = 0) {
 }
 
 RecBody infoBody(int code, int fwVersion, int volts, int amps) {
-  RecBody b = report(code);
-  b[0] = 100;
-  const auto put = [&](std::size_t at, int v) {
-    const ValuePair p = encodePair(v);
-    b[at] = p.high;
-    b[at + 1] = p.low;
-  };
-  put(9, fwVersion);
-  put(11, volts);
-  put(13, amps);
-  return b;
+  testing::Report r;
+  r.info = 1, r.model = code, r.set = fwVersion, r.limit = volts, r.time = amps;
+  return r.body();
 }
 
 TEST(ModelTableTest, EveryRowGivesItsNameRangesAndScales) {
@@ -152,6 +159,7 @@ TEST(ModelTableTest, CodesWithoutARowGetTheDefaultsAndKeepTheMaximums) {
     expected.LastDischargeMode = 0;
     expected.CvModeNo = 0;
     expected.CvCutoff = false;
+    expected.caps = modelCaps(code); // not code 5's
     EXPECT_EQ(got.params, expected);
   }
 }
@@ -178,6 +186,76 @@ TEST(ModelTableTest, EveryCodeGetsItsModesTabsAndMenus) {
   }
   for (int code = 1; code <= 42; ++code)
     EXPECT_TRUE(seen.contains(code)) << code;
+}
+
+// The capabilities as the code lists outside the table gave them before the table held them.
+ModelCaps capsOfTheOldCodeLists(int c) {
+  const auto in = [c](std::initializer_list<int> codes) {
+    return std::find(codes.begin(), codes.end(), c) != codes.end();
+  };
+  ModelCaps k;
+  const bool load = c >= 11 && c <= 39 && !in({36, 37});
+  if (load && !in({25, 26, 29, 39}))
+    k.startPacking = StartPacking::Load;
+  else if (in({9, 10}))
+    k.startPacking = StartPacking::PowerInMode1;
+  else if (in({5, 6}))
+    k.startPacking = StartPacking::Charger;
+  else if (in({7, 36, 37}))
+    k.startPacking = StartPacking::ChargerCvMode2;
+  else if (c >= 1 && c <= 4)
+    k.startPacking = StartPacking::CellCounts;
+  k.twoChannels = in({17, 18});
+  k.usbMeter = c == 26;
+  k.fineLowVoltage =
+      in({5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 19, 20, 24, 25, 32, 35, 36, 37, 40});
+  k.currentInMilliamps = c == 40;
+  k.twoDecimalsFrom10A = c == 40;
+  k.fineCurrentSteps = c == 35;
+  k.milliampAxis = c == 51;
+  if (c == 26) {
+    k.tenthMilliampsFromFw = 320;
+    k.continueAsStartFromFw = 320;
+  }
+  return k;
+}
+
+TEST(ModelTableTest, EveryCodeKeepsTheCapabilitiesOfTheOldCodeLists) {
+  std::vector<int> codes{0, 51, 55, 99};
+  for (int code = 1; code <= 42; ++code)
+    codes.push_back(code);
+  for (int code : codes) {
+    SCOPED_TRACE(code);
+    const ModelCaps expected = capsOfTheOldCodeLists(code);
+    EXPECT_EQ(modelCaps(code), expected);
+    // Every row of the code (26 has one per firmware range), and identification, carry them.
+    for (int fw : {0, 320}) {
+      ModelParams previous = lookupModel({}, 5).params;
+      previous.FwVersion = static_cast<qint16>(fw);
+      EXPECT_EQ(lookupModel(previous, code).params.caps, expected) << fw;
+    }
+    if (code != 0) {
+      EXPECT_EQ(identifyReport(report(code), {}).params.caps, expected);
+    }
+  }
+}
+
+TEST(ModelTableTest, FirmwareQuirksFollowTheVersionLearntAfterIdentification) {
+  // Identified from an ordinary report (version 0), then an info report brings the version.
+  const Identification id = identifyReport(report(26), {});
+  EXPECT_FALSE(reportsTenthMilliamps(id.params));
+  EXPECT_FALSE(continuesAsStart(id.params));
+  for (auto [fw, quirks] : {std::pair{319, false}, {320, true}, {400, true}}) {
+    SCOPED_TRACE(fw);
+    const InfoReport info = infoReport(infoBody(26, fw, 2100, 4000), id.params, *id.modes);
+    EXPECT_EQ(reportsTenthMilliamps(info.params), quirks);
+    EXPECT_EQ(continuesAsStart(info.params), quirks);
+  }
+  // A model without the quirks never has them, whatever its version.
+  ModelParams load = identifyReport(report(12), {}).params;
+  load.FwVersion = 400;
+  EXPECT_FALSE(reportsTenthMilliamps(load));
+  EXPECT_FALSE(continuesAsStart(load));
 }
 
 TEST(ModelTableTest, InfoReportNamesFollowTheFirmwareVersion) {

@@ -14,10 +14,23 @@ namespace {
 TEST(PortNameTest, NumbersAndNamesConvertBothWays) {
   EXPECT_EQ(portName(3), "COM3");
   EXPECT_EQ(portName(12), "COM12");
-  EXPECT_EQ(portNumber("COM3"), 3);
-  EXPECT_EQ(portNumber("COM12"), 12);
-  for (const char* bad : {"COM", "COM0", "COM03", "com3", "COM3x", "XCOM3", "", "COM-1"})
+  for (auto [text, n] : {std::pair{"COM3", 3},
+                         {"COM12", 12},
+                         {"com3", 3},
+                         {"Com3", 3},
+                         {"COM03", 3},
+                         {"COM 3", 3},
+                         {"COM99999", 99999},
+                         {"COM0000012", 12}})
+    EXPECT_EQ(portNumber(text), n) << text;
+  for (const char* bad : {"COM", "COMx", "COM0", "COM00", "COM3x", "XCOM3", "", "COM-1", "COM3.0",
+                          "COM 3 4", "COM100000", "CO3", "COM0x3", "USB3", "COM99999999999"})
     EXPECT_FALSE(portNumber(bad).has_value()) << bad;
+
+  // Links in the ports folder open by their exact name, so only that counts there.
+  EXPECT_EQ(linkPortNumber("COM12"), 12);
+  for (const char* loose : {"com3", "COM03", "COM 3", "COM3 ", "COM"})
+    EXPECT_FALSE(linkPortNumber(loose).has_value()) << loose;
 }
 
 TEST(PortNameTest, PortsLiveInTheProgramFolder) {
@@ -65,6 +78,17 @@ TEST_F(AdapterFixture, LinksMadeByHandAreRespected) {
   ASSERT_TRUE(QFile::link(a, folder.file("dev/usb-by-id-A")));
   EXPECT_TRUE(numberNewAdapters(portsFolder(), {folder.file("dev/usb-by-id-A")}).isEmpty());
   EXPECT_EQ(numberNewAdapters(portsFolder(), {dev("ttyUSB1")}), QList<int>{3});
+}
+
+TEST_F(AdapterFixture, LooselyNamedLinksTakeNoNumber) {
+  QDir().mkpath(portsFolder());
+  const QString a = dev("usb-A");
+  // "COM02" and "com3" would not be opened for ports 2 and 3, so those numbers are still free
+  // and the adapter they reach is still unnumbered.
+  ASSERT_TRUE(QFile::link(a, folder.file("ports/COM02")));
+  ASSERT_TRUE(QFile::link(dev("usb-B"), folder.file("ports/com3")));
+  EXPECT_EQ(numberNewAdapters(portsFolder(), {a}), QList<int>{2});
+  EXPECT_EQ(target(2), a);
 }
 
 TEST_F(AdapterFixture, NoNumberAbove20IsHandedOut) {

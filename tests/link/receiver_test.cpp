@@ -133,15 +133,49 @@ TEST(ReceiveBytesTest, EndByteThatClosesNoFrameIsIgnored) {
   }
 }
 
-TEST(ReceiveBytesTest, OverlongFrameIsDroppedWithoutReHandlingTheOldBody) {
-  Receiver r;
-  const RecBody body = intactBody(12);
-  // 18 body bytes: the first 17 form an intact body, so a re-check of the buffer would pass.
-  const QByteArray overlong = char(kFrameStart) + bodyBytes(body) + char(0x00) + char(kFrameEnd);
-  const auto outcome = r.feed(overlong + wire(intactBody(13)));
-  EXPECT_FALSE(outcome.abandoned); // the end byte is simply ignored, the next report still counts
-  ASSERT_EQ(r.handled.size(), 1u);
-  EXPECT_EQ(r.handled[0], intactBody(13));
+// A frame is dropped at its 18th body byte, but its first 17 stay buffered and were never handed:
+// the end byte checks them like any other body.
+TEST(ReceiveBytesTest, OverlongFrameHandsItsFirst17BytesWhenIntact) {
+  const RecBody body = intactBody(12), next = intactBody(13);
+  RecBody damaged = body;
+  damaged[4] ^= 0x01;
+  const auto overlong = [](const RecBody& b, const QByteArray& extra) {
+    return char(kFrameStart) + bodyBytes(b) + extra;
+  };
+  const QByteArray end(1, char(kFrameEnd));
+  struct Case {
+    const char* name;
+    QList<QByteArray> reads;
+    std::vector<RecBody> handled;
+    bool lastAbandoned;
+  };
+  const Case cases[] = {
+      {"one extra byte", {overlong(body, "\x05") + end + wire(next)}, {body, next}, false},
+      {"several extra bytes",
+       {overlong(body, "\x01\x02\x03") + end + wire(next)},
+       {body, next},
+       false},
+      {"end in a later read", {overlong(body, "\x05"), end + wire(next)}, {body, next}, false},
+      {"second end byte hands nothing more",
+       {overlong(body, "\x05") + end + end, end + wire(next)},
+       {body, next},
+       false},
+      // As for any damaged report, the rest of the read is lost.
+      {"damaged", {overlong(damaged, "\x05") + end + wire(next)}, {}, true},
+      {"a start byte before the end begins anew",
+       {overlong(body, "\x05") + wire(next)},
+       {next},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Receiver r;
+    ReceiveOutcome outcome;
+    for (const QByteArray& read : c.reads)
+      outcome = r.feed(read);
+    EXPECT_EQ(r.handled, c.handled);
+    EXPECT_EQ(outcome.abandoned, c.lastAbandoned);
+  }
 }
 
 TEST(ReceiveBytesTest, ShortBodyNeverPassesOnTheStaleTail) {

@@ -11,6 +11,7 @@ namespace {
 ModelParams params(int code, int curDiv, int fw = 0) {
   ModelParams p;
   p.ModelCode = static_cast<qint16>(code);
+  p.caps = modelCaps(code);
   p.CurDiv = static_cast<qint16>(curDiv);
   p.FwVersion = static_cast<qint16>(fw);
   return p;
@@ -56,9 +57,9 @@ TEST(ReportDecode, VoltageCapacityTemperature) {
   r.volt = 12000;
   EXPECT_FLOAT_EQ(decodeVoltage(r.body()), 12.0f);
   EXPECT_FLOAT_EQ(decodeCapacity(r.body()), 12.5f);
-  EXPECT_FLOAT_EQ(decodeTemperature(r.body(), false, 12), 25.3f);
-  EXPECT_EQ(decodeTemperature(r.body(), true, 17), 0.0f);
-  EXPECT_EQ(decodeTemperature(r.body(), false, 26), 0.0f);
+  EXPECT_FLOAT_EQ(decodeTemperature(r.body(), false, modelCaps(12)), 25.3f);
+  EXPECT_EQ(decodeTemperature(r.body(), true, modelCaps(17)), 0.0f);
+  EXPECT_EQ(decodeTemperature(r.body(), false, modelCaps(26)), 0.0f);
 }
 
 TEST(ReportDecode, MeterDataLinesAndEcho) {

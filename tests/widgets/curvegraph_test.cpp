@@ -219,9 +219,19 @@ TEST(CurveGraph, RedrawThatCannotBeDoneKeepsThePicture) {
   g.DrawCurve();
   EXPECT_EQ(g.image(), before);
   g.setCurveAxesY(0, 0);
-  g.resize(80, 60); // smaller than the margins
+  // Smaller than the margins: the first draw takes the new size and leaves the rebuilt surface
+  // blank, later draws and ClearAll leave it so.
+  g.resize(80, 60);
   g.DrawCurve();
+  const QImage blank = g.image().copy();
+  ASSERT_EQ(blank.size(), QSize(80, 60));
+  for (int y = 0; y < blank.height(); ++y)
+    for (int x = 0; x < blank.width(); ++x)
+      ASSERT_EQ(blank.pixelColor(x, y), toQColor(g.BackColor())) << x << "," << y;
+  g.DrawCurve();
+  EXPECT_EQ(g.image(), blank);
   g.ClearAll();
+  EXPECT_EQ(g.image(), blank);
 }
 
 TEST(CurveGraph, ClearAllDrawsTheEmptyFrame) {

@@ -125,9 +125,11 @@ TEST(LcdLayout, PresetsFitTheirSize) {
     EXPECT_LE(lcdDigitLeft(c, c.NumDigits - 1, false) + cell.width(), size.width()) << p;
     EXPECT_LE(c.YOffset + cell.height(), size.height()) << p;
     if (c.NumDigitsExp > 0) {
-      EXPECT_LE(lcdDigitLeft(c, c.NumDigitsExp - 1, true) + lcdCellSize(lcdExpGeometry(c)).width(),
-                size.width());
-      EXPECT_EQ(c.SegmentHeightExp, 10); // 9 raised to even for hexagons
+      const QSize expCell = lcdCellSize(lcdExpGeometry(c));
+      EXPECT_LE(lcdDigitLeft(c, c.NumDigitsExp - 1, true) + expCell.width(), size.width());
+      // The small digits sit at the bottom right, above the border.
+      EXPECT_LE(c.YOffsetExp + expCell.height(), size.height() - c.BorderWidth) << p;
+      EXPECT_EQ(c.SegmentHeightExp, 9); // only the main group's sizes are raised to even
     }
   }
 }
@@ -196,6 +198,15 @@ TEST(LCDisp, TimePresetShowsColonAndSmallSeconds) {
   for (const QRect& r : lcdColonRects(d.config(), 1))
     EXPECT_EQ(d.surface().pixelColor(r.center()), lit);
   EXPECT_EQ(d.shownText(), QStringLiteral("01:02:03"));
+
+  // Eights light every segment of the seconds; none of them reaches the bottom border.
+  d.setValue(QStringLiteral("00:00E+88"));
+  ASSERT_EQ(segmentsAt(d, 1, true), pattern(8));
+  const QImage& img = d.surface();
+  const QColor border = toQColor(d.config().BorderColor);
+  for (int y = img.height() - d.config().BorderWidth; y < img.height(); ++y)
+    for (int x = lcdDigitLeft(d.config(), 0, true); x < img.width(); ++x)
+      ASSERT_EQ(img.pixelColor(x, y), border) << x << "," << y;
 }
 
 TEST(LCDisp, ThousandsMarksDrawn) {

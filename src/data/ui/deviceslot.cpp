@@ -126,7 +126,7 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
   emit deviceHeard();
 
   if (connecting()) {
-    if (!(m_params.ModelCode == 26))
+    if (!m_params.caps.usbMeter)
       d.takeDeviceCapacity(decodeCapacity(body));
     d.ModeNo = static_cast<qint16>(f.mode);
     if (f.info != 0) {
@@ -157,11 +157,11 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
       emit resistanceDropSeen(x);
   }
 
-  if (d.ChnRunning && !(m_params.ModelCode == 26))
+  if (d.ChnRunning && !m_params.caps.usbMeter)
     d.takeDeviceCapacity(decodeCapacity(body));
 
-  d.Temp = decodeTemperature(body, dev2S(), m_params.ModelCode);
-  if ((m_params.ModelCode == 26)) {
+  d.Temp = decodeTemperature(body, dev2S(), m_params.caps);
+  if (m_params.caps.usbMeter) {
     d.DPlus = decodeDPlus(body);
     d.DMinus = decodeDMinus(body);
   }
@@ -265,8 +265,10 @@ ReportAction DeviceSlot::IdentifyDevice(int c, const RecBody& body) {
   const Identification id = identifyReport(body, m_params);
   if (id.ignored) {
     // A report without a model still says so: the slot has no identified device.
-    if (reportModelCode(body) == 0)
+    if (reportModelCode(body) == 0) {
       m_params.ModelCode = 0;
+      m_params.caps = modelCaps(0);
+    }
     return ReportAction::DropRest;
   }
   if (id.modes)
@@ -355,7 +357,7 @@ void DeviceSlot::UpdateChannel(int c) {
       const double average = averageVoltage(d, graph().DpCnt(voltCurve));
       if (average >= 0.0)
         m_view.setGridText(row, colAvgVolt, Format(average, u"0.00") + QLatin1Char('V'));
-      if ((m_params.ModelCode == 26))
+      if (m_params.caps.usbMeter)
         integrateMeterCapacity(d);
       if (average >= 0.0)
         growEnergy(d, average);
@@ -455,7 +457,7 @@ void DeviceSlot::FitAxes() {
   CurveGraph& g = graph();
   g.setMaxX(static_cast<float>(fitMaxX(g.MaxX(), CurveEnd)));
   const auto [vMin, vMax] = fitVoltageRange(m_axes.min[0], m_axes.max[0]);
-  const auto [cMin, cMax] = fitCurrentRange(m_axes.min[1], m_axes.max[1], m_params.ModelCode);
+  const auto [cMin, cMax] = fitCurrentRange(m_axes.min[1], m_axes.max[1], m_params.caps);
   const float fitted[2][2] = {{static_cast<float>(vMin), static_cast<float>(vMax)},
                               {static_cast<float>(cMin), static_cast<float>(cMax)}};
   for (int a = 0; a < 2; ++a) {
@@ -509,7 +511,7 @@ void DeviceSlot::WriteDataFile(int c, const QString& path) {
     const CurveGraph& g = graph();
     content.title = g.TitleText();
     content.withTemperature = temperatureShown();
-    content.modelCode = m_params.ModelCode;
+    content.caps = m_params.caps;
     content.curDiv = m_params.CurDiv;
     content.csv = m_prefs.CSV;
     const int v = curveIndex(c, Curve::Voltage), i = curveIndex(c, Curve::Current),

@@ -97,10 +97,10 @@ void SingleTestController::CreateRecording(int c) {
   d.RecWriteFailed = false;
   try {
     const int row = gridRow(c);
-    createRecordingFile(
-        d.RecPath, recordingHeader(m_slot.gridText(row, colDevice), m_slot.gridText(row, colMode),
-                                   m_slot.gridText(row, colBeginVolt), m_slot.temperatureShown(),
-                                   m_slot.model().ModelCode));
+    createRecordingFile(d.RecPath, recordingHeader(m_slot.gridText(row, colDevice),
+                                                   m_slot.gridText(row, colMode),
+                                                   m_slot.gridText(row, colBeginVolt),
+                                                   m_slot.temperatureShown(), m_slot.model().caps));
   } catch (...) {
     // The test runs on regardless; the data file at its end still comes from the curves.
     const QString reason = describeCurrentException();
