@@ -1,7 +1,6 @@
 #include "widgets/curvegraph.h"
 #include "widgets/lcdisp.h"
 
-
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -30,7 +29,8 @@ CurveGraph& bigGraph(bool dense) {
       for (int i = 0; i < 1000000; ++i)
         g->AddXY(c, static_cast<float>(i),
                  dense ? 5 + 4 * std::sin(i * 0.001f + c)
-                       : 8 - 3.0f * i / 1000000 + 0.05f * static_cast<float>((i * 7919) % 13));
+                       : 8 - 3.0f * i / 1000000 +
+                             0.05f * static_cast<float>((qint64{i} * 7919) % 13));
     }
     g->DrawCurve();
     return g;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 namespace ondrel {
@@ -24,6 +25,17 @@ enum class StartPacking : quint8 {
   Charger,
   ChargerCvMode2, // as Charger, but mode 2 is the constant-voltage charge and goes as typed
   CellCounts,     // modes 1 to 5 (battery chemistries) carry a cell count in place of the limit
+};
+
+// How the panel presents and checks the three parameter boxes of the model's modes.
+enum class ParamGroup : quint8 {
+  Other,            // discharge modes only: D-CC, and on some models D-CV in mode 1
+  ClassicCharger,   // D-CC, five chemistries counted in cells (modes 1 to 5), C-CV in mode 6
+  ChemistryCharger, // D-CC, D-CP, chemistries in cells (modes 2 to 6), C-CV 7, meter 8
+  PowerCharger,     // D-CC, D-CP, C-CV
+  CvCharger,        // D-CC, C-CV with a cutoff current
+  MilliampCharger,  // D-CC, C-CV, currents in milliamperes
+  Load,             // electronic loads: D-CC, D-CP, constant-voltage modes, meter
 };
 
 // What sets a model apart beyond its ranges and scales, from its row of the model table. Codes
@@ -46,6 +58,12 @@ struct ModelCaps {
   // a start.
   int tenthMilliampsFromFw = 0;
   int continueAsStartFromFw = 0;
+  ParamGroup paramGroup = ParamGroup::Other;
+  bool fineSetCurrent = false;     // set currents and cutoff currents show three decimals
+  bool cvLocksSetAndLimit = false; // the constant-voltage charge takes only its cutoff current
+  bool meterAtIndexOne = false;    // mode 1 is the meter, not D-CP
+  // Highest cell count of the chemistry modes 1 to 5 (0: not limited by the model).
+  std::array<quint8, 5> maxCells{};
   friend bool operator==(const ModelCaps&, const ModelCaps&) = default;
 };
 

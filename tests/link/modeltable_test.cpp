@@ -19,7 +19,10 @@ void PrintTo(const ModelCaps& k, std::ostream* os) {
       << k.currentInMilliamps << ", twoDecimalsFrom10A " << k.twoDecimalsFrom10A
       << ", fineCurrentSteps " << k.fineCurrentSteps << ", milliampAxis " << k.milliampAxis
       << ", tenthMilliampsFromFw " << k.tenthMilliampsFromFw << ", continueAsStartFromFw "
-      << k.continueAsStartFromFw << "}";
+      << k.continueAsStartFromFw << ", paramGroup " << int(k.paramGroup) << ", fineSetCurrent "
+      << k.fineSetCurrent << ", cvLocksSetAndLimit " << k.cvLocksSetAndLimit << ", meterAtIndexOne "
+      << k.meterAtIndexOne << ", maxCells " << int(k.maxCells[0]) << "/" << int(k.maxCells[2])
+      << "}";
 }
 
 namespace {
@@ -217,6 +220,26 @@ ModelCaps capsOfTheOldCodeLists(int c) {
     k.tenthMilliampsFromFw = 320;
     k.continueAsStartFromFw = 320;
   }
+  // The parameter boxes' groups, as the parameter rules listed them.
+  if (c >= 1 && c <= 4)
+    k.paramGroup = ParamGroup::ClassicCharger;
+  else if (in({5, 6}))
+    k.paramGroup = ParamGroup::ChemistryCharger;
+  else if (in({7, 9, 10, 36, 37}))
+    k.paramGroup = ParamGroup::PowerCharger;
+  else if (in({8, 28, 29, 39}))
+    k.paramGroup = ParamGroup::CvCharger;
+  else if (c == 40)
+    k.paramGroup = ParamGroup::MilliampCharger;
+  else if (c >= 11 && c <= 38)
+    k.paramGroup = ParamGroup::Load;
+  k.fineSetCurrent = in({35, 36});
+  k.cvLocksSetAndLimit = c == 28;
+  k.meterAtIndexOne = in({25, 26});
+  if (in({1, 3}))
+    k.maxCells = {8, 8, 3, 4, 6};
+  else if (in({2, 4}))
+    k.maxCells = {12, 12, 4, 4, 8};
   return k;
 }
 

@@ -63,6 +63,11 @@ DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageA
   connect(p, &DevCtrl::SetClick, &m_single, &SingleTestController::SetClick);
   connect(p, &DevCtrl::ContClick, &m_single, &SingleTestController::ContClick);
   connect(p, &DevCtrl::MonitorClick, &m_single, &SingleTestController::MonitorClick);
+  connect(p, &DevCtrl::ModeClick, &m_single, &SingleTestController::ModeClick);
+  connect(p, &DevCtrl::SvalChange, &m_single, &SingleTestController::SvalChange);
+  connect(p, &DevCtrl::SlmtChange, &m_single, &SingleTestController::SlmtChange);
+  connect(p, &DevCtrl::StimChange, &m_single, &SingleTestController::StimChange);
+  connect(p, &DevCtrl::VolAutoChange, &m_single, &SingleTestController::VolAutoChange);
   connect(&m_single, &SingleTestController::continueRequested, this,
           &DeviceSlot::continueRequested);
   connect(&m_single, &SingleTestController::mainMenusDue, this, &DeviceSlot::mainMenusDue);
@@ -567,6 +572,8 @@ void DeviceSlot::Connect() {
   const std::optional<int> n = portNumber(text);
   if (!n)
     throw Failure(QStringLiteral("Not a port: \"%1\"").arg(text));
+  // The port's own name from here on: files and settings never see "com 3".
+  panel().setTPort(portName(*n));
 
   // A port that does not open is said at once, with the reason; the slot stays disconnected
   // instead of connecting forever without a port.

@@ -162,7 +162,7 @@ private:
 
   // Live update.
   void UpdateChannel(int channel);
-  void ShowCapEnergy(int channel);
+  void ShowCapEnergy(int channel) override;
   // Appends the sample to the channel's recording.
   void recordSample(int channel);
   void FeedCurves(int channel, qint32 x, float volt, float cur, float third);

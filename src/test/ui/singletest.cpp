@@ -7,6 +7,7 @@
 #include "data/support/langtext.h"
 #include "data/support/programfolder.h"
 #include "link/commands.h"
+#include "test/params.h"
 #include "test/singletest.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/slotcontext.h"
@@ -161,7 +162,89 @@ void SingleTestController::MonitorClick(int c) {
   m_slot.setInfoRow(row, monitorRow(p.Dev2S(), m_slot.slotIndex(), c));
 }
 
-void SingleTestController::ShowParams(int) {}
+void SingleTestController::ShowParams(int c) {
+  const ModelParams& m = m_slot.model();
+  if (m.ModelCode == 0)
+    return;
+  DevCtrl& p = m_slot.panel();
+  QStringList modes;
+  for (int i = 0; i < p.ModeCnt(); ++i)
+    modes << p.ModeTxt(i);
+  const ChannelData& d = m_slot.channel(c);
+  const ParamView v = showParams(m, p.Dev2S(), modes, {d.ModeNo, d.SetRaw, d.LimitRaw, d.TimeRaw});
+  p.setTMode(v.tMode);
+  p.setLSval(c, v.lSval);
+  p.setLSvalt(c, v.lSvalt);
+  p.setTSval(c, v.tSval);
+  p.setLSlmt(c, v.lSlmt);
+  p.setLSlmtt(c, v.lSlmtt);
+  p.setTSlmt(c, v.tSlmt);
+  p.setLStim(c, v.lStim);
+  p.setLStimt(c, v.lStimt);
+  p.setTStim(c, v.tStim);
+  p.setSvalEnable(c, v.SvalEnable);
+  p.setSlmtEnable(c, v.SlmtEnable);
+  p.setStimEnable(c, v.StimEnable);
+  m_slot.ShowCapEnergy(c);
+}
+
+void SingleTestController::ModeClick() {
+  logFailures(QStringLiteral("ErrMode"), [&] {
+    DevCtrl& p = m_slot.panel();
+    const int mode = p.ModeIdx();
+    ChannelData& d0 = m_slot.channel(0);
+    if (mode < 0 || mode == d0.ModeNo)
+      return;
+    const ChannelParams defaults = modeDefaults(m_slot.model(), mode);
+    d0.ModeNo = static_cast<qint16>(mode);
+    d0.SetRaw = defaults.SetRaw;
+    d0.LimitRaw = defaults.LimitRaw;
+    d0.TimeRaw = 0;
+    ShowParams(0);
+    if (p.Dev2S()) {
+      ChannelData& d1 = m_slot.channel(1);
+      d1.ModeNo = static_cast<qint16>(mode);
+      d1.SetRaw = d1.LimitRaw = d1.TimeRaw = 0;
+      ShowParams(1);
+    }
+  });
+}
+
+template <typename Check, typename Write>
+void SingleTestController::checkBox(const Check& check, const Write& write) {
+  if (m_slot.model().ModelCode == 0)
+    return;
+  const std::optional<BoxRefusal> refusal = check();
+  if (!refusal)
+    return;
+  m_slot.ask(QMessageBox::Critical, refusal->message, QMessageBox::Ok);
+  if (refusal->corrected)
+    write(*refusal->corrected);
+}
+
+void SingleTestController::SvalChange(int c) {
+  DevCtrl& p = m_slot.panel();
+  checkBox([&] { return checkSval(m_slot.model(), m_slot.channel(c).ModeNo, p.tSval(c)); },
+           [&](const QString& text) { p.setTSval(c, text); });
+}
+
+void SingleTestController::SlmtChange(int c) {
+  DevCtrl& p = m_slot.panel();
+  checkBox([&] { return checkSlmt(m_slot.model(), m_slot.channel(c).ModeNo, p.tSlmt(c)); },
+           [&](const QString& text) { p.setTSlmt(c, text); });
+}
+
+void SingleTestController::StimChange(int c) {
+  DevCtrl& p = m_slot.panel();
+  checkBox([&] { return checkStim(m_slot.model(), m_slot.channel(c).ModeNo, p.tStim(c)); },
+           [&](const QString& text) { p.setTStim(c, text); });
+}
+
+void SingleTestController::VolAutoChange() {
+  DevCtrl& p = m_slot.panel();
+  checkBox([&] { return checkVolAuto(m_slot.model(), p.tAutoVol()); },
+           [&](const QString& text) { p.setTAutoVol(text); });
+}
 
 void SingleTestController::SetRunButtons(bool idle) {
   DevCtrl& p = m_slot.panel();

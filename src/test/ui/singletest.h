@@ -29,6 +29,13 @@ public:
 
   // Presents the channel's mode and parameters on the panel.
   void ShowParams(int channel);
+  // The user picked a mode: channel 0 (and channel 1 of a two-channel panel) take its defaults.
+  void ModeClick();
+  // The user left a parameter box of a channel, or the auto test's voltage box.
+  void SvalChange(int channel);
+  void SlmtChange(int channel);
+  void StimChange(int channel);
+  void VolAutoChange();
   // The panel's buttons for an idle or a running channel.
   void SetRunButtons(bool idle);
 
@@ -49,6 +56,8 @@ private:
   // Refuses a command the boxes cannot make, with the matching message; true when it can go.
   bool commandPossible(int channel, int operation);
   QString recordingPath(int channel);
+  // Shows a check's refusal first, then writes its corrected text.
+  template <typename Check, typename Write> void checkBox(const Check& check, const Write& write);
 
   SlotContext& m_slot;
 };

@@ -44,6 +44,8 @@ public:
   // A point of a replayed recording into the channel's curves, without redrawing.
   virtual void ReplayPoint(int c, qint32 x, float volt, float cur, float third) = 0;
   virtual void FitAxes() = 0;
+  // The channel's capacity and energy texts in the result grid.
+  virtual void ShowCapEnergy(int c) = 0;
   virtual void redrawGraph() = 0;
   virtual QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString& text,
                                           QMessageBox::StandardButtons buttons) = 0;

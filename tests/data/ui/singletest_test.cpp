@@ -147,6 +147,7 @@ TEST_F(SingleTest, CommandsThatCannotBeBuiltLeaveTheChannelIdle) {
   }
   // Adjust of a running test likewise: no command, no parameter echo awaited.
   feed(running(12, 4000, 100));
+  panel().setTSval(0, QStringLiteral("614.40"));
   messages.clear();
   emit panel().SetClick(0);
   EXPECT_EQ(messages.size(), 1);
