@@ -1,5 +1,6 @@
 #include "data/recording.h"
 
+#include "data/filenames.h"
 #include "data/support/failure.h"
 #include "data/support/numberformat.h"
 
@@ -33,8 +34,10 @@ QStringList columnHeadings(bool withTemperature, int modelCode) {
 
 QString recordingBasePath(const QString& folder, const QString& deviceName, const QString& port,
                           int slot, int channel) {
-  return QDir(folder).filePath(
-      QStringLiteral("ondrel-%1-%2-%3-%4").arg(deviceName, port).arg(slot + 1).arg(channel + 1));
+  // One arg() for all four parts, so that a "%1" inside a name stays text.
+  return QDir(folder).filePath(QStringLiteral("ondrel-%1-%2-%3-%4")
+                                   .arg(fileNameSafe(deviceName), fileNameSafe(port),
+                                        QString::number(slot + 1), QString::number(channel + 1)));
 }
 
 QStringList recordingHeader(const QString& device, const QString& mode, const QString& beginVolt,
