@@ -5,7 +5,7 @@ namespace ondrel {
 void ChannelData::takeDeviceCapacity(float deviceCap) {
   if (CapOffsetPending) {
     CapOffsetPending = false;
-    if (deviceCap > 0.9f * CapOffset && deviceCap < 1.1f * CapOffset)
+    if (deviceCap >= 0.9f * CapOffset)
       CapOffset = 0.0f;
   }
   Cap = CapOffset + deviceCap;

@@ -47,8 +47,8 @@ struct ChannelData {
   bool ChnRunning = false;
 
   // The device's capacity, with the offset of a continued test applied. The first value after a
-  // continue tells whether the device kept counting (it then lies within 10 % of the offset and
-  // nothing must be added) or started again from zero.
+  // continue tells whether the device kept counting (it then reports at least 90 % of the offset,
+  // and more the longer the PC was away: nothing must be added) or started again from zero.
   void takeDeviceCapacity(float deviceCap);
 };
 

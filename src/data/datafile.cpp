@@ -1,5 +1,6 @@
 #include "data/datafile.h"
 
+#include "data/filenames.h"
 #include "data/recording.h"
 #include "data/support/failure.h"
 #include "data/support/numberformat.h"
@@ -31,16 +32,14 @@ QStringList dataFileLines(const DataFileContent& c) {
 }
 
 QString dataFileStem(const QDateTime& when, const QString& device, int slot, int channel) {
-  return QStringLiteral("%1-%2-%3-%4-%5-%6-%7-%8-%9")
-      .arg(when.date().year())
-      .arg(when.date().month())
-      .arg(when.date().day())
-      .arg(when.time().hour())
-      .arg(when.time().minute())
-      .arg(when.time().second())
-      .arg(device)
-      .arg(slot + 1)
-      .arg(channel + 1);
+  const QDate d = when.date();
+  const QTime t = when.time();
+  // One join, not a chain of arg() calls: a "%1" inside the device name must stay text.
+  return QStringList{
+      QString::number(d.year()), QString::number(d.month()),  QString::number(d.day()),
+      QString::number(t.hour()), QString::number(t.minute()), QString::number(t.second()),
+      fileNameSafe(device),      QString::number(slot + 1),   QString::number(channel + 1)}
+      .join(QLatin1Char('-'));
 }
 
 void writeDataFile(const QString& path, const QStringList& lines) {

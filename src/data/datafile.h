@@ -32,7 +32,8 @@ struct DataFileContent {
 // The file's lines, without line ends.
 QStringList dataFileLines(const DataFileContent& content);
 
-// The automatic name stem: Y-M-D-h-m-s-device-slot-channel (1-based, no leading zeros).
+// The automatic name stem: Y-M-D-h-m-s-device-slot-channel (1-based, no leading zeros), the
+// device name made safe for a file name.
 QString dataFileStem(const QDateTime& when, const QString& device, int slot, int channel);
 
 // Writes the lines with CR LF, replacing any file at `path`. Throws Failure when it cannot.

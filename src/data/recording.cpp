@@ -1,10 +1,16 @@
 #include "data/recording.h"
 
+#include "data/filenames.h"
 #include "data/support/failure.h"
 #include "data/support/numberformat.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
 
 namespace ondrel {
 namespace {
@@ -20,6 +26,72 @@ void writeLines(const QString& path, QIODevice::OpenMode mode, const QStringList
     throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
 }
 
+// A file whose last line was cut short (the program ended in mid-write) has no line end at its
+// close. A line appended to it must start a line of its own, not complete the cut one; and the cut
+// line gets this mark, so that a reader still refuses it once a line end follows it (a cut
+// "12<TAB>1.5<TAB>3." must not read as 3 V).
+constexpr char kCutMark[] = " (cut off)";
+
+bool endsInsideALine(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+    return false;
+  char last = 0;
+  return !(file.seek(file.size() - 1) && file.getChar(&last) && last == '\n');
+}
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string_view trimmed(std::string_view s) {
+  const auto space = [](char c) { return c == ' ' || c == '\r' || c == '\v' || c == '\f'; };
+  while (!s.empty() && space(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && space(s.back()))
+    s.remove_suffix(1);
+  return s;
+}
+
+// The next TAB-separated field of `rest`, which is left after the TAB.
+std::string_view nextField(std::string_view& rest) {
+  const auto tab = rest.find('\t');
+  const std::string_view field = rest.substr(0, tab);
+  rest = tab == std::string_view::npos ? std::string_view() : rest.substr(tab + 1);
+  return trimmed(field);
+}
+
+// A whole number of seconds as the writer puts it: digits only.
+std::optional<qint32> plainSeconds(std::string_view field) {
+  qint64 value = 0;
+  if (field.empty() || !std::all_of(field.begin(), field.end(), isDigit))
+    return std::nullopt;
+  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+  if (error != std::errc() || end != field.data() + field.size() || value > kMaxRecordingSeconds)
+    return std::nullopt;
+  return static_cast<qint32>(value);
+}
+
+// A non-negative decimal as the writer puts it: digits with at most one point, no sign, no
+// exponent, so neither "1e308" nor "inf" nor "nan" passes.
+std::optional<double> plainDecimal(std::string_view field, double most) {
+  if (field.empty() || std::count(field.begin(), field.end(), '.') > 1 ||
+      !std::all_of(field.begin(), field.end(), [](char c) { return isDigit(c) || c == '.'; }) ||
+      !std::any_of(field.begin(), field.end(), isDigit))
+    return std::nullopt;
+  double value = 0;
+  const auto [end, error] =
+      std::from_chars(field.data(), field.data() + field.size(), value, std::chars_format::fixed);
+  if (error != std::errc() || end != field.data() + field.size() || !std::isfinite(value) ||
+      value > most)
+    return std::nullopt;
+  return value;
+}
+
+bool startsWith(std::string_view line, std::string_view prefix) {
+  return line.substr(0, prefix.size()) == prefix;
+}
+
 } // namespace
 
 QStringList columnHeadings(bool withTemperature, const ModelCaps& caps) {
@@ -33,8 +105,10 @@ QStringList columnHeadings(bool withTemperature, const ModelCaps& caps) {
 
 QString recordingBasePath(const QString& folder, const QString& deviceName, const QString& port,
                           int slot, int channel) {
-  return QDir(folder).filePath(
-      QStringLiteral("ondrel-%1-%2-%3-%4").arg(deviceName, port).arg(slot + 1).arg(channel + 1));
+  // One arg() for all four parts, so that a "%1" inside a name stays text.
+  return QDir(folder).filePath(QStringLiteral("ondrel-%1-%2-%3-%4")
+                                   .arg(fileNameSafe(deviceName), fileNameSafe(port),
+                                        QString::number(slot + 1), QString::number(channel + 1)));
 }
 
 QStringList recordingHeader(const QString& device, const QString& mode, const QString& beginVolt,
@@ -65,7 +139,101 @@ void createRecordingFile(const QString& basePath, const QStringList& header) {
 }
 
 void appendRecordingLine(const QString& basePath, const QString& line) {
-  writeLines(basePath + QStringLiteral(".bak"), QIODevice::Append, {line});
+  const QString path = basePath + QStringLiteral(".bak");
+  if (endsInsideALine(path))
+    writeLines(path, QIODevice::Append, {QLatin1String(kCutMark), line});
+  else
+    writeLines(path, QIODevice::Append, {line});
+}
+
+QString recordingEndLine(const QDateTime& when) {
+  return QStringLiteral("End:") + when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+void appendRecordingEnd(const QString& basePath, const QDateTime& when) {
+  appendRecordingLine(basePath, recordingEndLine(when));
+}
+
+RecordingContent parseRecording(const QByteArray& bytes) {
+  static constexpr std::string_view kEndKey = "End:";
+  static constexpr std::string_view kColumnKey = "Time(S)";
+  static constexpr struct {
+    std::string_view key; // with its colon
+    std::optional<QString> RecordingContent::*value;
+  } kHeaderKeys[] = {{"Device:", &RecordingContent::device},
+                     {"Mode:", &RecordingContent::mode},
+                     {"Begin Volt:", &RecordingContent::beginVolt}};
+
+  RecordingContent content;
+  std::optional<bool> milliamps; // fixed by the first column line
+  bool lastIsEnd = false;
+  const std::string_view all(bytes.constData(), static_cast<size_t>(bytes.size()));
+  size_t pos = 0;
+  while (pos < all.size()) {
+    const size_t lf = all.find('\n', pos);
+    const bool whole = lf != std::string_view::npos;
+    std::string_view line = all.substr(pos, whole ? lf - pos : std::string_view::npos);
+    pos = whole ? lf + 1 : all.size();
+    while (!line.empty() && line.back() == '\r')
+      line.remove_suffix(1);
+    if (line.empty())
+      continue;
+    lastIsEnd = startsWith(line, kEndKey);
+
+    if (isDigit(line.front())) {
+      std::string_view rest = line;
+      const auto time = plainSeconds(nextField(rest));
+      const double most =
+          milliamps.value_or(false) ? kMaxRecordingCurrent * 1000.0 : kMaxRecordingCurrent;
+      const auto current = plainDecimal(nextField(rest), most);
+      const auto voltage = plainDecimal(nextField(rest), kMaxRecordingVoltage);
+      const bool inOrder =
+          time && (content.samples.empty() || *time >= content.samples.back().time);
+      if (whole && inOrder && current && voltage)
+        content.samples.push_back({*time, *current, *voltage});
+      else
+        ++content.skippedLines;
+      continue;
+    }
+    // A signed number where a time belongs: a sample line, but never a sound one.
+    if ((line.front() == '-' || line.front() == '+') && line.size() > 1 && isDigit(line[1])) {
+      ++content.skippedLines;
+      continue;
+    }
+    if (startsWith(line, kColumnKey)) {
+      if (!milliamps) {
+        std::string_view rest = line;
+        nextField(rest);
+        milliamps = nextField(rest) == "Cur(mA)";
+      }
+      continue;
+    }
+    for (const auto& h : kHeaderKeys) {
+      if (startsWith(line, h.key)) {
+        const std::string_view text = line.substr(h.key.size());
+        const QString value =
+            QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+        if (value.size() >= 2)
+          content.*h.value = value;
+        break;
+      }
+    }
+  }
+  content.currentInMilliamps = milliamps.value_or(false);
+  content.endedNormally = lastIsEnd;
+  return content;
+}
+
+std::optional<RecordingContent> readRecording(const QString& basePath) {
+  QFile file(basePath + QStringLiteral(".bak"));
+  if (!file.exists())
+    return std::nullopt;
+  if (!file.open(QIODevice::ReadOnly))
+    throw Failure(QStringLiteral("Cannot open %1: %2").arg(file.fileName(), file.errorString()));
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError)
+    throw Failure(QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString()));
+  return parseRecording(bytes);
 }
 
 } // namespace ondrel

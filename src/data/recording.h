@@ -2,10 +2,13 @@
 
 #include "link/modeltable.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace ondrel {
 
@@ -37,5 +40,44 @@ QString recordingLine(qint32 testSec, float cur, float volt, std::optional<float
 // the file in the one call and throw Failure when the file cannot be written completely.
 void createRecordingFile(const QString& basePath, const QStringList& header);
 void appendRecordingLine(const QString& basePath, const QString& line);
+
+// The line appended when a test ends normally, "End:2026-12-10 14:03:05" (local time). It is no
+// sample line, so the file shows a finished test that must not be continued by itself.
+QString recordingEndLine(const QDateTime& when);
+void appendRecordingEnd(const QString& basePath, const QDateTime& when);
+
+// What a sound sample line may hold. Values beyond these are no reading of any device this
+// program drives, and within them a test's charge and energy sums stay far inside 64 bits.
+inline constexpr qint32 kMaxRecordingSeconds = 315'360'000; // ten years of test time
+inline constexpr double kMaxRecordingCurrent = 1000.0;      // A, whatever unit the file uses
+inline constexpr double kMaxRecordingVoltage = 1000.0;      // V
+
+struct RecordingSample {
+  qint32 time;    // TestSec
+  double current; // as written: A, or mA in a "Cur(mA)" file
+  double voltage;
+};
+
+// A recording as read back by Continue.
+struct RecordingContent {
+  std::optional<QString> device, mode, beginVolt; // header values with at least two characters
+  bool currentInMilliamps = false;                // the column line reads "Cur(mA)"
+  std::vector<RecordingSample> samples;           // the sound sample lines, in file order
+  bool endedNormally = false;                     // the last non-empty line is an end line
+  int skippedLines = 0;                           // sample lines that were not sound
+};
+
+// Reads a recording's bytes, CR LF or LF lines. Header lines "Device:", "Mode:", "Begin Volt:"
+// give their values; the first column line decides the current's unit; a line starting with a
+// digit is a sample "time TAB current TAB voltage [TAB temperature]", sound when the time is a
+// whole number of seconds up to kMaxRecordingSeconds and not below the previous sound sample's,
+// current and voltage are plain non-negative decimals within their bounds, and the line ends
+// with a line end (the writer writes whole lines, so a last line without one was cut short).
+// Unsound sample lines are counted and skipped; they never end the reading. Anything else, the
+// temperature column too, is ignored.
+RecordingContent parseRecording(const QByteArray& bytes);
+
+// Reads "<basePath>.bak": nothing when there is no such file; Failure when it cannot be read.
+std::optional<RecordingContent> readRecording(const QString& basePath);
 
 } // namespace ondrel

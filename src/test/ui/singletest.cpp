@@ -136,10 +136,8 @@ void SingleTestController::endRecording(int c) {
   const ChannelData& d = m_slot.channel(c);
   if (d.RecPath.isEmpty() || d.RecWriteFailed)
     return;
-  logFailures(QStringLiteral("ErrRecord"), [&] {
-    appendRecordingLine(d.RecPath, QStringLiteral("End:") +
-                                       QDateTime::currentDateTime().toString(Qt::ISODate));
-  });
+  logFailures(QStringLiteral("ErrRecord"),
+              [&] { appendRecordingEnd(d.RecPath, QDateTime::currentDateTime()); });
 }
 
 void SingleTestController::MonitorClick(int c) {
