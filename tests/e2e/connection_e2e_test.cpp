@@ -267,10 +267,12 @@ TEST_F(EndToEnd, DisconnectDuringATest) {
   connect(0, QStringLiteral("COM3"));
   EXPECT_FALSE(s.ch(0).ChnRunning); // reset by Connect
   ASSERT_TRUE(runUntil([&] { return s.ch(0).ChnRunning && s.ch(1).ChnRunning; }, 2000));
+  // Both recordings are continued; the device hears the continue commands.
+  EXPECT_TRUE(runUntil([&] { return commands(dev).count(QStringLiteral("continue")) == 2; }, 2000));
+  EXPECT_TRUE(s.panel().StopEnable());
 
   // OK: channel 0 is stopped, then channel 1, then the device is let go.
   answer = QMessageBox::Ok;
-  s.panel().setStopEnable(true);
   dev.clearHeard();
   emit s.panel().ConnClick();
   EXPECT_TRUE(runUntil([&] { return commands(dev).size() >= 3; }, 2000));

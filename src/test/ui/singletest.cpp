@@ -5,8 +5,10 @@
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
 #include "data/support/langtext.h"
+#include "data/support/numberformat.h"
 #include "data/support/programfolder.h"
 #include "link/commands.h"
+#include "test/continuereplay.h"
 #include "test/params.h"
 #include "test/singletest.h"
 #include "test/ui/devctrl.h"
@@ -25,18 +27,25 @@ QString SingleTestController::recordingPath(int c) {
                            m_slot.panel().tPort(), m_slot.slotIndex(), c);
 }
 
-bool SingleTestController::commandPossible(int c, int operation) {
-  DevCtrl& p = m_slot.panel();
+bool SingleTestController::canBuild(int c, int operation) {
+  const DevCtrl& p = m_slot.panel();
   try {
     startFrame(m_slot.model(), c, m_slot.channel(c).ModeNo, {p.tSval(c), p.tSlmt(c), p.tStim(c)},
                operation);
     return true;
   } catch (...) {
     ErrLog(QStringLiteral("ErrStart%1").arg(operation), describeCurrentException());
-    m_slot.ask(QMessageBox::Critical, startRefusalMessage(p.tSval(c), p.tSlmt(c), p.tStim(c)),
-               QMessageBox::Ok);
     return false;
   }
+}
+
+bool SingleTestController::commandPossible(int c, int operation) {
+  if (canBuild(c, operation))
+    return true;
+  const DevCtrl& p = m_slot.panel();
+  m_slot.ask(QMessageBox::Critical, startRefusalMessage(p.tSval(c), p.tSlmt(c), p.tStim(c)),
+             QMessageBox::Ok);
+  return false;
 }
 
 void SingleTestController::prepareTest(int c) {
@@ -44,11 +53,7 @@ void SingleTestController::prepareTest(int c) {
   CurveGraph& g = m_slot.graph();
   DevCtrl& p = m_slot.panel();
   if (!m_slot.StepRunning()) {
-    for (int k = 0; k < kCurvesPerChannel; ++k)
-      g.Clear(curveIndex(c, Curve(k)));
-    if (!p.Dev2S() && g.CurveCount() == 2 * kCurvesPerChannel)
-      for (int k = 0; k < kCurvesPerChannel; ++k)
-        g.Clear(curveIndex(1, Curve(k)));
+    clearChannelCurves(c);
     const auto points = [&](int channel) {
       const int curve = curveIndex(channel, Curve::Current);
       return curve < g.CurveCount() ? g.DpCnt(curve) : 0;
@@ -82,14 +87,18 @@ void SingleTestController::RunClick(int c) {
   m_slot.SendStart(c, static_cast<int>(CmdOp::Start));
   SetRunButtons(false);
   emit calibButtonsDue(false);
-  DevCtrl& p = m_slot.panel();
+  showTestRow(c, m_slot.panel().tVol(c));
+  CreateRecording(c);
+}
+
+void SingleTestController::showTestRow(int c, const QString& beginVolt) {
+  const DevCtrl& p = m_slot.panel();
   const int row = gridRow(c);
-  m_slot.setGridText(row, colBeginVolt, p.tVol(c) + QLatin1Char('V'));
+  m_slot.setGridText(row, colBeginVolt, beginVolt + QLatin1Char('V'));
   m_slot.setGridText(row, colCutoffVolt, QString());
   m_slot.setGridText(row, colMode,
                      p.tMode() + QStringLiteral("  ") + p.tSval(c) + p.lSvalt(c) +
                          QStringLiteral("  ") + p.tSlmt(c) + p.lSlmtt(c));
-  CreateRecording(c);
 }
 
 void SingleTestController::CreateRecording(int c) {
@@ -124,12 +133,108 @@ void SingleTestController::SetClick(int c) {
   m_slot.channel(c).ParamEcho = 1;
 }
 
-void SingleTestController::ContClick(int channel) {
-  emit continueRequested(channel);
+std::optional<RecordingContent> SingleTestController::readRecordingOf(int c, const QString& path) {
+  try {
+    return readRecording(path);
+  } catch (...) {
+    ErrLog(QStringLiteral("ErrCont%1").arg(c), describeCurrentException());
+    return std::nullopt;
+  }
+}
+
+void SingleTestController::ContClick(int c) {
+  emit continueRequested(c);
+  const QString path = recordingPath(c);
+  const std::optional<RecordingContent> content = readRecordingOf(c, path);
+  if (content)
+    replayRecording(c, path, *content, true);
 }
 
 void SingleTestController::adoptRunningTest(int c) {
-  ContClick(c);
+  emit continueRequested(c);
+  const QString path = recordingPath(c);
+  const std::optional<RecordingContent> content = readRecordingOf(c, path);
+  // A recording that ended normally belongs to a finished test: the running one is new.
+  if (content && !content->endedNormally) {
+    replayRecording(c, path, *content, false);
+    return;
+  }
+  prepareTest(c);
+  // The report being handled has not reached the readout yet: its own voltage begins the test.
+  const float volt = m_slot.channel(c).Volt;
+  showTestRow(c, Format(volt, voltagePicture(volt, m_slot.model())));
+  CreateRecording(c);
+}
+
+void SingleTestController::clearChannelCurves(int c) {
+  CurveGraph& g = m_slot.graph();
+  for (int k = 0; k < kCurvesPerChannel; ++k)
+    g.Clear(curveIndex(c, Curve(k)));
+  if (!m_slot.panel().Dev2S() && g.CurveCount() == 2 * kCurvesPerChannel)
+    for (int k = 0; k < kCurvesPerChannel; ++k)
+      g.Clear(curveIndex(1, Curve(k)));
+}
+
+void SingleTestController::replayRecording(int c, const QString& path,
+                                           const RecordingContent& content, bool userAsked) {
+  const int operation = continuesAsStart(m_slot.model()) ? static_cast<int>(CmdOp::Start)
+                                                         : static_cast<int>(CmdOp::Continue);
+  // Asked from a report (adoption), a message box would stop the reports behind it: the
+  // refusal is only logged there, and the test is followed without a command.
+  const bool sendable = userAsked ? commandPossible(c, operation) : canBuild(c, operation);
+  if (userAsked && !sendable)
+    return;
+
+  ChannelData& d = m_slot.channel(c);
+  CurveGraph& g = m_slot.graph();
+  d.Energy = 0.0f;
+  d.VoltSum = 0.0;
+  d.Cap = 0.0f;
+  d.CapTick = 0;
+  if (g.Large())
+    g.setLarge(false);
+  g.setSize(false);
+  // Only this channel's curves: the other channel of a two-channel device keeps its test.
+  clearChannelCurves(c);
+  d.StartPoint = 0;
+
+  const int row = gridRow(c);
+  if (content.device)
+    m_slot.setGridText(row, colDevice, *content.device);
+  if (content.mode)
+    m_slot.setGridText(row, colMode, *content.mode);
+  if (content.beginVolt)
+    m_slot.setGridText(row, colBeginVolt, *content.beginVolt);
+
+  const ContinuePlan plan = planContinue(content);
+  const int capCurve = curveIndex(c, Curve::Capacity);
+  const int energyCurve = curveIndex(c, Curve::Energy);
+  for (const ContinuePoint& p : plan.points) {
+    m_slot.ReplayPoint(c, p.time, p.volt, p.cur, 0.0f);
+    g.AddXY(capCurve, static_cast<float>(p.time), p.capacityAh);
+    g.AddXY(energyCurve, static_cast<float>(p.time), p.energyWh);
+  }
+  const qint32 points = g.DpCnt(curveIndex(c, Curve::Voltage));
+  m_slot.setGridText(row, colAvgVolt,
+                     plan.hasSamples && points > 0
+                         ? Format(d.VoltSum / points, u"0.00") + QLatin1Char('V')
+                         : QString());
+  m_slot.setGridText(row, colCutoffVolt, QString());
+  d.CapOffset = plan.CapOffset;
+  d.CapOffsetPending = true;
+  if (m_slot.model().caps.usbMeter)
+    d.Cap = d.CapOffset;
+  d.TestSec = d.CurveSec = plan.lastTime;
+  if (m_slot.curveEnd() < plan.lastTime)
+    m_slot.curveEnd() = plan.lastTime;
+  m_slot.FitAxes();
+  m_slot.redrawGraph();
+  d.RecPath = path;
+  d.RecWriteFailed = false;
+  if (sendable)
+    m_slot.SendStart(c, operation);
+  SetRunButtons(false);
+  emit calibButtonsDue(false);
 }
 
 void SingleTestController::endRecording(int c) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "data/recording.h"
+
 #include <QObject>
+
+#include <optional>
 
 namespace ondrel {
 
@@ -53,8 +57,18 @@ private:
   // Start's PC side without the command: curves, axes, counters, grid row and recording.
   void prepareTest(int channel);
   void CreateRecording(int channel);
+  // Whether the boxes make the command (a refusal is logged).
+  bool canBuild(int channel, int operation);
   // Refuses a command the boxes cannot make, with the matching message; true when it can go.
   bool commandPossible(int channel, int operation);
+  // Grid row of a started test: begin voltage, no cutoff yet, mode and parameters.
+  void showTestRow(int channel, const QString& beginVolt);
+  // The channel's five curves (and a one-channel panel's stale second block).
+  void clearChannelCurves(int channel);
+  std::optional<RecordingContent> readRecordingOf(int channel, const QString& path);
+  // Rebuilds curves, grid and counters from the recording and sends the continue command.
+  void replayRecording(int channel, const QString& path, const RecordingContent& content,
+                       bool userAsked);
   QString recordingPath(int channel);
   // Shows a check's refusal first, then writes its corrected text.
   template <typename Check, typename Write> void checkBox(const Check& check, const Write& write);

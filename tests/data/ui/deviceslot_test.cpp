@@ -161,7 +161,9 @@ TEST_F(Slot, ChargerNamedAndRelistedByItsInfoReport) {
 }
 
 TEST_F(Slot, AdoptsARunningTestAndDrawsItsFirstPoints) {
-  DeviceSlotProbe::channel(slot, 0).CurveSec = 5; // the curve clock ran before the test
+  // A test this program began (so adoption starts nothing anew) while the curve clock ran.
+  DeviceSlotProbe::setGridText(slot, 1, colBeginVolt, QStringLiteral("4.20V"));
+  DeviceSlotProbe::channel(slot, 0).CurveSec = 5;
   feed(running(12, 4100, 100));
   const ChannelData& d = slot.ch(0);
   EXPECT_TRUE(d.ChnRunning);
@@ -173,6 +175,7 @@ TEST_F(Slot, AdoptsARunningTestAndDrawsItsFirstPoints) {
   const CurveGraph& g = slot.graph();
   EXPECT_EQ(g.DpCnt(0), 2);
   EXPECT_EQ(g.DpX(0, 0), 0.0f);
+  EXPECT_FLOAT_EQ(g.DpY(0, 0), 4.2f); // the begin voltage of the grid
   EXPECT_EQ(g.DpX(0, 1), 5.0f);
   EXPECT_FLOAT_EQ(g.DpY(0, 1), 4.1f);
   for (int curve : {curveIndex(0, Curve::Capacity), curveIndex(0, Curve::Energy)}) {
@@ -184,7 +187,7 @@ TEST_F(Slot, AdoptsARunningTestAndDrawsItsFirstPoints) {
   // The average counts the points drawn before this sample.
   EXPECT_EQ(slot.gridText(1, 6), QString());
   feed(running(12, 3900, 100));
-  EXPECT_EQ(slot.gridText(1, 6), QStringLiteral("4.10V"));
+  EXPECT_EQ(slot.gridText(1, 6), QStringLiteral("4.15V"));
   EXPECT_EQ(slot.graph().DpCnt(0), 3);
 }
 
