@@ -247,4 +247,91 @@ TEST_F(SingleTest, AnUnwritableRecordingIsSaidOnceAndTheTestRunsOn) {
   EXPECT_EQ(slot().gridText(1, colCapacity), QStringLiteral("0mAh")); // the live update goes on
 }
 
+// A recording as an earlier run of the program left it.
+QByteArray recordingText(const QByteArray& samples, const QByteArray& columns = "Cur(A)") {
+  return "-----------Ondrel Tester Software------------\r\nDevice:KL-F2\r\n"
+         "Mode:D-CC  1.50A  3.00V\r\nBegin Volt:4.150V\r\n"
+         "-------------www.ondrel.com--------------\r\nTime(S)\t" +
+         columns + "\tVol(V)\r\n" + samples;
+}
+
+TEST_F(SingleTest, ContinueReplaysTheRecordingAndGoesOnInTheSameFile) {
+  home.write(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"), recordingText("120\t1.50\t3.700\r\n"));
+  typeParams(QStringLiteral("1.50"), QStringLiteral("3.00"), QStringLiteral("0"));
+  emit panel().ContClick(0);
+  const ChannelData& d = slot().ch(0);
+  EXPECT_FLOAT_EQ(d.CapOffset, 0.050f); // 180 000 mAs are 50 mAh
+  EXPECT_TRUE(d.CapOffsetPending);
+  EXPECT_EQ(d.TestSec, 120);
+  EXPECT_EQ(d.CurveSec, 120);
+  EXPECT_EQ(slot().gridText(1, colBeginVolt), QStringLiteral("4.150V"));
+  EXPECT_EQ(slot().gridText(1, colMode), QStringLiteral("D-CC  1.50A  3.00V"));
+  EXPECT_EQ(slot().gridText(1, colAvgVolt), QStringLiteral("3.70V"));
+  EXPECT_EQ(slot().graph().DpCnt(curveIndex(0, Curve::Capacity)), 1);
+  EXPECT_FLOAT_EQ(slot().graph().DpY(curveIndex(0, Curve::Capacity), 0), 0.05f);
+  ASSERT_EQ(writes().size(), 1);
+  EXPECT_EQ(static_cast<quint8>(writes()[0][1]), 8); // continue
+  EXPECT_TRUE(panel().StopEnable());
+  // New samples follow the old ones.
+  feed(running(12, 3690, 150));
+  DeviceSlotProbe::channel(slot(), 0).TestSec = 121;
+  feed(running(12, 3680, 150));
+  EXPECT_TRUE(home.read(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"))
+                  .endsWith("120\t1.50\t3.700\r\n120\t01.50\t3.690\r\n121\t01.50\t3.680\r\n"));
+}
+
+TEST_F(SingleTest, ContinueWithoutARecordingOrWithAnEmptyOne) {
+  emit panel().ContClick(0);
+  EXPECT_TRUE(writes().isEmpty());
+  EXPECT_TRUE(panel().RunEnable());
+  // Header only, and lines that are no samples: nothing to average, no 0/0.
+  home.write(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"), recordingText("12x\t1\t1\r\n\x01\x02"));
+  emit panel().ContClick(0);
+  EXPECT_EQ(slot().gridText(1, colAvgVolt), QString());
+  EXPECT_EQ(slot().ch(0).TestSec, 0);
+  EXPECT_EQ(writes().size(), 1);
+}
+
+TEST_F(SingleTest, ContinuingTheSecondChannelKeepsTheFirstChannelsCurves) {
+  open(17);
+  emit panel().RunClick(0);
+  feed(running(17, 3700, 100, 0));
+  feed(running(17, 3690, 100, 0));
+  const qint32 first = slot().graph().DpCnt(curveIndex(0, Curve::Voltage));
+  ASSERT_GT(first, 0);
+  home.write(QStringLiteral("ondrel-KL-03-COM2-1-2.bak"),
+             recordingText("10\t0.100\t3.600\r\n20\t0.100\t3.590\r\n"));
+  emit panel().ContClick(1);
+  EXPECT_EQ(slot().graph().DpCnt(curveIndex(0, Curve::Voltage)), first);
+  EXPECT_EQ(slot().graph().DpCnt(curveIndex(1, Curve::Voltage)), 2);
+  EXPECT_EQ(slot().ch(1).TestSec, 20);
+}
+
+TEST_F(SingleTest, AdoptionContinuesAnInterruptedRecordingButNotAFinishedOne) {
+  const struct {
+    QByteArray tail;
+    bool continued;
+  } cases[] = {{"60\t1.00\t3.900\r\n", true},
+               {"60\t1.00\t3.900\r\nEnd:2026-12-10 10:00:00\r\n", false}};
+  for (const auto& c : cases) {
+    open(12);
+    home.write(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"), recordingText(c.tail));
+    feed(running(12, 3850, 100)); // the device runs a test this window did not begin
+    EXPECT_TRUE(slot().ch(0).ChnRunning);
+    const QByteArray text = home.read(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"));
+    if (c.continued) {
+      EXPECT_EQ(slot().ch(0).TestSec, 60);
+      ASSERT_EQ(writes().size(), 1);
+      EXPECT_EQ(static_cast<quint8>(writes()[0][1]), 8);
+      EXPECT_TRUE(text.contains("60\t1.00\t3.900\r\n"));
+    } else {
+      EXPECT_EQ(slot().ch(0).TestSec, 0);
+      EXPECT_TRUE(writes().isEmpty());
+      EXPECT_FALSE(text.contains("End:")); // a new recording
+      EXPECT_EQ(slot().gridText(1, colBeginVolt), QStringLiteral("3.850V"));
+    }
+    EXPECT_TRUE(panel().StopEnable());
+  }
+}
+
 } // namespace
