@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <charconv>
@@ -144,6 +145,28 @@ void appendRecordingLine(const QString& basePath, const QString& line) {
     writeLines(path, QIODevice::Append, {QLatin1String(kCutMark), line});
   else
     writeLines(path, QIODevice::Append, {line});
+}
+
+void renameRecording(const QString& fromBase, const QString& toBase, const QString& device) {
+  const QString from = fromBase + QStringLiteral(".bak");
+  const QString to = toBase + QStringLiteral(".bak");
+  QFile in(from);
+  if (!in.open(QIODevice::ReadOnly))
+    throw Failure(QStringLiteral("Cannot read %1: %2").arg(from, in.errorString()));
+  QByteArray bytes = in.readAll();
+  in.close();
+  // The header names the device as well: its line (the second) takes the new name.
+  const qsizetype first = bytes.indexOf('\n');
+  const qsizetype second = first < 0 ? -1 : bytes.indexOf('\n', first + 1);
+  if (second > first && bytes.mid(first + 1).startsWith("Device:")) {
+    const QByteArray line = (QStringLiteral("Device:") + device).toLocal8Bit() + "\r";
+    bytes.replace(first + 1, second - first - 1, line);
+  }
+  QSaveFile out(to);
+  if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+    throw Failure(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
+  if (!QFile::remove(from))
+    throw Failure(QStringLiteral("Cannot remove %1").arg(from));
 }
 
 QString recordingEndLine(const QDateTime& when) {

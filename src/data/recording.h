@@ -45,6 +45,9 @@ void appendRecordingLine(const QString& basePath, const QString& line);
 // sample line, so the file shows a finished test that must not be continued by itself.
 QString recordingEndLine(const QDateTime& when);
 void appendRecordingEnd(const QString& basePath, const QDateTime& when);
+// Moves a recording to the name of a device that was named after it began, and writes the new
+// name into its header. Throws Failure when it cannot; the old file then stays.
+void renameRecording(const QString& fromBase, const QString& toBase, const QString& device);
 
 // What a sound sample line may hold. Values beyond these are no reading of any device this
 // program drives, and within them a test's charge and energy sums stay far inside 64 bits.

@@ -86,8 +86,8 @@ constexpr CapsRow kCapsRows[] = {
   { 2, {.startPacking = StartPacking::CellCounts, .paramGroup = ParamGroup::ClassicCharger, .maxCells = {12, 12, 4, 4, 8}}},
   { 3, {.startPacking = StartPacking::CellCounts, .paramGroup = ParamGroup::ClassicCharger, .maxCells = {8, 8, 3, 4, 6}}},
   { 4, {.startPacking = StartPacking::CellCounts, .paramGroup = ParamGroup::ClassicCharger, .maxCells = {12, 12, 4, 4, 8}}},
-  { 5, {.startPacking = StartPacking::Charger, .fineLowVoltage = true, .paramGroup = ParamGroup::ChemistryCharger}},
-  { 6, {.startPacking = StartPacking::Charger, .fineLowVoltage = true, .paramGroup = ParamGroup::ChemistryCharger}},
+  { 5, {.startPacking = StartPacking::Charger, .fineLowVoltage = true, .paramGroup = ParamGroup::ChemistryCharger, .namedByInfoReport = true}},
+  { 6, {.startPacking = StartPacking::Charger, .fineLowVoltage = true, .paramGroup = ParamGroup::ChemistryCharger, .namedByInfoReport = true}},
   { 7, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger}},
   { 8, {.fineLowVoltage = true, .paramGroup = ParamGroup::CvCharger}},
   { 9, {.startPacking = StartPacking::PowerInMode1, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger}},
@@ -101,13 +101,13 @@ constexpr CapsRow kCapsRows[] = {
   {17, {.startPacking = StartPacking::Load, .twoChannels = true, .paramGroup = ParamGroup::Load}},
   {18, {.startPacking = StartPacking::Load, .twoChannels = true, .paramGroup = ParamGroup::Load}},
   {19, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
-  {20, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
+  {20, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load, .namedByInfoReport = true}},
   {21, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {22, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {23, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {24, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
-  {25, {.fineLowVoltage = true, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true}},
-  {26, {.usbMeter = true, .tenthMilliampsFromFw = 320, .continueAsStartFromFw = 320, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true}},
+  {25, {.fineLowVoltage = true, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true, .namedByInfoReport = true}},
+  {26, {.usbMeter = true, .tenthMilliampsFromFw = 320, .continueAsStartFromFw = 320, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true, .namedByInfoReport = true}},
   {27, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {28, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::CvCharger, .cvLocksSetAndLimit = true}},
   {29, {.paramGroup = ParamGroup::CvCharger}},
@@ -354,6 +354,10 @@ InfoReport infoReport(const RecBody& body, const ModelParams& current,
     p.MinCurrent = 0.01f;
   }
   info.name = infoReportName(code, p.FwVersion);
+  // A model whose row depends on the firmware is named once the version is known.
+  if (!info.name && p.caps.namedByInfoReport)
+    if (const Row* row = findRow(code, p.FwVersion); row && row->name)
+      info.name = QString::fromLatin1(row->name);
   return info;
 }
 

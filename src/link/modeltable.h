@@ -64,6 +64,8 @@ struct ModelCaps {
   bool meterAtIndexOne = false;    // mode 1 is the meter, not D-CP
   // Highest cell count of the chemistry modes 1 to 5 (0: not limited by the model).
   std::array<quint8, 5> maxCells{};
+  // The model's name depends on its firmware version: it is known after the first info report.
+  bool namedByInfoReport = false;
   friend bool operator==(const ModelCaps&, const ModelCaps&) = default;
 };
 

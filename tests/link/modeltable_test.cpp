@@ -236,6 +236,7 @@ ModelCaps capsOfTheOldCodeLists(int c) {
   k.fineSetCurrent = in({35, 36});
   k.cvLocksSetAndLimit = c == 28;
   k.meterAtIndexOne = in({25, 26});
+  k.namedByInfoReport = in({5, 6, 20, 25, 26});
   if (in({1, 3}))
     k.maxCells = {8, 8, 3, 4, 6};
   else if (in({2, 4}))
@@ -367,14 +368,16 @@ TEST(IdentifyReportTest, Code26IsNamedByTheVersionKnownAtThatMoment) {
   EXPECT_EQ(plain.params.MinCurrent, 0.03f);
   EXPECT_TRUE(plain.showUsbMenu);
   EXPECT_EQ(plain.modes, (QStringList{"D-CC", "Meter"}));
-  // A later info report only updates the version and the maximums.
+  // A later info report updates the version and the maximums, and names the model by its
+  // version: its recordings and files must not carry the name of the other firmware.
   const InfoReport later = infoReport(infoBody(26, 320, 2100, 4000), plain.params, *plain.modes);
   EXPECT_EQ(later.params.FwVersion, 320);
   EXPECT_EQ(later.params.MaxVoltage, 21.0f);
   EXPECT_EQ(later.params.MaxCurrent, 4.0f);
   EXPECT_EQ(later.params.MinCurrent, 0.03f);
-  EXPECT_FALSE(later.name.has_value());
+  EXPECT_EQ(later.name, "KL-10");
   EXPECT_FALSE(later.modes.has_value());
+  EXPECT_EQ(infoReport(infoBody(26, 310, 1350, 4000), plain.params, *plain.modes).name, "KL-11");
 
   // First an info report with version 320 (report handling stores FwVersion before identifying).
   ModelParams known;

@@ -149,6 +149,7 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
   if (f.info == 1) {
     ApplyInfoReport(c, body);
     ++InfoCount;
+    adoptPendingTests();
   }
 
   d.Cur = decodeCurrent(body, m_params);
@@ -262,8 +263,29 @@ void DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
     takeParams(d, body);
   }
   m_single.ShowParams(c);
-  if (gridText(gridRow(c), colBeginVolt).isEmpty())
+  if (!gridText(gridRow(c), colBeginVolt).isEmpty())
+    return;
+  // The recording is found by the device's name: a model named by its first info report waits.
+  if (nameFinal())
     m_single.adoptRunningTest(c);
+  else
+    m_adoptPending[c] = true;
+}
+
+bool DeviceSlot::nameFinal() const {
+  return !m_params.caps.namedByInfoReport || InfoCount > 0;
+}
+
+void DeviceSlot::adoptPendingTests() {
+  if (!nameFinal())
+    return;
+  for (int c = 0; c < 2; ++c) {
+    if (!m_adoptPending[c])
+      continue;
+    m_adoptPending[c] = false;
+    if (ch(c).ChnRunning && gridText(gridRow(c), colBeginVolt).isEmpty())
+      m_single.adoptRunningTest(c);
+  }
 }
 
 ReportAction DeviceSlot::IdentifyDevice(int c, const RecBody& body) {
@@ -323,8 +345,13 @@ void DeviceSlot::ApplyInfoReport(int c, const RecBody& body) {
     if (mode >= 0 && mode < panel().ModeCnt())
       panel().setTMode(panel().ModeTxt(mode));
   }
-  if (info.name)
+  if (info.name && *info.name != gridText(gridRow(0), colDevice)) {
     m_view.setDeviceName(*info.name);
+    // A test started before the name was known records under the old name: it follows.
+    for (int channel = 0; channel < 2; ++channel)
+      if (!ch(channel).RecPath.isEmpty())
+        m_single.deviceRenamed(channel);
+  }
 }
 
 // ---- live update -------------------------------------------------------------------------------
@@ -600,6 +627,7 @@ void DeviceSlot::Connect() {
   InfoCount = 0;
   m_rx.reset();
   m_twoChannelLaidOut = false;
+  m_adoptPending = {};
 
   m_tmrConn.start();
   SendConnect();

@@ -158,6 +158,10 @@ private:
   // Identification completed on this report: an idle panel channel gets its idle buttons.
   void showConnected(int channel, bool reportRunning);
   void adoptTest(int channel, const ReportFields& fields, const RecBody& body);
+  // The device's name is known for good (and so its recordings' names).
+  bool nameFinal() const;
+  // Adopts the tests that waited for the device's name.
+  void adoptPendingTests();
   void showReceiving();
 
   // Live update.
@@ -207,6 +211,8 @@ private:
   qint32 CurveEnd = 0;
   // A channel-0 report of a two-channel model has laid out the panel and graph since Connect.
   bool m_twoChannelLaidOut = false;
+  // A running test waits for the device's name before it is adopted.
+  std::array<bool, 2> m_adoptPending{};
 
   QTimer m_tmrComm; // 50 ms: the receive step
   QTimer m_tmrConn; // 1000 ms: repeats the connect command while connecting

@@ -245,6 +245,17 @@ void SingleTestController::endRecording(int c) {
               [&] { appendRecordingEnd(d.RecPath, QDateTime::currentDateTime()); });
 }
 
+void SingleTestController::deviceRenamed(int c) {
+  ChannelData& d = m_slot.channel(c);
+  const QString path = recordingPath(c);
+  if (d.RecPath.isEmpty() || path == d.RecPath)
+    return;
+  logFailures(QStringLiteral("ErrRecord"), [&] {
+    renameRecording(d.RecPath, path, m_slot.gridText(gridRow(c), colDevice));
+    d.RecPath = path;
+  });
+}
+
 void SingleTestController::MonitorClick(int c) {
   DevCtrl& p = m_slot.panel();
   if (!p.RunEnable() || m_slot.infoReportCount() <= 1)

@@ -30,6 +30,8 @@ public:
   void adoptRunningTest(int channel);
   // At the device's end of a test: the recording gets its end line.
   void endRecording(int channel);
+  // The device was named after the channel's recording began: the file takes the new name.
+  void deviceRenamed(int channel);
 
   // Presents the channel's mode and parameters on the panel.
   void ShowParams(int channel);

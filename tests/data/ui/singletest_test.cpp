@@ -248,11 +248,11 @@ TEST_F(SingleTest, AnUnwritableRecordingIsSaidOnceAndTheTestRunsOn) {
 }
 
 // A recording as an earlier run of the program left it.
-QByteArray recordingText(const QByteArray& samples, const QByteArray& columns = "Cur(A)") {
-  return "-----------Ondrel Tester Software------------\r\nDevice:KL-F2\r\n"
-         "Mode:D-CC  1.50A  3.00V\r\nBegin Volt:4.150V\r\n"
-         "-------------www.ondrel.com--------------\r\nTime(S)\t" +
-         columns + "\tVol(V)\r\n" + samples;
+QByteArray recordingText(const QByteArray& samples, const QByteArray& device = "KL-F2") {
+  return "-----------Ondrel Tester Software------------\r\nDevice:" + device +
+         "\r\nMode:D-CC  1.50A  3.00V\r\nBegin Volt:4.150V\r\n"
+         "-------------www.ondrel.com--------------\r\nTime(S)\tCur(A)\tVol(V)\r\n" +
+         samples;
 }
 
 TEST_F(SingleTest, ContinueReplaysTheRecordingAndGoesOnInTheSameFile) {
@@ -332,6 +332,37 @@ TEST_F(SingleTest, AdoptionContinuesAnInterruptedRecordingButNotAFinishedOne) {
     }
     EXPECT_TRUE(panel().StopEnable());
   }
+}
+
+TEST_F(SingleTest, AChargerNamedByItsInfoReportIsAdoptedAndRecordedUnderItsName) {
+  Report info = running(5, 4000, 100);
+  info.info = 1, info.set = 302, info.limit = 3000, info.time = 5000;
+  // Adoption waits for the name: the recording to continue carries it.
+  open(5);
+  ASSERT_EQ(slot().gridText(1, colDevice), QStringLiteral("No Device"));
+  home.write(QStringLiteral("ondrel-KC-11-COM2-1-1.bak"),
+             recordingText("30\t1.00\t3.900\r\n", "KC-11"));
+  feed(running(5, 4000, 100));
+  EXPECT_TRUE(writes().isEmpty());
+  feed(info);
+  EXPECT_EQ(slot().gridText(1, colDevice), QStringLiteral("KC-11"));
+  EXPECT_EQ(slot().ch(0).TestSec, 30);
+  ASSERT_EQ(writes().size(), 1);
+  EXPECT_EQ(static_cast<quint8>(writes()[0][1]), 8);
+
+  // A test started before the name is known: its recording takes the name when it comes.
+  open(5);
+  typeParams(QStringLiteral("1.00"), QStringLiteral("3.00"), QStringLiteral("0"));
+  emit panel().RunClick(0);
+  const QString unnamed = QStringLiteral("ondrel-No Device-COM2-1-1.bak");
+  ASSERT_TRUE(QFile::exists(home.file(unnamed)));
+  feed(running(5, 4000, 100));
+  feed(info);
+  EXPECT_FALSE(QFile::exists(home.file(unnamed)));
+  EXPECT_TRUE(slot().ch(0).RecPath.endsWith(QStringLiteral("ondrel-KC-11-COM2-1-1")));
+  const QByteArray text = home.read(QStringLiteral("ondrel-KC-11-COM2-1-1.bak"));
+  EXPECT_TRUE(text.contains("\r\nDevice:KC-11\r\nMode:")) << text.toStdString();
+  EXPECT_TRUE(text.endsWith("\t4.000\r\n")); // and it goes on being recorded
 }
 
 } // namespace
