@@ -259,6 +259,9 @@ void DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
   if (f.info != 0) {
     takeInfoRanges(m_params, body);
     ++InfoCount;
+    // An info report carries no parameters: the next reports' echo shows them, or the boxes
+    // would read 0 and an Adjust would send that.
+    d.ParamEcho = 1;
   } else {
     takeParams(d, body);
   }

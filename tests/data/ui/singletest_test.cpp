@@ -365,4 +365,16 @@ TEST_F(SingleTest, AChargerNamedByItsInfoReportIsAdoptedAndRecordedUnderItsName)
   EXPECT_TRUE(text.endsWith("\t4.000\r\n")); // and it goes on being recorded
 }
 
+TEST_F(SingleTest, ATestAdoptedFromAnInfoReportShowsTheParametersOfTheNextReport) {
+  Report info = running(12, 4000, 100);
+  info.info = 1, info.set = 305, info.limit = 9900, info.time = 1000;
+  feed(info);
+  EXPECT_TRUE(slot().ch(0).ChnRunning);
+  Report next = running(12, 4000, 100);
+  next.set = 150, next.limit = 280;
+  feed(next);
+  EXPECT_EQ(panel().tSval(0), QStringLiteral("1.50"));
+  EXPECT_EQ(panel().tSlmt(0), QStringLiteral("2.80"));
+}
+
 } // namespace
