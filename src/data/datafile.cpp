@@ -2,10 +2,7 @@
 
 #include "data/filenames.h"
 #include "data/recording.h"
-#include "data/support/failure.h"
 #include "data/support/numberformat.h"
-
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -14,7 +11,13 @@ namespace ondrel {
 QStringList dataFileLines(const DataFileContent& c) {
   const QString sep = c.csv ? QStringLiteral(",") : QStringLiteral("\t");
   QStringList lines{QLatin1String(kDataTitleLine)};
-  lines += c.resultBlock;
+  if (!c.stepRows.empty()) {
+    for (const QStringList& row : c.stepRows)
+      lines << QLatin1Char('*') + row.join(sep);
+  } else {
+    for (qsizetype col = 0; col < std::ssize(kResultHeadings); ++col)
+      lines << QLatin1String(kResultHeadings[col]) + QLatin1Char(':') + c.resultValues.value(col);
+  }
   lines << QStringLiteral("Title:") + c.title << QLatin1String(kBannerLine)
         << columnHeadings(c.withTemperature, c.caps).join(sep);
   if (c.points.empty())
@@ -31,26 +34,26 @@ QStringList dataFileLines(const DataFileContent& c) {
   return lines;
 }
 
-QString dataFileStem(const QDateTime& when, const QString& device, int slot, int channel) {
+QString dateTimeStem(const QDateTime& when) {
   const QDate d = when.date();
   const QTime t = when.time();
-  // One join, not a chain of arg() calls: a "%1" inside the device name must stay text.
-  return QStringList{
-      QString::number(d.year()), QString::number(d.month()),  QString::number(d.day()),
-      QString::number(t.hour()), QString::number(t.minute()), QString::number(t.second()),
-      fileNameSafe(device),      QString::number(slot + 1),   QString::number(channel + 1)}
+  return QStringList{QString::number(d.year()),   QString::number(d.month()),
+                     QString::number(d.day()),    QString::number(t.hour()),
+                     QString::number(t.minute()), QString::number(t.second())}
       .join(QLatin1Char('-'));
 }
 
-void writeDataFile(const QString& path, const QStringList& lines) {
-  QByteArray bytes;
-  for (const QString& line : lines)
-    bytes += line.toLocal8Bit() + "\r\n";
-  // Written beside and renamed into place, so a full disk never leaves half a file where a
-  // complete one stood.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-    throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+QString dataFileStem(const QDateTime& when, const QString& device, int slot, int channel) {
+  // One join, not a chain of arg() calls: a "%1" inside the device name must stay text.
+  return QStringList{dateTimeStem(when), fileNameSafe(device), QString::number(slot + 1),
+                     QString::number(channel + 1)}
+      .join(QLatin1Char('-'));
+}
+
+QString withExtension(const QString& name, const QString& extension) {
+  if (name.right(3) == extension)
+    return name;
+  return name + QLatin1Char('.') + extension;
 }
 
 } // namespace ondrel

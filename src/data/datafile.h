@@ -19,9 +19,16 @@ struct DataFilePoint {
   float temperature = 0;
 };
 
+// The headings of the result grid's columns 0 to 6, the keys of the file's result block.
+inline constexpr const char* kResultHeadings[] = {"Device",   "Mode",   "Begin Volt", "Cutoff Volt",
+                                                  "Capacity", "Energy", "Avg Volt"};
+
 struct DataFileContent {
-  QStringList resultBlock; // "Device:KL-F2", "Mode:...", ... seven lines, or "*" step lines
-  QString title;           // the graph's title
+  QStringList resultValues; // the channel's grid texts of columns 0 to 6, with their units
+  // The step result table's rows (heading row included), four cells each, of a step program's
+  // curves: written as "*" lines instead of the result block when there are any.
+  std::vector<QStringList> stepRows;
+  QString title; // the graph's title
   bool withTemperature = false;
   ModelCaps caps;
   int curDiv = 100;
@@ -32,11 +39,15 @@ struct DataFileContent {
 // The file's lines, without line ends.
 QStringList dataFileLines(const DataFileContent& content);
 
+// "Y-M-D-h-m-s" of a moment, the parts as plain numbers without leading zeros.
+QString dateTimeStem(const QDateTime& when);
+
 // The automatic name stem: Y-M-D-h-m-s-device-slot-channel (1-based, no leading zeros), the
 // device name made safe for a file name.
 QString dataFileStem(const QDateTime& when, const QString& device, int slot, int channel);
 
-// Writes the lines with CR LF, replacing any file at `path`. Throws Failure when it cannot.
-void writeDataFile(const QString& path, const QStringList& lines);
+// The extension rule of the save commands: `name` with "." + `extension` appended unless its
+// last three characters are the extension already (compared case-sensitively).
+QString withExtension(const QString& name, const QString& extension);
 
 } // namespace ondrel

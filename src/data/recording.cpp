@@ -3,10 +3,10 @@
 #include "data/filenames.h"
 #include "data/support/failure.h"
 #include "data/support/numberformat.h"
+#include "data/textfile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <charconv>
@@ -20,9 +20,7 @@ void writeLines(const QString& path, QIODevice::OpenMode mode, const QStringList
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | mode))
     throw Failure(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
-  QByteArray bytes;
-  for (const QString& line : lines)
-    bytes += line.toLocal8Bit() + "\r\n";
+  const QByteArray bytes = textFileBytes(lines);
   if (file.write(bytes) != bytes.size() || !file.flush())
     throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
 }
@@ -159,12 +157,10 @@ void renameRecording(const QString& fromBase, const QString& toBase, const QStri
   const qsizetype first = bytes.indexOf('\n');
   const qsizetype second = first < 0 ? -1 : bytes.indexOf('\n', first + 1);
   if (second > first && bytes.mid(first + 1).startsWith("Device:")) {
-    const QByteArray line = (QStringLiteral("Device:") + device).toLocal8Bit() + "\r";
+    const QByteArray line = (QStringLiteral("Device:") + device).toUtf8() + "\r";
     bytes.replace(first + 1, second - first - 1, line);
   }
-  QSaveFile out(to);
-  if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-    throw Failure(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
+  writeFileAtomically(to, bytes);
   if (!QFile::remove(from))
     throw Failure(QStringLiteral("Cannot remove %1").arg(from));
 }
@@ -235,7 +231,7 @@ RecordingContent parseRecording(const QByteArray& bytes) {
       if (startsWith(line, h.key)) {
         const std::string_view text = line.substr(h.key.size());
         const QString value =
-            QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+            decodeTextLine(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
         if (value.size() >= 2)
           content.*h.value = value;
         break;

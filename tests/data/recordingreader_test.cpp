@@ -121,6 +121,11 @@ TEST(RecordingReader, HeaderValuesAndCurrentUnit) {
   EXPECT_FALSE(r.mode);
   EXPECT_FALSE(r.beginVolt);
 
+  // Mode texts in Chinese: written as UTF-8, and read from older files in GBK.
+  r = parseRecording("Mode:\xe6\x94\xbe\xe7\x94\xb5 1A\r\nBegin Volt:\xb7\xc5\xb5\xe7\r\n");
+  EXPECT_EQ(r.mode, QStringLiteral("放电 1A"));
+  EXPECT_EQ(r.beginVolt, QStringLiteral("放电"));
+
   // A model that reports milliamperes: its currents may be a thousand times larger.
   const QByteArray samples = "1\t50000\t4.1\n2\t1500000\t4.1\n";
   r = parseRecording("Time(S)\tCur(mA)\tVol(V)\n" + samples);

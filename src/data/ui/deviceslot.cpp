@@ -11,6 +11,7 @@
 #include "data/support/numberformat.h"
 #include "data/support/pendingevents.h"
 #include "data/support/programfolder.h"
+#include "data/textfile.h"
 #include "link/commands.h"
 #include "link/portnames.h"
 #include "test/ui/devctrl.h"
@@ -538,11 +539,8 @@ void DeviceSlot::WriteDataFile(int c, const QString& path) {
   // Failures stay inside the writer: no message, no log line.
   try {
     DataFileContent content;
-    static const char* const headings[] = {"Device",   "Mode",   "Begin Volt", "Cutoff Volt",
-                                           "Capacity", "Energy", "Avg Volt"};
     for (int col = colDevice; col <= colAvgVolt; ++col)
-      content.resultBlock << QLatin1String(headings[col]) + QLatin1Char(':') +
-                                 gridText(gridRow(c), col);
+      content.resultValues << gridText(gridRow(c), col);
     const CurveGraph& g = graph();
     content.title = g.TitleText();
     content.withTemperature = temperatureShown();
@@ -554,7 +552,7 @@ void DeviceSlot::WriteDataFile(int c, const QString& path) {
     const qint32 count = g.DpCnt(v);
     for (qint32 n = ch(c).StartPoint; n < count; ++n)
       content.points.push_back({g.DpX(v, n), g.DpY(i, n), g.DpY(v, n), g.DpY(t, n)});
-    writeDataFile(path, dataFileLines(content));
+    writeTextFile(path, dataFileLines(content));
   } catch (...) {
   }
 }
