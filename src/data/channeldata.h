@@ -45,6 +45,9 @@ struct ChannelData {
   qint16 ParamEcho = 0; // > 0: take over the parameters of the next two reports
 
   bool ChnRunning = false;
+  // The curves are a step program's (set when a program starts, cleared by the user's Start):
+  // their data file lists the program's steps instead of one test's results.
+  bool StepCurves = false;
 
   // The device's capacity, with the offset of a continued test applied. The first value after a
   // continue tells whether the device kept counting (it then reports at least 90 % of the offset,

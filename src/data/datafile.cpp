@@ -34,6 +34,14 @@ QStringList dataFileLines(const DataFileContent& c) {
   return lines;
 }
 
+QString dataFileExtension(bool csv) {
+  return csv ? QStringLiteral("csv") : QStringLiteral("dat");
+}
+
+QString dataFileFilter(bool csv) {
+  return csv ? QStringLiteral("csv file(*.csv)|*.csv") : QStringLiteral("data file(*.dat)|*.dat");
+}
+
 QString dateTimeStem(const QDateTime& when) {
   const QDate d = when.date();
   const QTime t = when.time();

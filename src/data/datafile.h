@@ -39,6 +39,10 @@ struct DataFileContent {
 // The file's lines, without line ends.
 QStringList dataFileLines(const DataFileContent& content);
 
+// "csv" when the "CSV" preference is set, else "dat"; the save dialog's filter for it.
+QString dataFileExtension(bool csv);
+QString dataFileFilter(bool csv);
+
 // "Y-M-D-h-m-s" of a moment, the parts as plain numbers without leading zeros.
 QString dateTimeStem(const QDateTime& when);
 

@@ -20,6 +20,7 @@ public:
   }
   static void setAutoRunning(DeviceSlot& s, bool running) { s.m_auto.setAutoRunning(running); }
   static void setStepRunning(DeviceSlot& s, bool running) { s.m_step.setStepRunning(running); }
+  static void stepProgramStarted(DeviceSlot& s) { s.m_step.programStarted(); }
   static AxisExtremes& axes(DeviceSlot& s) { return s.m_axes; }
   static qint32 infoCount(const DeviceSlot& s) { return s.InfoCount; }
   static void setInfoCount(DeviceSlot& s, qint32 n) { s.InfoCount = n; }

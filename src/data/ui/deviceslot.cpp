@@ -1,6 +1,5 @@
 #include "data/ui/deviceslot.h"
 
-#include "data/datafile.h"
 #include "data/preferences.h"
 #include "data/recording.h"
 #include "data/slotlayout.h"
@@ -11,15 +10,13 @@
 #include "data/support/numberformat.h"
 #include "data/support/pendingevents.h"
 #include "data/support/programfolder.h"
-#include "data/textfile.h"
+#include "data/ui/datacommands.h"
 #include "link/commands.h"
 #include "link/portnames.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 
 namespace ondrel {
 namespace {
@@ -217,14 +214,8 @@ void DeviceSlot::finishTest(int c, bool& endMessage) {
   endMessage = !dev2S();
 
   m_single.endRecording(c);
-  if (!d.RecPath.isEmpty() && m_prefs.SAVE) {
-    const QString stem =
-        dataFileStem(QDateTime::currentDateTime(), gridText(gridRow(c), colDevice), m_index, c);
-    const QString folder = programPath(QStringLiteral("Data"));
-    if (QFileInfo(folder).isDir())
-      WriteDataFile(c, QDir(folder).filePath(stem) + QLatin1Char('.') +
-                           (m_prefs.CSV ? QStringLiteral("csv") : QStringLiteral("dat")));
-  }
+  if (!d.RecPath.isEmpty() && m_prefs.SAVE)
+    saveAtTestEnd(c);
   d.RecPath.clear();
 
   panel().setTmrShowEnable(c, false);
@@ -535,25 +526,15 @@ void DeviceSlot::ShowTimer(int c) {
   });
 }
 
-void DeviceSlot::WriteDataFile(int c, const QString& path) {
-  // Failures stay inside the writer: no message, no log line.
+void DeviceSlot::saveAtTestEnd(int c) {
   try {
-    DataFileContent content;
-    for (int col = colDevice; col <= colAvgVolt; ++col)
-      content.resultValues << gridText(gridRow(c), col);
-    const CurveGraph& g = graph();
-    content.title = g.TitleText();
-    content.withTemperature = temperatureShown();
-    content.caps = m_params.caps;
-    content.curDiv = m_params.CurDiv;
-    content.csv = m_prefs.CSV;
-    const int v = curveIndex(c, Curve::Voltage), i = curveIndex(c, Curve::Current),
-              t = curveIndex(c, Curve::Third);
-    const qint32 count = g.DpCnt(v);
-    for (qint32 n = ch(c).StartPoint; n < count; ++n)
-      content.points.push_back({g.DpX(v, n), g.DpY(i, n), g.DpY(v, n), g.DpY(t, n)});
-    writeTextFile(path, dataFileLines(content));
+    saveDataFileAtTestEnd(*this, c, QDateTime::currentDateTime());
   } catch (...) {
+    const QString reason = describeCurrentException();
+    ErrLog(QStringLiteral("ErrEndSave"), reason);
+    const ChannelData& d = ch(c);
+    emit dataFileNotWritten(c, reason,
+                            d.RecWriteFailed ? QString() : d.RecPath + QStringLiteral(".bak"));
   }
 }
 

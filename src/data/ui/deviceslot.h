@@ -54,6 +54,9 @@ public:
   const CurveGraph& graph() const { return *m_view.graph; }
   QWidget* frame() const { return m_view.frmDev; }
   const ModelParams& params() const { return m_params; }
+  const Preferences& prefs() const override { return m_prefs; }
+  // The third curve shows the temperature: the model has a sensor and "Temprature Data" is on.
+  bool temperatureShown() const override;
   const ChannelData& ch(int c) const { return m_ch.at(static_cast<size_t>(c)); }
   bool connecting() const { return m_tmrConn.isActive(); }
   bool portOpen() const;
@@ -120,6 +123,10 @@ signals:
   void mainMenusDue(bool enabled, bool parameterFiles);
   // A test runs but is not recorded (or no longer): the user should know why.
   void recordingProblem(int channel, const QString& reason);
+  // The automatic data file of a finished test could not be written, for `reason`; `recording`
+  // is the test's recording file that still holds its data (empty when it could not be written
+  // either).
+  void dataFileNotWritten(int channel, const QString& reason, const QString& recording);
   // The device ended a test; `notice` is the text to show, empty when none is due.
   void testFinished(int channel, const QString& notice);
   // An idle report carried a resistance-test voltage drop.
@@ -137,7 +144,6 @@ private:
   // SlotContext
   int slotIndex() const override { return m_index; }
   const ModelParams& model() const override { return m_params; }
-  const Preferences& prefs() const override { return m_prefs; }
   ChannelData& channel(int c) override { return m_ch.at(static_cast<size_t>(c)); }
   AxisExtremes& axisExtremes() override { return m_axes; }
   qint32& curveEnd() override { return CurveEnd; }
@@ -175,11 +181,11 @@ private:
   void CurveTimer(int channel);
   void ShowTimer(int channel);
   float ThirdValue(int channel) const;
-  bool temperatureShown() const override;
   void scheduleGraphDraw();
   float curveValue(float value, QStringView picture) const;
   void addCurvePoints(int channel, qint32 x, float volt, float cur, float third);
-  void WriteDataFile(int channel, const QString& path);
+  // The automatic data file of a channel whose test ended.
+  void saveAtTestEnd(int channel);
 
   // Connection.
   void Connect();

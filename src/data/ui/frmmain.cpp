@@ -247,6 +247,23 @@ void frmMain::connectSlot(DeviceSlot& s) {
                                           .arg(c + 1)) +
                              reason);
   });
+  // Queued: the box waits until the report that ended the test has been handled, so the reports
+  // behind it are not handled inside that one.
+  connect(
+      &s, &DeviceSlot::dataFileNotWritten, this,
+      [this, &s](int c, const QString& reason, const QString& recording) {
+        QString text = LangText(QStringLiteral("Device%1 channel %2: the data file of the finished "
+                                               "test could not be written.")
+                                    .arg(s.index() + 1)
+                                    .arg(c + 1)) +
+                       QLatin1Char('\n') + reason;
+        if (!recording.isEmpty())
+          text += QLatin1Char('\n') +
+                  LangText(QStringLiteral("Its data are kept in the recording ")) +
+                  QDir::toNativeSeparators(recording);
+        MsgBox(QMessageBox::Critical, text);
+      },
+      Qt::QueuedConnection);
   connect(&s, &DeviceSlot::testFinished, this, [this](int, const QString& notice) {
     if (!notice.isEmpty())
       ShowNotice(notice);

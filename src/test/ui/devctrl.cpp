@@ -1016,6 +1016,9 @@ int DevCtrl::AutoRunCnt() const {
 void DevCtrl::setTStepList(int col, const QString& text) {
   gridStepRun->setText(m_stepRow, col, text);
 }
+QString DevCtrl::tStepRun(int row, int col) const {
+  return gridStepRun->text(row, col);
+}
 int DevCtrl::StepListCnt() const {
   return gridStepRun->Rows();
 }

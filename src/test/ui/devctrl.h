@@ -188,6 +188,7 @@ public:
   QString tAutoRun(int row, int col) const;
   int AutoRunCnt() const;
   void setTStepList(int col, const QString& text); // cell (next step row, col)
+  QString tStepRun(int row, int col) const;        // any cell of `gridStepRun`
   int StepListCnt() const;
   QString tStepSet(int row, int col) const;
   void setTStepSet(int row, int col, const QString& text);

@@ -81,14 +81,24 @@ void SingleTestController::prepareTest(int c) {
 }
 
 void SingleTestController::RunClick(int c) {
+  if (startTest(c))
+    m_slot.channel(c).StepCurves = false;
+}
+
+void SingleTestController::ProgramRunClick(int c) {
+  startTest(c);
+}
+
+bool SingleTestController::startTest(int c) {
   if (!commandPossible(c, static_cast<int>(CmdOp::Start)))
-    return;
+    return false;
   prepareTest(c);
   m_slot.SendStart(c, static_cast<int>(CmdOp::Start));
   SetRunButtons(false);
   emit calibButtonsDue(false);
   showTestRow(c, m_slot.panel().tVol(c));
   CreateRecording(c);
+  return true;
 }
 
 void SingleTestController::showTestRow(int c, const QString& beginVolt) {
@@ -160,6 +170,7 @@ void SingleTestController::adoptRunningTest(int c) {
     return;
   }
   prepareTest(c);
+  m_slot.channel(c).StepCurves = false; // a test this program did not start
   // The report being handled has not reached the readout yet: its own voltage begins the test.
   const float volt = m_slot.channel(c).Volt;
   showTestRow(c, Format(volt, voltagePicture(volt, m_slot.model())));
@@ -191,6 +202,7 @@ void SingleTestController::replayRecording(int c, const QString& path,
   d.VoltSum = 0.0;
   d.Cap = 0.0f;
   d.CapTick = 0;
+  d.StepCurves = false; // the curves become the recording's
   if (g.Large())
     g.setLarge(false);
   g.setSize(false);

@@ -19,7 +19,10 @@ class SingleTestController : public QObject {
 public:
   explicit SingleTestController(SlotContext& slot, QObject* parent = nullptr);
 
+  // The user's Start: the channel's curves are no longer a step program's.
   void RunClick(int channel);
+  // Start pressed by a step program: the same, and the curves stay the program's.
+  void ProgramRunClick(int channel);
   void StopClick(int channel);
   void SetClick(int channel);
   void ContClick(int channel);
@@ -56,6 +59,8 @@ signals:
   void recordingProblem(int channel, const QString& reason);
 
 private:
+  // Start: false when the boxes cannot make the command (the user was told).
+  bool startTest(int channel);
   // Start's PC side without the command: curves, axes, counters, grid row and recording.
   void prepareTest(int channel);
   void CreateRecording(int channel);

@@ -7,4 +7,8 @@ namespace ondrel {
 StepController::StepController(SlotContext& slot, QObject* parent)
     : QObject(parent), m_slot(slot) {}
 
+void StepController::programStarted() {
+  m_slot.channel(0).StepCurves = true;
+}
+
 } // namespace ondrel

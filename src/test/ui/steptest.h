@@ -17,6 +17,9 @@ public:
 
   bool StepRunning() const { return m_running; }
   void setStepRunning(bool running) { m_running = running; }
+  // A program starts (on channel 0): the channel's curves are the program's until the user's
+  // next Start, so that their data file lists the program's steps.
+  void programStarted();
 
 private:
   SlotContext& m_slot;

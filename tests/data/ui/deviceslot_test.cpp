@@ -277,12 +277,12 @@ TEST_F(Slot, TwoChannelEndShowsNoMessage) {
   EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
 }
 
-TEST_F(Slot, EndOfTestSaveOnlyWithSaveOnAndADataFolder) {
+TEST_F(Slot, EndOfTestSaveOnlyWithSaveOnAndMakesAMissingDataFolderAgain) {
   const struct {
     bool save;
     bool dataFolder;
     int files;
-  } cases[] = {{true, true, 1}, {false, true, 0}, {true, false, 0}};
+  } cases[] = {{true, true, 1}, {false, true, 0}, {true, false, 1}};
   for (const auto& c : cases) {
     QDir data(home.file(QStringLiteral("Data")));
     data.removeRecursively();
