@@ -9,6 +9,8 @@
 #include "support/tempfolder.h"
 #include "test/ui/devctrl.h"
 
+#include <QAction>
+#include <QList>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -17,9 +19,16 @@
 
 namespace ondrel::testing {
 
+// A file dialog the window opened, and what it was given.
+struct DialogCall {
+  bool save = false;
+  QString title, filter, name, defaultExt;
+};
+
 // A main window in a fresh program folder whose slot 0 is connected on memory port 2 to an idle
 // device of `model` (both channels of a two-channel one). Message boxes are answered with
-// `answer` and kept in `messages`.
+// `answer` and kept in `messages`; file dialogs are answered with `dialogAnswer` and kept in
+// `dialogs`.
 class ConnectedWindow : public ::testing::Test {
 protected:
   TempProgramFolder home;
@@ -27,6 +36,8 @@ protected:
   std::unique_ptr<frmMain> window;
   QStringList messages;
   QMessageBox::StandardButton answer = QMessageBox::Ok;
+  QList<DialogCall> dialogs;
+  QString dialogAnswer;
   int model = 12;
 
   void SetUp() override { open(12); }
@@ -41,6 +52,11 @@ protected:
       messages << text;
       return answer;
     };
+    window->chooseFile = [this](bool save, const QString& title, const QString& filter,
+                                const QString& name, const QString& defaultExt) {
+      dialogs << DialogCall{save, title, filter, name, defaultExt};
+      return dialogAnswer;
+    };
     emit slot().panel().ConnClick();
     feed(idle(model, 4100));
     if (slot().dev2S())
@@ -50,6 +66,7 @@ protected:
   DevCtrl& panel() { return slot().panel(); }
   ChannelData& channel(int c) { return DeviceSlotProbe::channel(slot(), c); }
   void feed(const Report& r) { slot().receive(r.wire()); }
+  void trigger(const char* action) { window->action(QLatin1String(action))->trigger(); }
 
   static Report idle(int model, int volt, int channel = 0) {
     Report r;

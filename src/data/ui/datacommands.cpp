@@ -2,14 +2,18 @@
 
 #include "data/datafile.h"
 #include "data/slotlayout.h"
+#include "data/support/errorlog.h"
 #include "data/support/failure.h"
+#include "data/support/langtext.h"
 #include "data/support/programfolder.h"
 #include "data/textfile.h"
 #include "data/ui/deviceslot.h"
+#include "data/ui/frmmain.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -31,7 +35,61 @@ std::vector<QStringList> stepRows(const DeviceSlot& slot, int c) {
   return rows;
 }
 
+// The chosen name with the command's extension. The dialog asked before replacing the name it
+// returned; a name that the extension changed is asked about here. "" when the user declines.
+QString finalSavePath(frmMain& w, const QString& chosen, const QString& extension) {
+  const QString path = withExtension(chosen, extension);
+  if (path == chosen || !QFileInfo::exists(path))
+    return path;
+  const auto answer =
+      w.MsgBox(QMessageBox::Information,
+               QDir::toNativeSeparators(path) + QLatin1Char('\n') +
+                   LangText(QStringLiteral("This file already exists. Replace it?")),
+               QMessageBox::Ok | QMessageBox::Cancel);
+  return answer == QMessageBox::Ok ? path : QString();
+}
+
+// A file the user asked for and did not get: logged under the command's tag and said.
+void sayNotWritten(frmMain& w, const QString& tag) {
+  const QString reason = describeCurrentException();
+  ErrLog(tag, reason);
+  w.MsgBox(QMessageBox::Critical,
+           LangText(QStringLiteral("The file could not be written.")) + QLatin1Char('\n') + reason);
+}
+
+// "-Channel2" on a two-channel panel's dialog title, "-2" on its proposed name.
+void addChannel(const DeviceSlot& slot, int c, QString& title, QString& name) {
+  if (!slot.dev2S())
+    return;
+  title += QStringLiteral("-Channel") + QString::number(c + 1);
+  name += QLatin1Char('-') + QString::number(c + 1);
+}
+
 } // namespace
+
+void SaveDataCommand(frmMain& w) {
+  const DeviceSlot& slot = w.slot(w.SelectedSlot());
+  const int c = slot.panelChannel();
+  if (slot.ch(c).ChnRunning)
+    return;
+  const bool csv = w.prefs().CSV;
+  QString title = LangText(QStringLiteral("Save Data--Device") + QString::number(slot.index() + 1));
+  QString name = dataFileStem(QDateTime::currentDateTime(), slot.gridText(gridRow(c), colDevice),
+                              slot.index(), c);
+  addChannel(slot, c, title, name);
+  const QString extension = dataFileExtension(csv);
+  const QString chosen = w.chooseFile(true, title, dataFileFilter(csv), name, extension);
+  if (chosen.isEmpty())
+    return;
+  const QString path = finalSavePath(w, chosen, extension);
+  if (path.isEmpty())
+    return;
+  try {
+    WriteDataFile(slot, c, path);
+  } catch (...) {
+    sayNotWritten(w, QStringLiteral("ErrSaveData"));
+  }
+}
 
 void WriteDataFile(const DeviceSlot& slot, int c, const QString& path) {
   DataFileContent content;

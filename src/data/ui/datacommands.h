@@ -6,8 +6,14 @@
 namespace ondrel {
 
 class DeviceSlot;
+class frmMain;
 
-// Data files of a slot's channel: the file itself, and where the end of a test puts it.
+// The data-file commands of the main window's menus, and the data file of a slot's channel.
+
+// "Save Data": the selected slot's panel channel into a file the user names, unless that channel
+// runs. A name that gets the extension after the dialog and then names an existing file is
+// replaced only when the user agrees; a file that cannot be written is logged and said.
+void SaveDataCommand(frmMain& window);
 
 // Writes the data file of one channel of a slot from its result grid row (or, for a step
 // program's curves, the step result table), its graph's title and points from the test's start

@@ -8,7 +8,9 @@
 #include "data/support/langtext.h"
 #include "data/support/programfolder.h"
 #include "data/support/version.h"
+#include "data/ui/datacommands.h"
 #include "data/ui/deviceslot.h"
+#include "data/ui/dialogs.h"
 #include "test/ui/devctrl.h"
 
 #include <QAction>
@@ -32,6 +34,10 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   ask = [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, LangText(QStringLiteral("Prompt")), text, buttons, this);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+  };
+  chooseFile = [this](bool save, const QString& title, const QString& filter, const QString& name,
+                      const QString& defaultExt) {
+    return FileDialog(this, save, title, filter, name, defaultExt, QString());
   };
 
   // A first run: the settings file and the folders for data files and logs.
@@ -97,6 +103,9 @@ void frmMain::buildMenus() {
   menuSavePic = make(file, "menuSavePic", "Save Picture");
   file->addSeparator();
   menuExit = make(file, "menuExit", "Exit");
+  connect(menuSaveData, &QAction::triggered, this, [this] {
+    logFailures(QStringLiteral("ErrSaveData"), [this] { SaveDataCommand(*this); });
+  });
   connect(menuExit, &QAction::triggered, this, &QWidget::close);
 
   QMenu* system = menuBar()->addMenu(QStringLiteral("System"));
@@ -150,6 +159,10 @@ void frmMain::buildToolbar() {
     if (qstrcmp(b.key, "com") == 0)
       connect(a, &QAction::triggered, this,
               [this] { toolbarAction(QStringLiteral("com"), [this] { SearchCommPort(); }); });
+    if (qstrcmp(b.key, "savedat") == 0)
+      connect(a, &QAction::triggered, this, [this] {
+        toolbarAction(QStringLiteral("savedat"), [this] { SaveDataCommand(*this); });
+      });
   }
 }
 

@@ -59,6 +59,12 @@ public:
   QMessageBox::StandardButton MsgBox(QMessageBox::Icon icon, const QString& text,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
+  // The open (save = false) or save dialog of FileDialog, owned by the window: the chosen path, or
+  // "" when cancelled. Tests replace it to answer without a user.
+  using FileChooser = std::function<QString(bool save, const QString& title, const QString& filter,
+                                            const QString& name, const QString& defaultExt)>;
+  FileChooser chooseFile;
+
   // ---- commands of the selected slot ----------------------------------------------------------
   // "Search Comm Port": probes the ports for the selected slot unless it is connected.
   void SearchCommPort();

@@ -8,11 +8,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRadioButton>
+#include <QRegularExpression>
 
 #include <optional>
 
 using namespace ondrel;
 using ondrel::testing::ConnectedWindow;
+using ondrel::testing::DialogCall;
 using ondrel::testing::FileSizeLimit;
 
 namespace {
@@ -223,6 +226,138 @@ TEST_F(DataFiles, AnAutomaticFileThatCannotBeWrittenIsSaidAndTheRecordingKeepsTh
     }
   }
   EXPECT_EQ(home.mainLog().count(QStringLiteral("ErrEndSave")), 2) << home.mainLog().toStdString();
+}
+
+// "Save Data" on a slot whose test has ended (no automatic file).
+class SaveData : public DataFiles {
+protected:
+  void SetUp() override {
+    DataFiles::SetUp();
+    window->prefs().SAVE = false;
+    runTest();
+  }
+  void runTest(int c = 0) {
+    emit panel().RunClick(c);
+    feed(running(model, 4000, 100, c));
+    sample(3990, 100, c);
+    end(3000, c);
+  }
+  QString saved(const QString& name) { return QString::fromUtf8(home.read(name)); }
+};
+
+TEST_F(SaveData, TheDialogProposesTheAutomaticNameAndTheExtensionIsAdded) {
+  const struct {
+    bool csv;
+    const char *typed, *written;
+  } cases[] = {
+      {true, "run1", "run1.csv"},           {true, "run1.csv", "run1.csv"},
+      {false, "run1", "run1.dat"},          {false, "run1.csv", "run1.csv.dat"},
+      {true, "cell_3.7V", "cell_3.7V.csv"}, {true, "RUN2.CSV", "RUN2.CSV.csv"},
+  };
+  for (const auto& c : cases) {
+    window->prefs().CSV = c.csv;
+    dialogs.clear();
+    dialogAnswer = home.file(QLatin1String(c.typed));
+    trigger("menuSaveData");
+    ASSERT_EQ(dialogs.size(), 1);
+    const DialogCall& d = dialogs[0];
+    EXPECT_TRUE(d.save);
+    EXPECT_EQ(d.title, QStringLiteral("Save Data--Device1"));
+    EXPECT_EQ(d.filter, c.csv ? QStringLiteral("csv file(*.csv)|*.csv")
+                              : QStringLiteral("data file(*.dat)|*.dat"));
+    EXPECT_EQ(d.defaultExt, c.csv ? QStringLiteral("csv") : QStringLiteral("dat"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}(-\\d{1,2}){5}-KL-F2-1-1$"))
+                    .match(d.name)
+                    .hasMatch())
+        << d.name.toStdString();
+    const QString text = saved(QLatin1String(c.written));
+    EXPECT_TRUE(text.startsWith(QLatin1String(kDataTitleLine))) << c.written;
+    EXPECT_TRUE(text.endsWith(c.csv ? QStringLiteral("\r\n1,0.00,3.000\r\n")
+                                    : QStringLiteral("\r\n1\t0.00\t3.000\r\n")))
+        << text.toStdString();
+    QFile::remove(home.file(QLatin1String(c.written)));
+  }
+  // The toolbar button is the same command; Cancel writes nothing.
+  dialogs.clear();
+  dialogAnswer.clear();
+  window->action(QStringLiteral("savedat"))->trigger();
+  EXPECT_EQ(dialogs.size(), 1);
+  EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral("run*")}).isEmpty());
+}
+
+TEST_F(SaveData, TheSecondChannelOfATwoChannelDeviceIsNamedAsSuch) {
+  open(17);
+  panel().findChild<QRadioButton*>(QStringLiteral("optChn1"))->setChecked(true);
+  runTest(1);
+  dialogAnswer = home.file(QStringLiteral("two"));
+  trigger("menuSaveData");
+  ASSERT_EQ(dialogs.size(), 1);
+  EXPECT_EQ(dialogs[0].title, QStringLiteral("Save Data--Device1-Channel2"));
+  EXPECT_TRUE(dialogs[0].name.endsWith(QStringLiteral("-KL-03-1-2-2")))
+      << dialogs[0].name.toStdString();
+  EXPECT_TRUE(saved(QStringLiteral("two.csv")).contains(QStringLiteral("\r\n1,0.000,3.000\r\n")));
+}
+
+TEST_F(SaveData, NothingWhileTheShownChannelRuns) {
+  emit panel().RunClick(0);
+  feed(running(12, 4000, 100));
+  dialogAnswer = home.file(QStringLiteral("run1"));
+  window->action(QStringLiteral("savedat"))->trigger();
+  EXPECT_TRUE(dialogs.isEmpty());
+  EXPECT_FALSE(QFile::exists(home.file(QStringLiteral("run1.csv"))));
+}
+
+TEST_F(SaveData, AFileTheDialogDidNotAskAboutIsReplacedOnlyWhenTheUserAgrees) {
+  home.write(QStringLiteral("cell_3.7V.csv"), "earlier test");
+  dialogAnswer = home.file(QStringLiteral("cell_3.7V"));
+  for (const auto reply : {QMessageBox::Cancel, QMessageBox::Ok}) {
+    messages.clear();
+    answer = reply;
+    trigger("menuSaveData");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("cell_3.7V.csv")));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("Replace")));
+    EXPECT_EQ(saved(QStringLiteral("cell_3.7V.csv")) == QStringLiteral("earlier test"),
+              reply == QMessageBox::Cancel);
+  }
+  // The name the dialog returned is its own to ask about: nothing more is asked.
+  messages.clear();
+  dialogAnswer = home.file(QStringLiteral("cell_3.7V.csv"));
+  trigger("menuSaveData");
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(SaveData, AFileThatCannotBeWrittenIsSaidAndThePreviousOneStays) {
+  home.write(QStringLiteral("run1.csv"), "earlier test");
+  QDir(home.path()).mkdir(QStringLiteral("folder.csv"));
+  const struct {
+    const char* name;
+    bool diskFull;
+  } cases[] = {{"folder.csv", false}, {"run1.csv", true}, {"no/such/folder/run1.csv", false}};
+  for (const auto& c : cases) {
+    messages.clear();
+    dialogAnswer = home.file(QLatin1String(c.name));
+    slot().graph().setTitleText(QString(c.diskFull ? 20000 : 1, QLatin1Char('x')));
+    {
+      std::optional<FileSizeLimit> full;
+      if (c.diskFull)
+        full.emplace(8192);
+      trigger("menuSaveData");
+    }
+    ASSERT_EQ(messages.size(), 1) << c.name;
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("could not be written")));
+    EXPECT_TRUE(messages[0].contains(QLatin1String(c.name))) << messages[0].toStdString();
+  }
+  EXPECT_EQ(home.read(QStringLiteral("run1.csv")), QByteArray("earlier test"));
+  EXPECT_EQ(QDir(home.path()).entryList(QDir::Files | QDir::Hidden),
+            (QStringList{QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"), QStringLiteral("ondrel.ini"),
+                         QStringLiteral("run1.csv")}));
+  EXPECT_EQ(home.mainLog().count(QStringLiteral("ErrSaveData")), 3);
+  // Nothing else broke: the next save works.
+  slot().graph().setTitleText(QStringLiteral("t"));
+  dialogAnswer = home.file(QStringLiteral("run2"));
+  trigger("menuSaveData");
+  EXPECT_TRUE(saved(QStringLiteral("run2.csv")).contains(QStringLiteral("Title:t\r\n")));
 }
 
 } // namespace
