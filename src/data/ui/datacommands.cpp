@@ -1,6 +1,7 @@
 #include "data/ui/datacommands.h"
 
 #include "data/datafile.h"
+#include "data/parameterfile.h"
 #include "data/slotlayout.h"
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
@@ -9,13 +10,16 @@
 #include "data/textfile.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
+#include "test/params.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 
 namespace ondrel {
 namespace {
@@ -65,6 +69,30 @@ void addChannel(const DeviceSlot& slot, int c, QString& title, QString& name) {
   name += QLatin1Char('-') + QString::number(c + 1);
 }
 
+const QString kParameterFilter = QStringLiteral("config file(*.cfg)|*.cfg");
+const QString kParameterExtension = QStringLiteral("cfg");
+
+// The parameter entries are for a connected, identified device whose shown channel is idle.
+bool parametersUsable(const DeviceSlot& slot, int c) {
+  return slot.panel().Conn() && slot.params().ModelCode != 0 && !slot.ch(c).ChnRunning;
+}
+
+// Why a box may not take `value` from a file, as it would refuse it typed; nothing when it may.
+std::optional<QString> boxRefusal(const DeviceSlot& slot, int c, ParameterKey key,
+                                  const QString& value) {
+  const DevCtrl& p = slot.panel();
+  const int mode = slot.ch(c).ModeNo;
+  const bool enabled = key == ParameterKey::Sval ? p.SvalEnable(c) : p.SlmtEnable(c);
+  if (!enabled)
+    return LangText(QStringLiteral("This mode takes no value here."));
+  const std::optional<BoxRefusal> refusal = key == ParameterKey::Sval
+                                                ? checkSval(slot.params(), mode, value)
+                                                : checkSlmt(slot.params(), mode, value);
+  if (refusal)
+    return refusal->message;
+  return std::nullopt;
+}
+
 } // namespace
 
 void SaveDataCommand(frmMain& w) {
@@ -89,6 +117,82 @@ void SaveDataCommand(frmMain& w) {
   } catch (...) {
     sayNotWritten(w, QStringLiteral("ErrSaveData"));
   }
+}
+
+void SaveParameter(frmMain& w) {
+  const DeviceSlot& slot = w.slot(w.SelectedSlot());
+  const int c = slot.panelChannel();
+  if (!parametersUsable(slot, c))
+    return;
+  QString title =
+      LangText(QStringLiteral("Save Parameter--Device") + QString::number(slot.index() + 1));
+  QString name =
+      parameterFileStem(QDateTime::currentDateTime(), slot.gridText(gridRow(c), colDevice));
+  addChannel(slot, c, title, name);
+  const QString chosen = w.chooseFile(true, title, kParameterFilter, name, kParameterExtension);
+  if (chosen.isEmpty())
+    return;
+  const QString path = finalSavePath(w, chosen, kParameterExtension);
+  if (path.isEmpty())
+    return;
+  const DevCtrl& p = slot.panel();
+  try {
+    writeTextFile(
+        path, parameterFileLines({slot.gridText(gridRow(0), colDevice), slot.graph().TitleText(),
+                                  p.tSval(c), p.tSlmt(c), p.tTime(c)}));
+  } catch (...) {
+    sayNotWritten(w, QStringLiteral("ErrSaveCfg"));
+  }
+}
+
+void OpenParameter(frmMain& w) {
+  DeviceSlot& slot = w.slot(w.SelectedSlot());
+  if (!parametersUsable(slot, slot.panelChannel()))
+    return;
+  const QString path = w.chooseFile(false, LangText(QStringLiteral("Open Parameter")),
+                                    kParameterFilter, QString(), QString());
+  if (path.right(3) != kParameterExtension)
+    return;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    throw Failure(QStringLiteral("Cannot open %1: %2")
+                      .arg(QDir::toNativeSeparators(path), file.errorString()));
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError)
+    throw Failure(QStringLiteral("Cannot read %1: %2")
+                      .arg(QDir::toNativeSeparators(path), file.errorString()));
+  file.close();
+
+  const ParameterFileContent content =
+      parseParameterFile(bytes, slot.gridText(gridRow(0), colDevice));
+  DevCtrl& p = slot.panel();
+  QStringList refused;
+  for (const ParameterSetting& s : content.settings) {
+    const int c = slot.panelChannel();
+    switch (s.key) {
+    case ParameterKey::Title:
+      slot.graph().setTitleText(s.value);
+      break;
+    case ParameterKey::Time:
+      p.setTTime(c, s.value);
+      break;
+    case ParameterKey::Sval:
+    case ParameterKey::Slmt:
+      if (const std::optional<QString> why = boxRefusal(slot, c, s.key, s.value)) {
+        refused << LangText(QStringLiteral("Line %1").arg(s.line)) + QStringLiteral(" \"") +
+                       s.text + QStringLiteral("\": ") + *why;
+      } else if (s.key == ParameterKey::Sval) {
+        p.setTSval(c, s.value);
+      } else {
+        p.setTSlmt(c, s.value);
+      }
+      break;
+    }
+  }
+  if (!refused.isEmpty())
+    w.MsgBox(QMessageBox::Critical,
+             LangText(QStringLiteral("These lines of the parameter file were not applied:")) +
+                 QLatin1Char('\n') + refused.join(QLatin1Char('\n')));
 }
 
 void WriteDataFile(const DeviceSlot& slot, int c, const QString& path) {

@@ -103,6 +103,10 @@ void frmMain::buildMenus() {
   menuSavePic = make(file, "menuSavePic", "Save Picture");
   file->addSeparator();
   menuExit = make(file, "menuExit", "Exit");
+  connect(menuOpenPara, &QAction::triggered, this,
+          [this] { logFailures(QStringLiteral("ErrOpenCfg"), [this] { OpenParameter(*this); }); });
+  connect(menuSavePara, &QAction::triggered, this,
+          [this] { logFailures(QStringLiteral("ErrSaveCfg"), [this] { SaveParameter(*this); }); });
   connect(menuSaveData, &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSaveData"), [this] { SaveDataCommand(*this); });
   });
@@ -243,6 +247,8 @@ void frmMain::connectSlot(DeviceSlot& s) {
     }
     menuAdj->setEnabled(false);
     menuRes->setEnabled(false);
+    menuOpenPara->setEnabled(false);
+    menuSavePara->setEnabled(false);
     menuCurve->setEnabled(true);
     menuUpdate->setEnabled(true);
   });
