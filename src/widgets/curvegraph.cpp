@@ -159,6 +159,8 @@ CurveGraph::CurveGraph(QWidget* parent) : QWidget(parent) {
   m_plot->setObjectName(QStringLiteral("picGraph"));
   m_title = new QLabel(m_titleText, m_plot);
   m_title->setObjectName(QStringLiteral("lblTitle"));
+  // A title may come from a file: shown as the text it is, never read as markup.
+  m_title->setTextFormat(Qt::PlainText);
   m_title->installEventFilter(this);
   m_scroll = new QScrollBar(Qt::Horizontal, this);
   m_scroll->setObjectName(QStringLiteral("HScroll1"));

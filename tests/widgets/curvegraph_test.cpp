@@ -289,6 +289,16 @@ TEST(CurveGraph, DoubleClicksRaiseEvents) {
   EXPECT_EQ(legend.at(0).at(0).toInt(), 3);
 }
 
+TEST(CurveGraph, TitleIsShownAsPlainText) {
+  CurveGraph g;
+  const auto width = [&](const char* title) {
+    g.setTitleText(QString::fromLatin1(title));
+    return g.titleLabel()->sizeHint().width();
+  };
+  // Markup in a title (a parameter file's, say) shows its tags instead of being obeyed.
+  EXPECT_GT(width("<i>x</i><img src=\"a.png\">"), 5 * width("x"));
+}
+
 TEST(CurveGraph, AccessibleTitleAndLegends) {
   CurveGraph g;
   g.setTitleText(QStringLiteral("Cell 7"));
