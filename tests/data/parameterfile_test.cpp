@@ -1,8 +1,11 @@
 #include "data/parameterfile.h"
 
+#include "data/datafile.h"
 #include "data/recording.h"
 #include "data/textfile.h"
 #include "support/printers.h"
+
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +102,20 @@ TEST(ParameterFile, OnlyLinesAfterTheDeviceMatchAndOnlyNumbersForValues) {
       file("D:KL-F2\r\nT:" + longTitle + "\r\nS:" + longNumber + "\r\n"), QStringLiteral("KL-F2"));
   ASSERT_EQ(read.settings.size(), 1u);
   EXPECT_EQ(read.settings[0].value.size(), longTitle.size());
+}
+
+TEST(ParameterFile, NumbersKeepTheDecimalPointWhateverTheLocale) {
+  const QLocale previous;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  const ParameterFileContent read =
+      parseParameterFile(file("D:KL-F2\r\nS:2.5\r\nL:2,5\r\n"), QStringLiteral("KL-F2"));
+  DataFileContent data;
+  data.points = {{0, 1.5f, 3.25f, 0}};
+  const QString pointLine = dataFileLines(data).last();
+  QLocale::setDefault(previous);
+  ASSERT_EQ(read.settings.size(), 1u);
+  EXPECT_EQ(read.settings[0].value, QStringLiteral("2.5"));
+  EXPECT_EQ(pointLine, QStringLiteral("0,1.50,3.250"));
 }
 
 } // namespace
