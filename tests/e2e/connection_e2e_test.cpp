@@ -83,16 +83,13 @@ TEST_F(EndToEnd, StartedTestIsAdoptedRecordedAndFinishedAtTheDevicesCutoff) {
   DeviceSlot& s = connect(0, QStringLiteral("COM2"));
   ASSERT_TRUE(runUntil([&] { return !s.connecting(); }, 2000));
 
-  // Start, as the Start button will: panel texts, a recording file, the start command.
   s.panel().setTSval(0, QStringLiteral("2.00"));
   s.panel().setTSlmt(0, QStringLiteral("3.70"));
   s.panel().setTStim(0, QStringLiteral("0"));
+  emit s.panel().RunClick(0);
   const QString rec =
       recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
-  createRecordingFile(rec, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC"),
-                                           QStringLiteral("4.2V"), false, modelCaps(12)));
-  DeviceSlotProbe::channel(s, 0).RecPath = rec;
-  s.SendStart(0, 1);
+  EXPECT_EQ(s.ch(0).RecPath, rec);
   ASSERT_TRUE(runUntil([&] { return s.ch(0).ChnRunning; }, 2000));
   const QJsonObject started = dev.heard().last();
   EXPECT_EQ(started.value("cmd").toString(), QStringLiteral("start"));
@@ -111,6 +108,10 @@ TEST_F(EndToEnd, StartedTestIsAdoptedRecordedAndFinishedAtTheDevicesCutoff) {
   EXPECT_GT(s.graph().DpCnt(1), 10);
   const QStringList lines = QString::fromLatin1(readFile(rec + ".bak")).split(u'\n');
   EXPECT_GT(lines.size(), 16) << "header and samples";
+  const RecordingContent written = parseRecording(readFile(rec + ".bak"));
+  EXPECT_EQ(written.device, QStringLiteral("KL-F2"));
+  EXPECT_EQ(written.skippedLines, 0);
+  EXPECT_TRUE(written.endedNormally);
 }
 
 TEST_F(EndToEnd, DisconnectSendsSixClosesThePortAndShowsNoDevice) {
@@ -225,20 +226,18 @@ TEST_F(EndToEnd, ADeviceThatVanishesMidTestLeavesTheRecordingIntact) {
   start();
   DeviceSlot& s = connect(0, QStringLiteral("COM2"));
   ASSERT_TRUE(runUntil([&] { return !s.connecting(); }, 2000));
-  const QString rec =
-      recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
-  createRecordingFile(rec, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC"),
-                                           QStringLiteral("4.2V"), false, modelCaps(12)));
-  DeviceSlotProbe::channel(s, 0).RecPath = rec;
   s.panel().setTSval(0, QStringLiteral("1.00"));
   s.panel().setTSlmt(0, QStringLiteral("2.50"));
-  s.SendStart(0, 1);
+  emit s.panel().RunClick(0);
+  const QString rec =
+      recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
   ASSERT_TRUE(runUntil([&] { return dev.vanished(); }, 6000));
   const QByteArray before = readFile(rec + ".bak");
   run(2000);
   EXPECT_TRUE(s.ch(0).ChnRunning); // no idle report ever came
   EXPECT_EQ(readFile(rec + ".bak"), before);
   ASSERT_TRUE(before.endsWith('\n'));
+  EXPECT_TRUE(before.startsWith(kRecordingTitleLine));
   const QList<QByteArray> lines = before.trimmed().split('\n');
   EXPECT_GT(lines.size(), 10);
   // The last line is a whole sample: as many fields as the first sample line.
