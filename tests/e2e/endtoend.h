@@ -3,9 +3,11 @@
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
 #include "sim/simdevice.h"
+#include "support/deviceslotprobe.h"
 #include "support/tempfolder.h"
 #include "test/ui/devctrl.h"
 
+#include <QAction>
 #include <QFile>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -14,7 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -23,7 +30,10 @@ namespace ondrel::testing {
 // A real main window (on the real serial-port layer) and simulated devices on pseudo-terminals in
 // the same program folder. The devices' clocks move only when a test steps them, and each step is
 // one tick of the program's receive timer: every device moves on 50 ms, then every slot reads its
-// port once. The devices run their physics 60 times faster than their clock.
+// port once. The program's one-second timers (test clock, curve and time-readout timers) are
+// real timers that never get to fire here, as no events are processed: they tick once for every
+// 1000 ms stepped instead, so that test times follow the devices' clocks. The devices run their
+// physics 60 times faster than their clock.
 class EndToEnd : public ::testing::Test {
 protected:
   TempProgramFolder home;
@@ -70,6 +80,8 @@ protected:
     // The pseudo-terminal hands bytes on through a kernel work queue: give it a moment, as the
     // real 50 ms between two reads would.
     QThread::usleep(300);
+    if (!window)
+      return; // the devices go on while no program runs
     for (int i = 0; i < window->slotCount(); ++i) {
       const QByteArray bytes = window->comm().ReadPort(window->comm().PortHandle[size_t(i)]);
       if (bytes.isEmpty())
@@ -80,19 +92,45 @@ protected:
       }
       // Hand the read on frame by frame, so that a test can look between two reports however
       // the kernel happened to batch them.
+      QByteArray& carry = m_frameBegun[i];
       qsizetype begin = 0;
       for (qsizetype k = 0; k < bytes.size(); ++k) {
         if (quint8(bytes[k]) != 0xF8)
           continue;
-        handled += window->slot(i).receive(bytes.mid(begin, k + 1 - begin)).reportsHandled;
+        const QByteArray piece = bytes.mid(begin, k + 1 - begin);
+        handled += window->slot(i).receive(piece).reportsHandled;
+        frameSeen = (carry + piece).right(kFrameBytes);
+        carry.clear();
         begin = k + 1;
         afterEachFrame();
       }
-      if (begin < bytes.size())
+      if (begin < bytes.size()) {
         handled += window->slot(i).receive(bytes.mid(begin)).reportsHandled;
+        carry = (carry + bytes.mid(begin)).right(kFrameBytes);
+      }
+    }
+    for (m_sinceSecond += ms; m_sinceSecond >= 1000; m_sinceSecond -= 1000)
+      secondTimers();
+  }
+
+  // One tick of every running one-second timer of every slot.
+  void secondTimers() {
+    for (int i = 0; i < window->slotCount(); ++i) {
+      DeviceSlot& s = window->slot(i);
+      for (int c = 0; c < 2; ++c) {
+        if (s.secondTimerRunning(c))
+          DeviceSlotProbe::secondTick(s, c);
+        if (s.panel().TmrCurveEnable(c))
+          emit s.panel().CurveTimer(c);
+        if (s.panel().TmrShowEnable(c))
+          emit s.panel().ShowTimer(c);
+      }
     }
   }
+
   std::function<void()> afterEachFrame; // when set, reads are handed on one frame at a time
+  QByteArray frameSeen; // for afterEachFrame: the last 19 bytes up to the frame's end byte
+
   // Ticks until `done` holds or `ms` of device time have passed; whether it held.
   bool runUntil(const std::function<bool()>& done, int ms, int step = 50) {
     for (int t = 0; t < ms; t += step) {
@@ -112,11 +150,24 @@ protected:
       out << r.value("cmd").toString();
     return out;
   }
+  // Drops what the device sent while no program had its port open, as the driver of a real
+  // port does; the pseudo-terminal keeps it, because the simulator holds its other end open.
+  static void dropWaitingInput(const sim::SimDevice& d) {
+    const int fd = ::open(d.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::tcflush(fd, TCIFLUSH), 0);
+    ::close(fd);
+  }
   static QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
   QString logText() const { return home.mainLog(); }
+
+private:
+  static constexpr qsizetype kFrameBytes = 19; // a report on the line, with start and end byte
+  int m_sinceSecond = 0;                       // stepped time since the last one-second tick
+  std::map<int, QByteArray> m_frameBegun;      // per slot: a frame's bytes from an earlier read
 };
 
 } // namespace ondrel::testing
