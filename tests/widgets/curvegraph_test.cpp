@@ -1,3 +1,4 @@
+#include "support/printers.h"
 #include "widgets/colour.h"
 #include "widgets/componenterror.h"
 #include "widgets/curvegraph.h"
@@ -6,7 +7,9 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -309,4 +312,189 @@ TEST(GraphGeometry, SweptLinesAreClippedToTheImage) {
   EXPECT_EQ(img.pixelColor(11, 10), QColor(Qt::red)); // two pixels wide
   EXPECT_EQ(img.pixelColor(13, 10), QColor(Qt::white));
   EXPECT_EQ(img.pixelColor(90, 5), QColor(Qt::white)); // the second line is all outside
+}
+
+// ---- pointer interactions -------------------------------------------------------------------
+
+TEST(GraphGeometry, CursorReadoutCaption) {
+  struct Case {
+    float v, a, ah, wh;
+    const char* text;
+  };
+  const Case cases[] = {
+      {4.2f, 12.5f, 0.5f, 2.0f, "4.200V   12.50A\n0.500Ah 2.000Wh"},
+      {12.345f, 3.0f, 10.0f, 9.999f, "12.345V  3.000A\n10.00Ah 9.999Wh"}, // one blank less
+      {0, 0, 0, 0, "0.000V   0.000A\n0.000Ah 0.000Wh"}, // nothing under the cursor
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(cursorReadoutText(c.v, c.a, c.ah, c.wh), QString::fromLatin1(c.text)) << c.text;
+}
+
+TEST(GraphGeometry, CursorTimeAndTheValueReadThere) {
+  const GraphView v = view500(); // X 0..60 over 400 pixels: 0.15 s a pixel
+  const GraphScales s = graphScales(v);
+  EXPECT_EQ(cursorTime(v, s, 250), 30);
+  EXPECT_EQ(cursorTime(v, s, 70), 3);
+  EXPECT_EQ(cursorTime(v, s, 73), 3); // 3.45
+
+  std::vector<CurvePoint> pts;
+  for (int i = 0; i < 5000; ++i)
+    pts.push_back({static_cast<float>(i), static_cast<float>(i) / 10});
+  // 5,000 points on 500 pixels: every fourth point is looked at, as when drawing.
+  EXPECT_EQ(cursorValue(pts.data(), 5000, 500, 8), 0.8f);
+  EXPECT_EQ(cursorValue(pts.data(), 5000, 500, 9), 1.2f);
+  EXPECT_EQ(cursorValue(pts.data(), 5000, 500, 5000), 0.0f); // beyond the curve
+  EXPECT_EQ(cursorValue(pts.data(), 0, 500, 0), 0.0f);
+  pts[0].x = std::nanf("");
+  EXPECT_EQ(cursorValue(pts.data(), 3, 500, -1), 0.1f);
+}
+
+TEST(GraphGeometry, ReadoutFlipsLeftOfTheCursorNearTheRightEdge) {
+  GraphView v = view500(); // plot area ends at x = 450
+  EXPECT_EQ(cursorReadoutPos(v, 344, 100, 100), QPoint(349, 80));
+  EXPECT_EQ(cursorReadoutPos(v, 345, 100, 100), QPoint(240, 80)); // would reach 450
+  v.ShowAxesY2 = true;                                            // ends at 400
+  EXPECT_EQ(cursorReadoutPos(v, 300, 100, 100), QPoint(195, 80));
+}
+
+TEST(GraphGeometry, PlotAreaAndZoomPressArea) {
+  const GraphView v = view500(); // plot area 50 < x < 450, 40 < y < 350
+  struct Case {
+    int x, y;
+    bool plot, zoom;
+  };
+  const Case cases[] = {{51, 41, true, true},     {50, 200, false, true},   {449, 349, true, true},
+                        {450, 200, false, false}, {200, 350, false, false}, {10, 10, false, true}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(inPlotArea(v, c.x, c.y), c.plot) << c.x << "," << c.y;
+    EXPECT_EQ(zoomPressArea(v, c.x, c.y), c.zoom) << c.x << "," << c.y;
+  }
+}
+
+TEST(GraphGeometry, RubberBandGrowsOnlyRightAndDownWithinThePlot) {
+  const GraphView v = view500();
+  RubberBand b = startRubberBand(30, 20);
+  EXPECT_EQ(b.left, 50);
+  EXPECT_EQ(b.top, 40);
+  b = startRubberBand(100, 100);
+  growRubberBand(b, v, 200, 150);
+  EXPECT_EQ(b.width, 100);
+  EXPECT_EQ(b.height, 50);
+  growRubberBand(b, v, 80, 90); // left of and above the start: the band keeps its size
+  EXPECT_EQ(b.width, 100);
+  EXPECT_EQ(b.height, 50);
+  growRubberBand(b, v, 900, 900); // limited to the plot area
+  EXPECT_EQ(b.width, 350);
+  EXPECT_EQ(b.height, 250);
+}
+
+TEST(GraphGeometry, ZoomToBand) {
+  const GraphView v = view500(); // H - 90 = 310 pixels for each Y axis
+  const GraphScales s = graphScales(v);
+  const std::pair<int, int> tooSmall[] = {{10, 40}, {40, 10}, {10, 10}, {0, 0}};
+  for (auto [w, h] : tooSmall)
+    EXPECT_FALSE(zoomToBand(v, s, {100, 100, w, h})) << w << "x" << h;
+  EXPECT_TRUE(zoomToBand(v, s, {100, 100, 11, 11}));
+
+  const auto z = zoomToBand(v, s, {90, 140, 200, 100});
+  ASSERT_TRUE(z);
+  EXPECT_EQ(z->view.MinX, 6); // 40 pixels of 0.15 s
+  EXPECT_EQ(z->view.MaxX, 36);
+  EXPECT_DOUBLE_EQ(z->view.MinY[0], 110 * 20.0 / 310);
+  EXPECT_DOUBLE_EQ(z->view.MaxY[0], 210 * 20.0 / 310);
+  EXPECT_DOUBLE_EQ(z->view.MinY[1], 110 * 10.0 / 310);
+  EXPECT_DOUBLE_EQ(z->view.MaxY[1], 210 * 10.0 / 310);
+  EXPECT_EQ(z->view.MinY[2], 0); // axis 2 is not zoomed
+  EXPECT_EQ(z->view.MaxY[2], 100);
+  EXPECT_EQ(z->zoom.ZoomSpan, 30);
+  EXPECT_EQ(z->zoom.FullMinX, 0);
+  EXPECT_EQ(z->zoom.FullMaxX, 60);
+  EXPECT_EQ(z->zoom.FullMaxY[0], 20);
+  EXPECT_EQ(z->zoom.FullMaxY[1], 10);
+}
+
+// A band over less than one second (a five-second test, or the viewer's capacity axis) would
+// give a zoomed span of 0: no view to draw, and a division by zero for the scroll bar.
+TEST(GraphGeometry, BandSpanningLessThanOneXUnitDoesNotZoom) {
+  GraphView v = view500();
+  v.MaxX = 5;                                                      // 0.0125 s a pixel
+  EXPECT_FALSE(zoomToBand(v, graphScales(v), {100, 100, 50, 50})); // 0.625 .. 1.25: 1 .. 1
+  EXPECT_TRUE(zoomToBand(v, graphScales(v), {100, 100, 100, 50})); // 1 .. 2
+  v.MaxX = -60;                                                    // a reversed range
+  EXPECT_FALSE(zoomToBand(v, graphScales(v), {100, 100, 100, 50}));
+  EXPECT_FALSE(zoomToBand(view500(), GraphScales{}, {100, 100, 100, 50})); // never drawn
+
+  GraphZoom zero;
+  zero.ZoomSpan = 0;
+  EXPECT_EQ(zoomScroll(zero, 10).maximum, 0);
+  EXPECT_EQ(panRange(zero, 3).MinX, zero.FullMinX);
+  EXPECT_EQ(panRange(zero, 3).MaxX, zero.FullMaxX);
+}
+
+TEST(GraphGeometry, ScrollBarRangeAndPosition) {
+  struct Case {
+    double fullMin, fullMax, span, minX;
+    int maximum, position;
+  };
+  const Case cases[] = {
+      {0, 3600, 600, 1200, 50, 20},    // six spans: the bar covers five of them
+      {0, 3600, 7, 0, 5133, 0},        // 36000 / 7 rounds to 5143
+      {0, 60, 59, 1, 10, 0},           // ten or less is not reduced; 10 / 59 rounds to 0
+      {1000, 4600, 600, 2200, 50, 20}, // counted from the full view's start
+  };
+  for (const Case& c : cases) {
+    GraphZoom z;
+    z.FullMinX = c.fullMin;
+    z.FullMaxX = c.fullMax;
+    z.ZoomSpan = c.span;
+    const ZoomScroll s = zoomScroll(z, c.minX);
+    EXPECT_EQ(s.maximum, c.maximum) << c.span;
+    EXPECT_EQ(s.position, c.position) << c.span;
+  }
+}
+
+TEST(GraphGeometry, PanningStaysWithinTheFullView) {
+  struct Case {
+    double span;
+    int position;
+    double minX, maxX;
+  };
+  const Case cases[] = {
+      {600, 0, 0, 600},      {600, 20, 1200, 1800},
+      {600, 50, 3000, 3600}, {7, 1, 0, 8}, // 7 is odd: the right end moves on to 8
+      {7, 3, 2, 10},                       // round(21) \ 10 = 2
+      {7, 5133, 3593, 3600}, // the last position: the right end stops at the full view's end
+  };
+  for (const Case& c : cases) {
+    GraphZoom z;
+    z.FullMaxX = 3600;
+    z.ZoomSpan = c.span;
+    const XRange r = panRange(z, c.position);
+    EXPECT_EQ(r.MinX, c.minX) << c.span << " @" << c.position;
+    EXPECT_EQ(r.MaxX, c.maxX) << c.span << " @" << c.position;
+  }
+  // Every position the bar can take, from either start.
+  for (double fullMin : {0.0, 1000.0})
+    for (double span : {1.0, 7.0, 59.0, 600.0, 3599.0}) {
+      GraphZoom z;
+      z.FullMinX = fullMin;
+      z.FullMaxX = fullMin + 3600;
+      z.ZoomSpan = span;
+      const int maximum = zoomScroll(z, fullMin).maximum;
+      for (int p = 0; p <= maximum; ++p) {
+        const XRange r = panRange(z, p);
+        ASSERT_GE(r.MinX, z.FullMinX) << span << " @" << p;
+        ASSERT_LT(r.MinX, r.MaxX) << span << " @" << p;
+        ASSERT_LE(r.MaxX, z.FullMaxX) << span << " @" << p;
+      }
+    }
+}
+
+TEST(GraphGeometry, LegendSnap) {
+  const std::pair<QPointF, QPoint> cases[] = {
+      {{123, 77}, {120, 75}},   {{125, 80}, {125, 80}}, {{129.4, 84.5}, {125, 80}},
+      {{129.5, 0.2}, {130, 0}}, {{-3, -7}, {0, -5}}, // integer division goes toward 0
+  };
+  for (auto [dropped, snapped] : cases)
+    EXPECT_EQ(snapLegend(dropped), snapped) << dropped.x() << "," << dropped.y();
 }
