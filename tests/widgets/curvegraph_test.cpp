@@ -498,3 +498,256 @@ TEST(GraphGeometry, LegendSnap) {
   for (auto [dropped, snapped] : cases)
     EXPECT_EQ(snapLegend(dropped), snapped) << dropped.x() << "," << dropped.y();
 }
+
+namespace {
+
+// A shown 500 x 400 graph, drawn once, with mouse zoom on: X 0..60 s over 400 pixels.
+struct PointerGraph {
+  CurveGraph g;
+  QWidget* plot;
+  PointerGraph() {
+    g.resize(500, 400);
+    g.show();
+    plot = g.findChild<QWidget*>(QStringLiteral("picGraph"));
+    g.setSize(true);
+    g.setShowCurve(0, true);
+    for (int x = 0; x <= 60; ++x)
+      g.AddXY(0, static_cast<float>(x), 10);
+    g.DrawCurve();
+  }
+  QLabel* readout() const { return g.findChild<QLabel*>(QStringLiteral("lblDisp")); }
+  QWidget* cursor() const { return g.findChild<QWidget*>(QStringLiteral("Line1")); }
+  QWidget* band() const { return g.findChild<QWidget*>(QStringLiteral("shpRect")); }
+  QScrollBar* scroll() const { return g.findChild<QScrollBar*>(QStringLiteral("HScroll1")); }
+  // Left button pressed at `from`, moved to `to` and released there.
+  void drag(QPoint from, QPoint to) {
+    QTest::mousePress(plot, Qt::LeftButton, {}, from);
+    QTest::mouseMove(plot, to);
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+  }
+  struct Ranges {
+    float minX, maxX;
+    std::array<float, 3> minY, maxY;
+    bool operator==(const Ranges&) const = default;
+  };
+  Ranges ranges() const {
+    return {
+        g.MinX(), g.MaxX(), {g.MinY(0), g.MinY(1), g.MinY(2)}, {g.MaxY(0), g.MaxY(1), g.MaxY(2)}};
+  }
+};
+
+} // namespace
+
+TEST(CurveGraphPointer, LegendDraggedWithItsOutlineSnapsAndStaysWhereDropped) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  g.setLegendText(0, QStringLiteral("Voltage"));
+  g.setLegendText(1, QStringLiteral("Current"));
+  g.setShowLegend(0, true);
+  g.setShowLegend(1, true);
+  QLabel* legend = g.legendLabel(0);
+  auto* outline = g.findChild<QWidget*>(QStringLiteral("ShapeLegend0"));
+  ASSERT_EQ(legend->pos(), QPoint(380, 73));
+  const QSize size = legend->size();
+
+  // Grabbed 10, 5 inside the label; the pointer goes to 133, 82 of the plot.
+  QTest::mousePress(legend, Qt::LeftButton, {}, QPoint(10, 5));
+  EXPECT_FALSE(outline->isHidden());
+  QTest::mouseMove(legend, QPoint(133, 82) - legend->pos());
+  EXPECT_EQ(outline->pos(), QPoint(123, 77));
+  EXPECT_EQ(legend->pos(), QPoint(380, 73)); // only the outline follows the pointer
+  QTest::mouseRelease(legend, Qt::LeftButton, {}, QPoint(133, 82) - legend->pos());
+  EXPECT_TRUE(outline->isHidden());
+  EXPECT_EQ(legend->pos(), QPoint(120, 75));
+  EXPECT_EQ(legend->size(), size);
+  EXPECT_EQ(g.legendRect(0).topLeft(), QPoint(120, 75));
+  EXPECT_TRUE(g.MovedByUser(0));
+  EXPECT_FALSE(g.MovedByUser(1));
+
+  g.resize(600, 400); // the layout keeps the user's place; the others follow legend 0
+  EXPECT_EQ(legend->pos(), QPoint(120, 75));
+  EXPECT_EQ(g.legendLabel(1)->pos(), QPoint(120, 75 + size.height() + 5));
+  EXPECT_FALSE(g.Large()); // a legend drag is no zoom, whatever Size says
+}
+
+TEST(CurveGraphPointer, RightButtonShowsTheValuesUnderTheCursor) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  g.Clear(0);
+  for (int i = 0; i <= 60; ++i) { // at 30 s: 4.2 V, 12.5 A, 0.5 Ah, 2 Wh
+    g.AddXY(0, static_cast<float>(i), 3.0f + 0.04f * static_cast<float>(i));
+    g.AddXY(1, static_cast<float>(i), 12.5f);
+    g.AddXY(2, static_cast<float>(i), 99); // temperature: not read
+    g.AddXY(3, static_cast<float>(i), static_cast<float>(i) / 60);
+    g.AddXY(4, static_cast<float>(i), static_cast<float>(i) / 15);
+  }
+  g.DrawCurve();
+  QLabel* readout = t.readout();
+
+  QTest::mousePress(t.plot, Qt::RightButton, {}, QPoint(30, 200)); // left of the plot area
+  EXPECT_TRUE(readout->isHidden());
+  QTest::mouseRelease(t.plot, Qt::RightButton, {}, QPoint(30, 200));
+
+  QTest::mousePress(t.plot, Qt::RightButton, {}, QPoint(250, 200));
+  ASSERT_FALSE(readout->isHidden());
+  ASSERT_FALSE(t.cursor()->isHidden());
+  EXPECT_EQ(readout->text(), QStringLiteral("4.200V   12.50A\n0.500Ah 2.000Wh"));
+  EXPECT_EQ(readout->pos(), QPoint(255, 180));
+  EXPECT_EQ(t.cursor()->geometry(), QRect(250, 41, 1, 400 - 51 - 41 + 1));
+
+  QTest::mouseMove(t.plot, QPoint(430, 150)); // near the right edge: the readout flips left
+  EXPECT_EQ(readout->pos(), QPoint(430 - 5 - readout->width(), 130));
+  EXPECT_EQ(t.cursor()->x(), 430);
+  EXPECT_EQ(readout->text(), QStringLiteral("5.280V   12.50A\n0.950Ah 3.800Wh")); // at 57 s
+  QTest::mouseMove(t.plot, QPoint(470, 150)); // outside the plot area: stays
+  EXPECT_EQ(t.cursor()->x(), 430);
+  QTest::mouseRelease(t.plot, Qt::RightButton, {}, QPoint(470, 150));
+  EXPECT_TRUE(readout->isHidden());
+  EXPECT_TRUE(t.cursor()->isHidden());
+
+  g.setCurveCount(2); // fewer curves than the readout reads: the missing ones read 0
+  QTest::mousePress(t.plot, Qt::RightButton, {}, QPoint(250, 200));
+  EXPECT_EQ(readout->text(), QStringLiteral("4.200V   12.50A\n0.000Ah 0.000Wh"));
+  QTest::mouseRelease(t.plot, Qt::RightButton, {}, QPoint(250, 200));
+}
+
+TEST(CurveGraphPointer, RubberBandZoomsAndAClickReturnsToTheFullViewExactly) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  g.setMinY(0, 0.3f); // ranges that a float cannot hold exactly
+  g.setMaxY(0, 4.7f);
+  g.setMaxY(1, 3.3f);
+  g.setMinY(2, -7.1f);
+  g.DrawCurve();
+  const PointerGraph::Ranges full = t.ranges();
+
+  t.drag({100, 100}, {110, 140}); // 10 x 40: ignored
+  EXPECT_FALSE(g.Large());
+  EXPECT_TRUE(t.band()->isHidden());
+  EXPECT_EQ(t.ranges(), full);
+
+  // The band follows the pointer while the button is held.
+  QTest::mousePress(t.plot, Qt::LeftButton, {}, QPoint(90, 140));
+  QTest::mouseMove(t.plot, QPoint(290, 240));
+  ASSERT_FALSE(t.band()->isHidden());
+  EXPECT_EQ(t.band()->geometry(), QRect(90, 140, 201, 101));
+  QTest::mouseRelease(t.plot, Qt::LeftButton, {}, QPoint(290, 240));
+  EXPECT_TRUE(t.band()->isHidden());
+  ASSERT_TRUE(g.Large());
+  EXPECT_EQ(g.MinX(), 6);
+  EXPECT_EQ(g.MaxX(), 36);
+  EXPECT_FLOAT_EQ(g.MinY(0), 110 * 4.4f / 310 + 0.3f);
+  EXPECT_FLOAT_EQ(g.MaxY(1), 210 * 3.3f / 310);
+  EXPECT_EQ(g.MinY(2), full.minY[2]); // axis 2 keeps its range
+  EXPECT_EQ(g.MaxY(2), full.maxY[2]);
+  EXPECT_EQ(g.zoom().ZoomSpan, 30);
+  // The scroll bar under the shrunk surface: two spans, one shown.
+  EXPECT_FALSE(t.scroll()->isHidden());
+  EXPECT_EQ(t.plot->height() + t.scroll()->height(), 400);
+  EXPECT_EQ(t.scroll()->y(), t.plot->height());
+  EXPECT_EQ(t.scroll()->width(), 500);
+  EXPECT_EQ(t.scroll()->maximum(), 10);
+  EXPECT_EQ(t.scroll()->value(), 2);
+  EXPECT_EQ(g.image().deviceIndependentSize().height(),
+            t.plot->height()); // redrawn at the new size
+
+  // No second band in the zoomed view: a click anywhere above the X axis returns.
+  QTest::mouseClick(t.plot, Qt::LeftButton, {}, QPoint(300, 300));
+  EXPECT_FALSE(g.Large());
+  EXPECT_EQ(t.ranges(), full);
+  EXPECT_TRUE(t.scroll()->isHidden());
+  EXPECT_EQ(t.plot->height(), 400);
+  EXPECT_EQ(g.image().deviceIndependentSize().height(), 400);
+
+  t.drag({100, 100}, {111, 111}); // 11 x 11 zooms
+  EXPECT_TRUE(g.Large());
+}
+
+TEST(CurveGraphPointer, BandsThatDoNotZoom) {
+  struct Case {
+    const char* what;
+    float maxX;
+    bool size;
+    QPoint from, to;
+  };
+  const Case cases[] = {
+      {"mouse zoom off", 60, false, {100, 100}, {300, 300}},
+      {"pressed under the X axis", 60, true, {100, 360}, {300, 300}},
+      {"pressed right of the plot", 60, true, {460, 100}, {300, 300}},
+      {"40 x 10", 60, true, {100, 100}, {140, 110}},
+      {"a five-second test, 0.625 .. 1.25 s", 5, true, {100, 100}, {150, 200}},
+  };
+  for (const Case& c : cases) {
+    PointerGraph t;
+    t.g.setSize(c.size);
+    t.g.setMaxX(c.maxX);
+    t.g.DrawCurve();
+    const PointerGraph::Ranges before = t.ranges();
+    t.drag(c.from, c.to);
+    EXPECT_FALSE(t.g.Large()) << c.what;
+    EXPECT_EQ(t.ranges(), before) << c.what;
+    EXPECT_TRUE(t.scroll()->isHidden()) << c.what;
+  }
+  PointerGraph t; // the title takes its own presses
+  QTest::mousePress(t.g.titleLabel(), Qt::LeftButton, {}, QPoint(2, 2));
+  EXPECT_TRUE(t.band()->isHidden());
+  QTest::mouseRelease(t.g.titleLabel(), Qt::LeftButton, {}, QPoint(2, 2));
+}
+
+TEST(CurveGraphPointer, ScrollBarPansTheZoomedView) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  g.setMaxX(3600);
+  g.Clear(0);
+  for (int x = 0; x <= 3600; x += 10)
+    g.AddXY(0, static_cast<float>(x), 10);
+  g.DrawCurve();
+  t.drag({90, 100}, {157, 200}); // 600 .. 1200 s of 9 s a pixel
+  ASSERT_TRUE(g.Large());
+  ASSERT_EQ(g.zoom().ZoomSpan, 603);
+  EXPECT_EQ(g.MinX(), 360);
+  EXPECT_EQ(t.scroll()->maximum(), 50); // round(36000 / 603) = 60, less one span
+  EXPECT_EQ(t.scroll()->value(), 6);
+  const QImage before = g.image().copy();
+
+  t.scroll()->setValue(20);
+  EXPECT_EQ(g.MinX(), 1206);
+  EXPECT_EQ(g.MaxX(), 1810); // 1809 is odd
+  EXPECT_NE(g.image(), before);
+  t.scroll()->setValue(t.scroll()->maximum());
+  EXPECT_EQ(g.MinX(), 3015);
+  EXPECT_EQ(g.MaxX(), 3600); // never beyond the full view
+  t.scroll()->triggerAction(QAbstractSlider::SliderPageStepSub);
+  EXPECT_EQ(g.MinX(), 2412);
+}
+
+TEST(CurveGraphPointer, HostSwitchesTheZoomedView) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  const PointerGraph::Ranges full = t.ranges();
+  t.drag({100, 100}, {300, 300});
+  ASSERT_TRUE(g.Large());
+  const PointerGraph::Ranges zoomed = t.ranges();
+  g.setLarge(true); // already zoomed: the saved full view stays
+  EXPECT_EQ(t.ranges(), zoomed);
+  const QImage shown = g.image().copy();
+  g.setLarge(false);
+  EXPECT_EQ(t.ranges(), full);
+  EXPECT_TRUE(t.scroll()->isHidden());
+  EXPECT_EQ(t.plot->height(), 400);
+  EXPECT_EQ(g.image(), shown); // no redraw: the host follows with one
+
+  // Out of the zoomed view, switching it off again leaves the host's ranges alone.
+  g.setMaxX(120);
+  g.setLarge(false);
+  EXPECT_EQ(g.MaxX(), 120);
+
+  // Switched on by the host, the view of the moment is the full view.
+  g.setLarge(true);
+  EXPECT_FALSE(t.scroll()->isHidden());
+  g.setMinX(30);
+  g.setMaxX(60);
+  g.setLarge(false);
+  EXPECT_EQ(g.MinX(), 0);
+  EXPECT_EQ(g.MaxX(), 120);
+}
