@@ -1,6 +1,10 @@
 #include "widgets/curvegraph.h"
 #include "widgets/lcdisp.h"
 
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QScrollBar>
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -62,6 +66,48 @@ void BM_DrawEmptyFrame(benchmark::State& state) {
     g.DrawCurve();
 }
 BENCHMARK(BM_DrawEmptyFrame)->Unit(benchmark::kMillisecond);
+
+// A pointer event on the plot surface, as the mouse gives it.
+void pointer(CurveGraph& g, QEvent::Type type, Qt::MouseButton button, QPoint pos) {
+  QWidget* plot = g.findChild<QWidget*>(QStringLiteral("picGraph"));
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+  QMouseEvent e(type, pos, plot->mapToGlobal(pos),
+                type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
+  QCoreApplication::sendEvent(plot, &e);
+}
+
+// The right button held and moved across five million points: the readout of four curves is
+// recomputed at every move, so it must cost far less than a frame.
+void BM_CursorMove_5x1M(benchmark::State& state) {
+  CurveGraph& g = bigGraph(false);
+  pointer(g, QEvent::MouseButtonPress, Qt::RightButton, {100, 300});
+  int x = 100;
+  for (auto _ : state) {
+    x = x >= 800 ? 100 : x + 7;
+    pointer(g, QEvent::MouseMove, Qt::RightButton, {x, 300});
+  }
+  pointer(g, QEvent::MouseButtonRelease, Qt::RightButton, {x, 300});
+}
+BENCHMARK(BM_CursorMove_5x1M)->Unit(benchmark::kMicrosecond);
+
+// Dragging the scroll bar of a zoomed view of five million points: one redraw per position.
+void BM_Pan_5x1M(benchmark::State& state) {
+  CurveGraph& g = bigGraph(false);
+  g.setSize(true);
+  pointer(g, QEvent::MouseButtonPress, Qt::LeftButton, {300, 100});
+  pointer(g, QEvent::MouseMove, Qt::LeftButton, {400, 400});
+  pointer(g, QEvent::MouseButtonRelease, Qt::LeftButton, {400, 400});
+  auto* scroll = g.findChild<QScrollBar*>(QStringLiteral("HScroll1"));
+  int position = 0;
+  for (auto _ : state) {
+    position = position >= scroll->maximum() ? 0 : position + 1;
+    scroll->setValue(position);
+  }
+  g.setLarge(false); // back to the full view for the other benchmarks
+  g.setSize(false);
+  g.DrawCurve();
+}
+BENCHMARK(BM_Pan_5x1M)->Unit(benchmark::kMillisecond);
 
 void BM_AddXY(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));

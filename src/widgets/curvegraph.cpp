@@ -9,8 +9,10 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 #include <cmath>
 
@@ -164,17 +166,27 @@ CurveGraph::CurveGraph(QWidget* parent) : QWidget(parent) {
   m_title->installEventFilter(this);
   m_scroll = new QScrollBar(Qt::Horizontal, this);
   m_scroll->setObjectName(QStringLiteral("HScroll1"));
+  m_scroll->setAccessibleName(QStringLiteral("Zoomed view"));
+  m_scroll->setSingleStep(1);
+  m_scroll->setPageStep(10); // positions count tenths of the zoomed span: a page is one span
   m_scroll->hide();
+  connect(m_scroll, &QScrollBar::valueChanged, this, &CurveGraph::panTo);
+  m_plot->installEventFilter(this);
+  // Cursor, band and readout must not catch the pointer that moves them.
   m_line1 = new QFrame(m_plot);
   m_line1->setObjectName(QStringLiteral("Line1"));
-  m_line1->setFrameShape(QFrame::VLine);
+  m_line1->setAutoFillBackground(true);
+  m_line1->setAttribute(Qt::WA_TransparentForMouseEvents);
   m_line1->hide();
   m_shpRect = new QFrame(m_plot);
   m_shpRect->setObjectName(QStringLiteral("shpRect"));
-  m_shpRect->setFrameShape(QFrame::Box);
+  m_shpRect->setAttribute(Qt::WA_TransparentForMouseEvents);
   m_shpRect->hide();
   m_lblDisp = new QLabel(QStringLiteral("0.000V 00.00A"), m_plot);
   m_lblDisp->setObjectName(QStringLiteral("lblDisp"));
+  m_lblDisp->setAutoFillBackground(true);
+  m_lblDisp->setMargin(2);
+  m_lblDisp->setAttribute(Qt::WA_TransparentForMouseEvents);
   m_lblDisp->hide();
 
   m_curves.resize(5);
@@ -373,25 +385,29 @@ void CurveGraph::setCurveCount(int count) {
 }
 
 void CurveGraph::setLarge(bool large) {
+  if (large == m_large)
+    return; // in particular, a second "true" must not take the zoomed view for the full one
   m_large = large;
-  if (!large && m_hasFullView) {
-    m_view.MinX = FullMinX;
-    m_view.MaxX = FullMaxX;
-    for (size_t a = 0; a < 2; ++a) {
-      m_view.MinY[a] = FullMinY[a];
-      m_view.MaxY[a] = FullMaxY[a];
-    }
-  }
   if (large) {
-    FullMinX = m_view.MinX;
-    FullMaxX = m_view.MaxX;
+    m_zoom = GraphZoom{m_view.MinX,
+                       m_view.MaxX,
+                       {m_view.MinY[0], m_view.MinY[1]},
+                       {m_view.MaxY[0], m_view.MaxY[1]},
+                       0};
+  } else {
+    m_view.MinX = m_zoom.FullMinX;
+    m_view.MaxX = m_zoom.FullMaxX;
     for (size_t a = 0; a < 2; ++a) {
-      FullMinY[a] = m_view.MinY[a];
-      FullMaxY[a] = m_view.MaxY[a];
+      m_view.MinY[a] = m_zoom.FullMinY[a];
+      m_view.MaxY[a] = m_zoom.FullMaxY[a];
     }
-    m_hasFullView = true;
   }
-  layoutPlot();
+  layoutChildren();
+  setupScroll();
+}
+
+bool CurveGraph::MovedByUser(int index) const {
+  return curve(index).movedByUser;
 }
 
 QRect CurveGraph::legendRect(int index) const {
@@ -501,11 +517,15 @@ void CurveGraph::resizeEvent(QResizeEvent*) {
   DrawCurve();
 }
 
-void CurveGraph::relayout() {
+void CurveGraph::layoutChildren() {
   layoutPlot();
   centreTitle();
   layoutLegends();
-  m_line1->setGeometry(m_line1->x(), 41, 1, std::max(0, m_plot->height() - 51 - 41));
+  m_line1->setGeometry(m_line1->x(), 41, 1, std::max(0, m_plot->height() - 51 - 41 + 1));
+}
+
+void CurveGraph::relayout() {
+  layoutChildren();
   Initialize_DrawCurve();
 }
 
@@ -540,7 +560,190 @@ bool CurveGraph::eventFilter(QObject* watched, QEvent* event) {
       }
     }
   }
+  const QEvent::Type type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+      type != QEvent::MouseButtonRelease)
+    return QWidget::eventFilter(watched, event);
+  auto& mouse = static_cast<QMouseEvent&>(*event);
+  if (watched == m_plot)
+    return plotPointer(mouse);
+  if (watched == m_title)
+    return true; // the title sits on the plot but takes its clicks for itself
+  for (int i = 0; i < CurveCount(); ++i)
+    if (watched == m_curves[static_cast<size_t>(i)].legend)
+      return legendPointer(i, mouse);
   return QWidget::eventFilter(watched, event);
+}
+
+// ---- pointer interactions -------------------------------------------------------------------
+
+// The view as the pointer sees it: the surface as it is now, the ranges of the last redraw.
+GraphView CurveGraph::pointerView() const {
+  GraphView v = m_view;
+  v.W = m_plot->width();
+  v.H = m_plot->height();
+  return v;
+}
+
+bool CurveGraph::plotPointer(QMouseEvent& e) {
+  // Whole device-independent pixels: the same arithmetic at any screen scale.
+  const int x = static_cast<int>(roundHalfEven(e.position().x()));
+  const int y = static_cast<int>(roundHalfEven(e.position().y()));
+  const GraphView v = pointerView();
+  switch (e.type()) {
+  case QEvent::MouseButtonPress:
+    if (e.button() == Qt::RightButton && inPlotArea(v, x, y)) {
+      m_cursorOn = true;
+      ShowCursorValues(x, y);
+      return true;
+    }
+    if (e.button() == Qt::LeftButton && m_size && zoomPressArea(v, x, y)) {
+      if (m_large) {
+        setLarge(false);
+        DrawCurve();
+        return true;
+      }
+      m_band = startRubberBand(x, y);
+      m_bandOn = true;
+      m_shpRect->setStyleSheet(
+          QStringLiteral("border: 1px solid %1;").arg(colour(invertColour(m_backColor)).name()));
+      m_shpRect->setGeometry(m_band.left, m_band.top, 1, 1);
+      m_shpRect->show();
+      m_shpRect->raise();
+      return true;
+    }
+    return false;
+  case QEvent::MouseMove:
+    if (m_bandOn) {
+      growRubberBand(m_band, v, x, y);
+      // One pixel more each way, so that the outline covers both edges of the band.
+      m_shpRect->setGeometry(m_band.left, m_band.top, m_band.width + 1, m_band.height + 1);
+      return true;
+    }
+    if (m_cursorOn) {
+      if (inPlotArea(v, x, y))
+        ShowCursorValues(x, y);
+      return true;
+    }
+    return false;
+  case QEvent::MouseButtonRelease: {
+    const bool active = m_bandOn || m_cursorOn;
+    const bool zoomNow = m_bandOn && m_size && !m_large;
+    const RubberBand band = m_band;
+    endPointerGestures();
+    if (zoomNow)
+      zoomInto(band);
+    return active;
+  }
+  default:
+    return false;
+  }
+}
+
+bool CurveGraph::legendPointer(int index, QMouseEvent& e) {
+  Curve& c = m_curves[static_cast<size_t>(index)];
+  const QPointF p = e.position() + QPointF(c.legend->pos()); // in plot pixels
+  switch (e.type()) {
+  case QEvent::MouseButtonPress:
+    if (e.button() != Qt::LeftButton)
+      return false; // other buttons act on the plot under the legend
+    c.dragging = true;
+    c.grabOffset = p - QPointF(c.legend->pos());
+    c.outline->setGeometry(c.legend->geometry());
+    c.outline->show();
+    c.outline->raise();
+    return true;
+  case QEvent::MouseMove:
+    if (!c.dragging)
+      return false;
+    c.outline->move((p - c.grabOffset).toPoint());
+    return true;
+  case QEvent::MouseButtonRelease: {
+    if (!c.dragging || e.button() != Qt::LeftButton)
+      return false;
+    c.dragging = false;
+    c.legend->move(snapLegend(p - c.grabOffset));
+    placeLegendFrame(index); // records the rectangle and hides the outline
+    c.movedByUser = true;
+    endPointerGestures();
+    return true;
+  }
+  default:
+    return false;
+  }
+}
+
+// Shows the cursor line at x with the readout beside it: the time under the cursor and the
+// voltage, current, capacity and energy of channel 0's curves at that time.
+void CurveGraph::ShowCursorValues(int x, int y) {
+  const GraphView v = pointerView();
+  const qint64 t = cursorTime(v, m_scales, x);
+  auto value = [&](int index) {
+    if (index >= CurveCount()) // a graph of fewer than five curves reads 0
+      return 0.0f;
+    const auto& pts = m_curves[static_cast<size_t>(index)].points;
+    return cursorValue(pts.data(), static_cast<qint64>(pts.size()), v.W, t);
+  };
+  m_lblDisp->setText(cursorReadoutText(value(0), value(1), value(3), value(4)));
+  QPalette pal = m_lblDisp->palette();
+  pal.setColor(QPalette::Window, colour(m_backColor));
+  pal.setColor(QPalette::WindowText, colour(m_axesColor));
+  m_lblDisp->setPalette(pal);
+  // Placed by its new size, so that a wider text still flips before the right edge.
+  m_lblDisp->adjustSize();
+  m_lblDisp->move(cursorReadoutPos(v, x, y, m_lblDisp->width()));
+  QPalette linePal = m_line1->palette();
+  linePal.setColor(QPalette::Window, colour(m_axesColor));
+  m_line1->setPalette(linePal);
+  m_line1->setGeometry(x, 41, 1, std::max(0, v.H - 51 - 41 + 1));
+  m_line1->show();
+  m_line1->raise();
+  m_lblDisp->show();
+  m_lblDisp->raise();
+}
+
+// A button release ends the cursor, the rubber band and every legend drag.
+void CurveGraph::endPointerGestures() {
+  m_cursorOn = false;
+  m_bandOn = false;
+  m_line1->hide();
+  m_lblDisp->hide();
+  m_shpRect->hide();
+  for (auto& c : m_curves) {
+    c.dragging = false;
+    c.outline->hide();
+  }
+}
+
+void CurveGraph::zoomInto(const RubberBand& band) {
+  const std::optional<ZoomedView> z = zoomToBand(pointerView(), m_scales, band);
+  if (!z)
+    return;
+  m_view.MinX = z->view.MinX;
+  m_view.MaxX = z->view.MaxX;
+  m_view.MinY = z->view.MinY;
+  m_view.MaxY = z->view.MaxY;
+  m_zoom = z->zoom;
+  m_large = true;
+  layoutChildren();
+  setupScroll();
+  DrawCurve();
+}
+
+void CurveGraph::setupScroll() {
+  const ZoomScroll s = m_large ? zoomScroll(m_zoom, m_view.MinX) : ZoomScroll{};
+  const QSignalBlocker quiet(m_scroll); // setting the range is not the user panning
+  m_scroll->setRange(0, s.maximum);
+  m_scroll->setValue(s.position);
+}
+
+void CurveGraph::panTo(int position) {
+  if (!m_large || !(m_zoom.ZoomSpan >= 1))
+    return;
+  const XRange r = panRange(m_zoom, position);
+  m_view.MinX = r.MinX;
+  m_view.MaxX = r.MaxX;
+  DrawCurve();
 }
 
 // ---- drawing --------------------------------------------------------------------------------

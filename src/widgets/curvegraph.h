@@ -11,6 +11,7 @@
 
 class QFrame;
 class QLabel;
+class QMouseEvent;
 class QScrollBar;
 
 namespace ondrel {
@@ -19,6 +20,12 @@ namespace ondrel {
 // grid, labels, a legend per curve and the curves. Everything is drawn into an off-screen image
 // that reaches the screen in one copy. Setting a property does not redraw unless said; the host
 // calls DrawCurve. Index errors throw ComponentError (code 9) and change nothing.
+//
+// Pointer interactions, in device-independent pixels of the plot surface: a legend dragged with
+// the left button lands on a 5-pixel grid and stays where the user put it; holding the right
+// button in the plot area shows a cursor line with the voltage, current, capacity and energy
+// under it (curves 0, 1, 3 and 4); with Size on, a left-button rubber band zooms in, the scroll
+// bar under the zoomed view pans it and a left click returns to the full view.
 class CurveGraph : public QWidget {
   Q_OBJECT
 
@@ -93,8 +100,14 @@ public:
   // Limited to 1..50; keeps existing curves, hides every legend, recolours curves 0 and 1.
   void setCurveCount(int count);
   bool Large() const { return m_large; }
-  // Switches between the zoomed and the full view; without a redraw.
+  // Switches between the zoomed and the full view; without a redraw. Leaving the zoomed view
+  // restores the ranges of the full view (axis 2 was never zoomed). Entering it from the host
+  // keeps the current ranges as the full view; the scroll bar pans only a view the user zoomed.
   void setLarge(bool large);
+  // The user has dragged legend `index`; the layout leaves it where it was dropped.
+  bool MovedByUser(int index) const;
+  // The full view saved by the last zoom, and the zoomed X span.
+  const GraphZoom& zoom() const { return m_zoom; }
 
   // What was drawn last: the off-screen image, the plot surface's size and the scales.
   const QImage& image() const { return m_image; }
@@ -109,11 +122,6 @@ public:
 
   // Title and visible legends, for assistive tools.
   QString accessibleValueText() const;
-
-  // The view before the zoom, kept for the pointer interactions.
-  double FullMinX = 0, FullMaxX = 60;
-  std::array<double, 2> FullMinY{0, 0}, FullMaxY{20, 10};
-  double ZoomSpan = 0;
 
 signals:
   // The title was double-clicked.
@@ -137,12 +145,15 @@ private:
     QFrame* outline = nullptr;
     QRect legendRect;
     bool movedByUser = false;
+    bool dragging = false;
+    QPointF grabOffset; // pointer minus the legend's top-left when the drag began
   };
 
   Curve& curve(int index);
   const Curve& curve(int index) const;
   void checkAxis(int axis) const;
   void layoutPlot();
+  void layoutChildren();
   void relayout();
   void syncLayout();
   void centreTitle();
@@ -154,6 +165,15 @@ private:
   bool render(QImage& image);
   void present();
   QColor colour(quint32 value) const;
+
+  GraphView pointerView() const;
+  bool plotPointer(QMouseEvent& event);
+  bool legendPointer(int index, QMouseEvent& event);
+  void ShowCursorValues(int x, int y);
+  void endPointerGestures();
+  void zoomInto(const RubberBand& band);
+  void setupScroll();
+  void panTo(int position);
 
   QWidget* m_plot = nullptr;      // picGraph
   QLabel* m_title = nullptr;      // lblTitle
@@ -176,7 +196,10 @@ private:
   QString m_axesY2Txt = QStringLiteral("[W]");
   bool m_size = false;
   bool m_large = false;
-  bool m_hasFullView = false;
+  GraphZoom m_zoom;
+  bool m_cursorOn = false; // right button held in the plot area
+  bool m_bandOn = false;   // rubber band being drawn
+  RubberBand m_band;
   QString m_titleText = QStringLiteral("Ondrel Tester Software");
   QImage m_image; // shown
   QImage m_back;  // drawn into, then swapped with m_image

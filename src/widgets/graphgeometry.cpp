@@ -3,6 +3,7 @@
 #include "data/support/numberformat.h"
 
 #include <cmath>
+#include <limits>
 
 namespace ondrel {
 
@@ -125,6 +126,117 @@ std::vector<QPoint> curvePolyline(const CurvePoint* pts, qint64 count, const Gra
   if (last != end && inRange(pts[end]))
     lineTo(pts[end]);
   return out;
+}
+
+// ---- pointer interactions ------------------------------------------------------------------
+
+bool inPlotArea(const GraphView& v, double x, double y) {
+  return x > 50 && x < v.W - graphRightMargin(v) && y > 40 && y < v.H - 50;
+}
+
+qint64 cursorTime(const GraphView& v, const GraphScales& s, double x) {
+  return roundHalfEven((x - 50) * s.x + v.MinX);
+}
+
+float cursorValue(const CurvePoint* pts, qint64 count, int W, qint64 t) {
+  const qint64 step = decimationStep(count, W);
+  for (qint64 i = 0; i < count; i += step)
+    if (pts[i].x >= static_cast<double>(t))
+      return pts[i].y;
+  return 0;
+}
+
+QString cursorReadoutText(float volt, float amp, float ampHours, float wattHours) {
+  auto value = [](float v) { return Format(v, v >= 10 ? u"00.00" : u"0.000"); };
+  return Format(volt, u"0.000") + (volt >= 10 ? QStringLiteral("V  ") : QStringLiteral("V   ")) +
+         value(amp) + QStringLiteral("A\n") + value(ampHours) + QStringLiteral("Ah ") +
+         value(wattHours) + QStringLiteral("Wh");
+}
+
+QPoint cursorReadoutPos(const GraphView& v, int x, int y, int labelWidth) {
+  const bool flip = x + 5 + labelWidth >= v.W - graphRightMargin(v);
+  return {flip ? x - 5 - labelWidth : x + 5, y - 20};
+}
+
+bool zoomPressArea(const GraphView& v, int x, int y) {
+  return x < v.W - graphRightMargin(v) && y < v.H - 50;
+}
+
+RubberBand startRubberBand(int x, int y) {
+  return {std::max(x, 50), std::max(y, 40), 0, 0};
+}
+
+void growRubberBand(RubberBand& band, const GraphView& v, int x, int y) {
+  x = std::min(x, v.W - graphRightMargin(v));
+  y = std::min(y, v.H - 50);
+  if (x > band.left)
+    band.width = x - band.left;
+  if (y > band.top)
+    band.height = y - band.top;
+}
+
+std::optional<ZoomedView> zoomToBand(const GraphView& v, const GraphScales& s,
+                                     const RubberBand& b) {
+  if (b.width <= 10 || b.height <= 10 || !s.valid)
+    return std::nullopt;
+  const qint64 minX = roundHalfEven((b.left - 50) * s.x + v.MinX);
+  const qint64 maxX = roundHalfEven((b.left + b.width - 50) * s.x + v.MinX);
+  // A span of 0 would leave nothing to draw and divide by zero in the scroll arithmetic.
+  if (maxX - minX < 1)
+    return std::nullopt;
+  ZoomedView z{v, {}};
+  z.zoom.FullMinX = v.MinX;
+  z.zoom.FullMaxX = v.MaxX;
+  z.view.MinX = static_cast<double>(minX);
+  z.view.MaxX = static_cast<double>(maxX);
+  for (size_t a = 0; a < 2; ++a) {
+    z.zoom.FullMinY[a] = v.MinY[a];
+    z.zoom.FullMaxY[a] = v.MaxY[a];
+    z.view.MinY[a] = (v.H - b.top - b.height - 50) * s.y[a] + v.MinY[a];
+    z.view.MaxY[a] = (v.H - b.top - 50) * s.y[a] + v.MinY[a];
+  }
+  z.zoom.ZoomSpan = static_cast<double>(maxX - minX);
+  return z;
+}
+
+namespace {
+
+bool usableSpan(const GraphZoom& z) {
+  return std::isfinite(z.ZoomSpan) && z.ZoomSpan >= 1;
+}
+
+} // namespace
+
+ZoomScroll zoomScroll(const GraphZoom& z, double minX) {
+  if (!usableSpan(z))
+    return {};
+  constexpr qint64 kIntMax = std::numeric_limits<int>::max();
+  qint64 maximum = roundHalfEven((z.FullMaxX - z.FullMinX) * 10 / z.ZoomSpan);
+  if (maximum > 10)
+    maximum -= 10;
+  maximum = std::clamp<qint64>(maximum, 0, kIntMax);
+  const qint64 position =
+      std::clamp<qint64>(roundHalfEven((minX - z.FullMinX) * 10 / z.ZoomSpan), 0, maximum);
+  return {static_cast<int>(maximum), static_cast<int>(position)};
+}
+
+XRange panRange(const GraphZoom& z, int position) {
+  if (!usableSpan(z))
+    return {z.FullMinX, z.FullMaxX};
+  // Counted from the full view's start, so that a full view not starting at 0 pans within
+  // itself; with the usual start at 0 this is the plain position x span / 10.
+  double minX = z.FullMinX + static_cast<double>(roundHalfEven(position * z.ZoomSpan) / 10);
+  if (minX >= z.FullMaxX)
+    minX = z.FullMaxX - z.ZoomSpan;
+  double maxX = minX + z.ZoomSpan;
+  if (roundHalfEven(maxX) % 2 != 0)
+    maxX += 1;
+  return {minX, std::min(maxX, z.FullMaxX)};
+}
+
+QPoint snapLegend(QPointF topLeft) {
+  auto snap = [](double v) { return static_cast<int>(clampPixel(v) / 5 * 5); };
+  return {snap(topLeft.x()), snap(topLeft.y())};
 }
 
 } // namespace ondrel

@@ -1,133 +1,24 @@
+#include "e2e/endtoend.h"
+
 #include "data/recording.h"
-#include "data/support/errorlog.h"
 #include "data/support/ini.h"
 #include "data/support/programfolder.h"
-#include "data/ui/deviceslot.h"
-#include "data/ui/frmmain.h"
 #include "link/portnames.h"
-#include "sim/simdevice.h"
 #include "support/deviceslotprobe.h"
-#include "support/tempfolder.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDate>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QJsonObject>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-#include <vector>
-
 using namespace ondrel;
-using ondrel::testing::TempProgramFolder;
+using ondrel::testing::EndToEnd;
 
 namespace {
-
-// A real main window (on the real serial-port layer) and simulated devices on pseudo-terminals in
-// the same program folder. The devices' clocks move only when a test steps them, and each step is
-// one tick of the program's receive timer: every device moves on 50 ms, then every slot reads its
-// port once. The devices run their physics 60 times faster than their clock.
-class EndToEnd : public ::testing::Test {
-protected:
-  TempProgramFolder home;
-  std::vector<std::unique_ptr<sim::SimDevice>> devices;
-  std::unique_ptr<frmMain> window;
-  QStringList messages;
-  QMessageBox::StandardButton answer = QMessageBox::Ok;
-  int handled = 0; // reports that passed the receive step
-
-  sim::SimDevice& device(const char* spec) {
-    sim::DeviceOptions defaults;
-    defaults.reportMs = 200;
-    defaults.speed = 60;
-    sim::DeviceOptions o;
-    QString error;
-    EXPECT_TRUE(sim::parseDeviceSpec(QString::fromLatin1(spec), defaults, &o, &error))
-        << error.toStdString();
-    devices.push_back(std::make_unique<sim::SimDevice>(home.path(), o));
-    EXPECT_TRUE(devices.back()->open(&error)) << error.toStdString();
-    return *devices.back();
-  }
-
-  frmMain& start(int slotCount = 1) {
-    window = std::make_unique<frmMain>();
-    window->ask = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
-      messages << text;
-      return answer;
-    };
-    for (int i = 1; i < slotCount; ++i)
-      window->action(QStringLiteral("menuAddDev"))->trigger();
-    return *window;
-  }
-
-  DeviceSlot& connect(int slot, const QString& port) {
-    DeviceSlot& s = window->slot(slot);
-    s.panel().setTPort(port);
-    emit s.panel().ConnClick();
-    return s;
-  }
-
-  void tick(int ms = 50) {
-    for (auto& d : devices)
-      d->advance(ms);
-    // The pseudo-terminal hands bytes on through a kernel work queue: give it a moment, as the
-    // real 50 ms between two reads would.
-    QThread::usleep(300);
-    for (int i = 0; i < window->slotCount(); ++i) {
-      const QByteArray bytes = window->comm().ReadPort(window->comm().PortHandle[size_t(i)]);
-      if (bytes.isEmpty())
-        continue;
-      if (!afterEachFrame) {
-        handled += window->slot(i).receive(bytes).reportsHandled;
-        continue;
-      }
-      // Hand the read on frame by frame, so that a test can look between two reports however
-      // the kernel happened to batch them.
-      qsizetype begin = 0;
-      for (qsizetype k = 0; k < bytes.size(); ++k) {
-        if (quint8(bytes[k]) != 0xF8)
-          continue;
-        handled += window->slot(i).receive(bytes.mid(begin, k + 1 - begin)).reportsHandled;
-        begin = k + 1;
-        afterEachFrame();
-      }
-      if (begin < bytes.size())
-        handled += window->slot(i).receive(bytes.mid(begin)).reportsHandled;
-    }
-  }
-  std::function<void()> afterEachFrame; // when set, reads are handed on one frame at a time
-  // Ticks until `done` holds or `ms` of device time have passed; whether it held.
-  bool runUntil(const std::function<bool()>& done, int ms, int step = 50) {
-    for (int t = 0; t < ms; t += step) {
-      if (done())
-        return true;
-      tick(step);
-    }
-    return done();
-  }
-  void run(int ms) {
-    runUntil([] { return false; }, ms);
-  }
-
-  static QStringList commands(const sim::SimDevice& d) {
-    QStringList out;
-    for (const QJsonObject& r : d.heard())
-      out << r.value("cmd").toString();
-    return out;
-  }
-  static QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
-  QString logText() const { return home.mainLog(); }
-};
 
 TEST_F(EndToEnd, ConnectIdentifiesEveryKindOfDevice) {
   device("2:model=12");
@@ -192,16 +83,13 @@ TEST_F(EndToEnd, StartedTestIsAdoptedRecordedAndFinishedAtTheDevicesCutoff) {
   DeviceSlot& s = connect(0, QStringLiteral("COM2"));
   ASSERT_TRUE(runUntil([&] { return !s.connecting(); }, 2000));
 
-  // Start, as the Start button will: panel texts, a recording file, the start command.
   s.panel().setTSval(0, QStringLiteral("2.00"));
   s.panel().setTSlmt(0, QStringLiteral("3.70"));
   s.panel().setTStim(0, QStringLiteral("0"));
+  emit s.panel().RunClick(0);
   const QString rec =
       recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
-  createRecordingFile(rec, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC"),
-                                           QStringLiteral("4.2V"), false, modelCaps(12)));
-  DeviceSlotProbe::channel(s, 0).RecPath = rec;
-  s.SendStart(0, 1);
+  EXPECT_EQ(s.ch(0).RecPath, rec);
   ASSERT_TRUE(runUntil([&] { return s.ch(0).ChnRunning; }, 2000));
   const QJsonObject started = dev.heard().last();
   EXPECT_EQ(started.value("cmd").toString(), QStringLiteral("start"));
@@ -220,6 +108,10 @@ TEST_F(EndToEnd, StartedTestIsAdoptedRecordedAndFinishedAtTheDevicesCutoff) {
   EXPECT_GT(s.graph().DpCnt(1), 10);
   const QStringList lines = QString::fromLatin1(readFile(rec + ".bak")).split(u'\n');
   EXPECT_GT(lines.size(), 16) << "header and samples";
+  const RecordingContent written = parseRecording(readFile(rec + ".bak"));
+  EXPECT_EQ(written.device, QStringLiteral("KL-F2"));
+  EXPECT_EQ(written.skippedLines, 0);
+  EXPECT_TRUE(written.endedNormally);
 }
 
 TEST_F(EndToEnd, DisconnectSendsSixClosesThePortAndShowsNoDevice) {
@@ -334,20 +226,18 @@ TEST_F(EndToEnd, ADeviceThatVanishesMidTestLeavesTheRecordingIntact) {
   start();
   DeviceSlot& s = connect(0, QStringLiteral("COM2"));
   ASSERT_TRUE(runUntil([&] { return !s.connecting(); }, 2000));
-  const QString rec =
-      recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
-  createRecordingFile(rec, recordingHeader(QStringLiteral("KL-F2"), QStringLiteral("D-CC"),
-                                           QStringLiteral("4.2V"), false, modelCaps(12)));
-  DeviceSlotProbe::channel(s, 0).RecPath = rec;
   s.panel().setTSval(0, QStringLiteral("1.00"));
   s.panel().setTSlmt(0, QStringLiteral("2.50"));
-  s.SendStart(0, 1);
+  emit s.panel().RunClick(0);
+  const QString rec =
+      recordingBasePath(home.path(), QStringLiteral("KL-F2"), QStringLiteral("COM2"), 0, 0);
   ASSERT_TRUE(runUntil([&] { return dev.vanished(); }, 6000));
   const QByteArray before = readFile(rec + ".bak");
   run(2000);
   EXPECT_TRUE(s.ch(0).ChnRunning); // no idle report ever came
   EXPECT_EQ(readFile(rec + ".bak"), before);
   ASSERT_TRUE(before.endsWith('\n'));
+  EXPECT_TRUE(before.startsWith(kRecordingTitleLine));
   const QList<QByteArray> lines = before.trimmed().split('\n');
   EXPECT_GT(lines.size(), 10);
   // The last line is a whole sample: as many fields as the first sample line.

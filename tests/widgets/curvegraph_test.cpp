@@ -1,3 +1,4 @@
+#include "support/printers.h"
 #include "widgets/colour.h"
 #include "widgets/componenterror.h"
 #include "widgets/curvegraph.h"
@@ -6,7 +7,9 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -319,4 +322,442 @@ TEST(GraphGeometry, SweptLinesAreClippedToTheImage) {
   EXPECT_EQ(img.pixelColor(11, 10), QColor(Qt::red)); // two pixels wide
   EXPECT_EQ(img.pixelColor(13, 10), QColor(Qt::white));
   EXPECT_EQ(img.pixelColor(90, 5), QColor(Qt::white)); // the second line is all outside
+}
+
+// ---- pointer interactions -------------------------------------------------------------------
+
+TEST(GraphGeometry, CursorReadoutCaption) {
+  struct Case {
+    float v, a, ah, wh;
+    const char* text;
+  };
+  const Case cases[] = {
+      {4.2f, 12.5f, 0.5f, 2.0f, "4.200V   12.50A\n0.500Ah 2.000Wh"},
+      {12.345f, 3.0f, 10.0f, 9.999f, "12.345V  3.000A\n10.00Ah 9.999Wh"}, // one blank less
+      {0, 0, 0, 0, "0.000V   0.000A\n0.000Ah 0.000Wh"}, // nothing under the cursor
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(cursorReadoutText(c.v, c.a, c.ah, c.wh), QString::fromLatin1(c.text)) << c.text;
+}
+
+TEST(GraphGeometry, CursorTimeAndTheValueReadThere) {
+  const GraphView v = view500(); // X 0..60 over 400 pixels: 0.15 s a pixel
+  const GraphScales s = graphScales(v);
+  EXPECT_EQ(cursorTime(v, s, 250), 30);
+  EXPECT_EQ(cursorTime(v, s, 70), 3);
+  EXPECT_EQ(cursorTime(v, s, 73), 3); // 3.45
+
+  std::vector<CurvePoint> pts;
+  for (int i = 0; i < 5000; ++i)
+    pts.push_back({static_cast<float>(i), static_cast<float>(i) / 10});
+  // 5,000 points on 500 pixels: every fourth point is looked at, as when drawing.
+  EXPECT_EQ(cursorValue(pts.data(), 5000, 500, 8), 0.8f);
+  EXPECT_EQ(cursorValue(pts.data(), 5000, 500, 9), 1.2f);
+  EXPECT_EQ(cursorValue(pts.data(), 5000, 500, 5000), 0.0f); // beyond the curve
+  EXPECT_EQ(cursorValue(pts.data(), 0, 500, 0), 0.0f);
+  pts[0].x = std::nanf("");
+  EXPECT_EQ(cursorValue(pts.data(), 3, 500, -1), 0.1f);
+}
+
+TEST(GraphGeometry, ReadoutFlipsLeftOfTheCursorNearTheRightEdge) {
+  GraphView v = view500(); // plot area ends at x = 450
+  EXPECT_EQ(cursorReadoutPos(v, 344, 100, 100), QPoint(349, 80));
+  EXPECT_EQ(cursorReadoutPos(v, 345, 100, 100), QPoint(240, 80)); // would reach 450
+  v.ShowAxesY2 = true;                                            // ends at 400
+  EXPECT_EQ(cursorReadoutPos(v, 300, 100, 100), QPoint(195, 80));
+}
+
+TEST(GraphGeometry, PlotAreaAndZoomPressArea) {
+  const GraphView v = view500(); // plot area 50 < x < 450, 40 < y < 350
+  struct Case {
+    int x, y;
+    bool plot, zoom;
+  };
+  const Case cases[] = {{51, 41, true, true},     {50, 200, false, true},   {449, 349, true, true},
+                        {450, 200, false, false}, {200, 350, false, false}, {10, 10, false, true}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(inPlotArea(v, c.x, c.y), c.plot) << c.x << "," << c.y;
+    EXPECT_EQ(zoomPressArea(v, c.x, c.y), c.zoom) << c.x << "," << c.y;
+  }
+}
+
+TEST(GraphGeometry, RubberBandGrowsOnlyRightAndDownWithinThePlot) {
+  const GraphView v = view500();
+  RubberBand b = startRubberBand(30, 20);
+  EXPECT_EQ(b.left, 50);
+  EXPECT_EQ(b.top, 40);
+  b = startRubberBand(100, 100);
+  growRubberBand(b, v, 200, 150);
+  EXPECT_EQ(b.width, 100);
+  EXPECT_EQ(b.height, 50);
+  growRubberBand(b, v, 80, 90); // left of and above the start: the band keeps its size
+  EXPECT_EQ(b.width, 100);
+  EXPECT_EQ(b.height, 50);
+  growRubberBand(b, v, 900, 900); // limited to the plot area
+  EXPECT_EQ(b.width, 350);
+  EXPECT_EQ(b.height, 250);
+}
+
+TEST(GraphGeometry, ZoomToBand) {
+  const GraphView v = view500(); // H - 90 = 310 pixels for each Y axis
+  const GraphScales s = graphScales(v);
+  const std::pair<int, int> tooSmall[] = {{10, 40}, {40, 10}, {10, 10}, {0, 0}};
+  for (auto [w, h] : tooSmall)
+    EXPECT_FALSE(zoomToBand(v, s, {100, 100, w, h})) << w << "x" << h;
+  EXPECT_TRUE(zoomToBand(v, s, {100, 100, 11, 11}));
+
+  const auto z = zoomToBand(v, s, {90, 140, 200, 100});
+  ASSERT_TRUE(z);
+  EXPECT_EQ(z->view.MinX, 6); // 40 pixels of 0.15 s
+  EXPECT_EQ(z->view.MaxX, 36);
+  EXPECT_DOUBLE_EQ(z->view.MinY[0], 110 * 20.0 / 310);
+  EXPECT_DOUBLE_EQ(z->view.MaxY[0], 210 * 20.0 / 310);
+  EXPECT_DOUBLE_EQ(z->view.MinY[1], 110 * 10.0 / 310);
+  EXPECT_DOUBLE_EQ(z->view.MaxY[1], 210 * 10.0 / 310);
+  EXPECT_EQ(z->view.MinY[2], 0); // axis 2 is not zoomed
+  EXPECT_EQ(z->view.MaxY[2], 100);
+  EXPECT_EQ(z->zoom.ZoomSpan, 30);
+  EXPECT_EQ(z->zoom.FullMinX, 0);
+  EXPECT_EQ(z->zoom.FullMaxX, 60);
+  EXPECT_EQ(z->zoom.FullMaxY[0], 20);
+  EXPECT_EQ(z->zoom.FullMaxY[1], 10);
+}
+
+// A band over less than one second (a five-second test, or the viewer's capacity axis) would
+// give a zoomed span of 0: no view to draw, and a division by zero for the scroll bar.
+TEST(GraphGeometry, BandSpanningLessThanOneXUnitDoesNotZoom) {
+  GraphView v = view500();
+  v.MaxX = 5;                                                      // 0.0125 s a pixel
+  EXPECT_FALSE(zoomToBand(v, graphScales(v), {100, 100, 50, 50})); // 0.625 .. 1.25: 1 .. 1
+  EXPECT_TRUE(zoomToBand(v, graphScales(v), {100, 100, 100, 50})); // 1 .. 2
+  v.MaxX = -60;                                                    // a reversed range
+  EXPECT_FALSE(zoomToBand(v, graphScales(v), {100, 100, 100, 50}));
+  EXPECT_FALSE(zoomToBand(view500(), GraphScales{}, {100, 100, 100, 50})); // never drawn
+
+  GraphZoom zero;
+  zero.ZoomSpan = 0;
+  EXPECT_EQ(zoomScroll(zero, 10).maximum, 0);
+  EXPECT_EQ(panRange(zero, 3).MinX, zero.FullMinX);
+  EXPECT_EQ(panRange(zero, 3).MaxX, zero.FullMaxX);
+}
+
+TEST(GraphGeometry, ScrollBarRangeAndPosition) {
+  struct Case {
+    double fullMin, fullMax, span, minX;
+    int maximum, position;
+  };
+  const Case cases[] = {
+      {0, 3600, 600, 1200, 50, 20},    // six spans: the bar covers five of them
+      {0, 3600, 7, 0, 5133, 0},        // 36000 / 7 rounds to 5143
+      {0, 60, 59, 1, 10, 0},           // ten or less is not reduced; 10 / 59 rounds to 0
+      {1000, 4600, 600, 2200, 50, 20}, // counted from the full view's start
+  };
+  for (const Case& c : cases) {
+    GraphZoom z;
+    z.FullMinX = c.fullMin;
+    z.FullMaxX = c.fullMax;
+    z.ZoomSpan = c.span;
+    const ZoomScroll s = zoomScroll(z, c.minX);
+    EXPECT_EQ(s.maximum, c.maximum) << c.span;
+    EXPECT_EQ(s.position, c.position) << c.span;
+  }
+}
+
+TEST(GraphGeometry, PanningStaysWithinTheFullView) {
+  struct Case {
+    double span;
+    int position;
+    double minX, maxX;
+  };
+  const Case cases[] = {
+      {600, 0, 0, 600},      {600, 20, 1200, 1800},
+      {600, 50, 3000, 3600}, {7, 1, 0, 8}, // 7 is odd: the right end moves on to 8
+      {7, 3, 2, 10},                       // round(21) \ 10 = 2
+      {7, 5133, 3593, 3600}, // the last position: the right end stops at the full view's end
+  };
+  for (const Case& c : cases) {
+    GraphZoom z;
+    z.FullMaxX = 3600;
+    z.ZoomSpan = c.span;
+    const XRange r = panRange(z, c.position);
+    EXPECT_EQ(r.MinX, c.minX) << c.span << " @" << c.position;
+    EXPECT_EQ(r.MaxX, c.maxX) << c.span << " @" << c.position;
+  }
+  // Every position the bar can take, from either start.
+  for (double fullMin : {0.0, 1000.0})
+    for (double span : {1.0, 7.0, 59.0, 600.0, 3599.0}) {
+      GraphZoom z;
+      z.FullMinX = fullMin;
+      z.FullMaxX = fullMin + 3600;
+      z.ZoomSpan = span;
+      const int maximum = zoomScroll(z, fullMin).maximum;
+      for (int p = 0; p <= maximum; ++p) {
+        const XRange r = panRange(z, p);
+        ASSERT_GE(r.MinX, z.FullMinX) << span << " @" << p;
+        ASSERT_LT(r.MinX, r.MaxX) << span << " @" << p;
+        ASSERT_LE(r.MaxX, z.FullMaxX) << span << " @" << p;
+      }
+    }
+}
+
+TEST(GraphGeometry, LegendSnap) {
+  const std::pair<QPointF, QPoint> cases[] = {
+      {{123, 77}, {120, 75}},   {{125, 80}, {125, 80}}, {{129.4, 84.5}, {125, 80}},
+      {{129.5, 0.2}, {130, 0}}, {{-3, -7}, {0, -5}}, // integer division goes toward 0
+  };
+  for (auto [dropped, snapped] : cases)
+    EXPECT_EQ(snapLegend(dropped), snapped) << dropped.x() << "," << dropped.y();
+}
+
+namespace {
+
+// A shown 500 x 400 graph, drawn once, with mouse zoom on: X 0..60 s over 400 pixels.
+struct PointerGraph {
+  CurveGraph g;
+  QWidget* plot;
+  PointerGraph() {
+    g.resize(500, 400);
+    g.show();
+    plot = g.findChild<QWidget*>(QStringLiteral("picGraph"));
+    g.setSize(true);
+    g.setShowCurve(0, true);
+    for (int x = 0; x <= 60; ++x)
+      g.AddXY(0, static_cast<float>(x), 10);
+    g.DrawCurve();
+  }
+  QLabel* readout() const { return g.findChild<QLabel*>(QStringLiteral("lblDisp")); }
+  QWidget* cursor() const { return g.findChild<QWidget*>(QStringLiteral("Line1")); }
+  QWidget* band() const { return g.findChild<QWidget*>(QStringLiteral("shpRect")); }
+  QScrollBar* scroll() const { return g.findChild<QScrollBar*>(QStringLiteral("HScroll1")); }
+  // Left button pressed at `from`, moved to `to` and released there.
+  void drag(QPoint from, QPoint to) {
+    QTest::mousePress(plot, Qt::LeftButton, {}, from);
+    QTest::mouseMove(plot, to);
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+  }
+  struct Ranges {
+    float minX, maxX;
+    std::array<float, 3> minY, maxY;
+    bool operator==(const Ranges&) const = default;
+  };
+  Ranges ranges() const {
+    return {
+        g.MinX(), g.MaxX(), {g.MinY(0), g.MinY(1), g.MinY(2)}, {g.MaxY(0), g.MaxY(1), g.MaxY(2)}};
+  }
+};
+
+} // namespace
+
+TEST(CurveGraphPointer, LegendDraggedWithItsOutlineSnapsAndStaysWhereDropped) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  g.setLegendText(0, QStringLiteral("Voltage"));
+  g.setLegendText(1, QStringLiteral("Current"));
+  g.setShowLegend(0, true);
+  g.setShowLegend(1, true);
+  QLabel* legend = g.legendLabel(0);
+  auto* outline = g.findChild<QWidget*>(QStringLiteral("ShapeLegend0"));
+  ASSERT_EQ(legend->pos(), QPoint(380, 73));
+  const QSize size = legend->size();
+
+  // Grabbed 10, 5 inside the label; the pointer goes to 133, 82 of the plot.
+  QTest::mousePress(legend, Qt::LeftButton, {}, QPoint(10, 5));
+  EXPECT_FALSE(outline->isHidden());
+  QTest::mouseMove(legend, QPoint(133, 82) - legend->pos());
+  EXPECT_EQ(outline->pos(), QPoint(123, 77));
+  EXPECT_EQ(legend->pos(), QPoint(380, 73)); // only the outline follows the pointer
+  QTest::mouseRelease(legend, Qt::LeftButton, {}, QPoint(133, 82) - legend->pos());
+  EXPECT_TRUE(outline->isHidden());
+  EXPECT_EQ(legend->pos(), QPoint(120, 75));
+  EXPECT_EQ(legend->size(), size);
+  EXPECT_EQ(g.legendRect(0).topLeft(), QPoint(120, 75));
+  EXPECT_TRUE(g.MovedByUser(0));
+  EXPECT_FALSE(g.MovedByUser(1));
+
+  g.resize(600, 400); // the layout keeps the user's place; the others follow legend 0
+  EXPECT_EQ(legend->pos(), QPoint(120, 75));
+  EXPECT_EQ(g.legendLabel(1)->pos(), QPoint(120, 75 + size.height() + 5));
+  EXPECT_FALSE(g.Large()); // a legend drag is no zoom, whatever Size says
+}
+
+TEST(CurveGraphPointer, RightButtonShowsTheValuesUnderTheCursor) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  g.Clear(0);
+  for (int i = 0; i <= 60; ++i) { // at 30 s: 4.2 V, 12.5 A, 0.5 Ah, 2 Wh
+    g.AddXY(0, static_cast<float>(i), 3.0f + 0.04f * static_cast<float>(i));
+    g.AddXY(1, static_cast<float>(i), 12.5f);
+    g.AddXY(2, static_cast<float>(i), 99); // temperature: not read
+    g.AddXY(3, static_cast<float>(i), static_cast<float>(i) / 60);
+    g.AddXY(4, static_cast<float>(i), static_cast<float>(i) / 15);
+  }
+  g.DrawCurve();
+  QLabel* readout = t.readout();
+
+  QTest::mousePress(t.plot, Qt::RightButton, {}, QPoint(30, 200)); // left of the plot area
+  EXPECT_TRUE(readout->isHidden());
+  QTest::mouseRelease(t.plot, Qt::RightButton, {}, QPoint(30, 200));
+
+  QTest::mousePress(t.plot, Qt::RightButton, {}, QPoint(250, 200));
+  ASSERT_FALSE(readout->isHidden());
+  ASSERT_FALSE(t.cursor()->isHidden());
+  EXPECT_EQ(readout->text(), QStringLiteral("4.200V   12.50A\n0.500Ah 2.000Wh"));
+  EXPECT_EQ(readout->pos(), QPoint(255, 180));
+  EXPECT_EQ(t.cursor()->geometry(), QRect(250, 41, 1, 400 - 51 - 41 + 1));
+
+  QTest::mouseMove(t.plot, QPoint(430, 150)); // near the right edge: the readout flips left
+  EXPECT_EQ(readout->pos(), QPoint(430 - 5 - readout->width(), 130));
+  EXPECT_EQ(t.cursor()->x(), 430);
+  EXPECT_EQ(readout->text(), QStringLiteral("5.280V   12.50A\n0.950Ah 3.800Wh")); // at 57 s
+  QTest::mouseMove(t.plot, QPoint(470, 150)); // outside the plot area: stays
+  EXPECT_EQ(t.cursor()->x(), 430);
+  QTest::mouseRelease(t.plot, Qt::RightButton, {}, QPoint(470, 150));
+  EXPECT_TRUE(readout->isHidden());
+  EXPECT_TRUE(t.cursor()->isHidden());
+
+  g.setCurveCount(2); // fewer curves than the readout reads: the missing ones read 0
+  QTest::mousePress(t.plot, Qt::RightButton, {}, QPoint(250, 200));
+  EXPECT_EQ(readout->text(), QStringLiteral("4.200V   12.50A\n0.000Ah 0.000Wh"));
+  QTest::mouseRelease(t.plot, Qt::RightButton, {}, QPoint(250, 200));
+}
+
+TEST(CurveGraphPointer, RubberBandZoomsAndAClickReturnsToTheFullViewExactly) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  g.setMinY(0, 0.3f); // ranges that a float cannot hold exactly
+  g.setMaxY(0, 4.7f);
+  g.setMaxY(1, 3.3f);
+  g.setMinY(2, -7.1f);
+  g.DrawCurve();
+  const PointerGraph::Ranges full = t.ranges();
+
+  t.drag({100, 100}, {110, 140}); // 10 x 40: ignored
+  EXPECT_FALSE(g.Large());
+  EXPECT_TRUE(t.band()->isHidden());
+  EXPECT_EQ(t.ranges(), full);
+
+  // The band follows the pointer while the button is held.
+  QTest::mousePress(t.plot, Qt::LeftButton, {}, QPoint(90, 140));
+  QTest::mouseMove(t.plot, QPoint(290, 240));
+  ASSERT_FALSE(t.band()->isHidden());
+  EXPECT_EQ(t.band()->geometry(), QRect(90, 140, 201, 101));
+  QTest::mouseRelease(t.plot, Qt::LeftButton, {}, QPoint(290, 240));
+  EXPECT_TRUE(t.band()->isHidden());
+  ASSERT_TRUE(g.Large());
+  EXPECT_EQ(g.MinX(), 6);
+  EXPECT_EQ(g.MaxX(), 36);
+  EXPECT_FLOAT_EQ(g.MinY(0), 110 * 4.4f / 310 + 0.3f);
+  EXPECT_FLOAT_EQ(g.MaxY(1), 210 * 3.3f / 310);
+  EXPECT_EQ(g.MinY(2), full.minY[2]); // axis 2 keeps its range
+  EXPECT_EQ(g.MaxY(2), full.maxY[2]);
+  EXPECT_EQ(g.zoom().ZoomSpan, 30);
+  // The scroll bar under the shrunk surface: two spans, one shown.
+  EXPECT_FALSE(t.scroll()->isHidden());
+  EXPECT_EQ(t.plot->height() + t.scroll()->height(), 400);
+  EXPECT_EQ(t.scroll()->y(), t.plot->height());
+  EXPECT_EQ(t.scroll()->width(), 500);
+  EXPECT_EQ(t.scroll()->maximum(), 10);
+  EXPECT_EQ(t.scroll()->value(), 2);
+  EXPECT_EQ(g.image().deviceIndependentSize().height(),
+            t.plot->height()); // redrawn at the new size
+
+  // No second band in the zoomed view: a click anywhere above the X axis returns.
+  QTest::mouseClick(t.plot, Qt::LeftButton, {}, QPoint(300, 300));
+  EXPECT_FALSE(g.Large());
+  EXPECT_EQ(t.ranges(), full);
+  EXPECT_TRUE(t.scroll()->isHidden());
+  EXPECT_EQ(t.plot->height(), 400);
+  EXPECT_EQ(g.image().deviceIndependentSize().height(), 400);
+
+  t.drag({100, 100}, {111, 111}); // 11 x 11 zooms
+  EXPECT_TRUE(g.Large());
+}
+
+TEST(CurveGraphPointer, BandsThatDoNotZoom) {
+  struct Case {
+    const char* what;
+    float maxX;
+    bool size;
+    QPoint from, to;
+  };
+  const Case cases[] = {
+      {"mouse zoom off", 60, false, {100, 100}, {300, 300}},
+      {"pressed under the X axis", 60, true, {100, 360}, {300, 300}},
+      {"pressed right of the plot", 60, true, {460, 100}, {300, 300}},
+      {"40 x 10", 60, true, {100, 100}, {140, 110}},
+      {"a five-second test, 0.625 .. 1.25 s", 5, true, {100, 100}, {150, 200}},
+  };
+  for (const Case& c : cases) {
+    PointerGraph t;
+    t.g.setSize(c.size);
+    t.g.setMaxX(c.maxX);
+    t.g.DrawCurve();
+    const PointerGraph::Ranges before = t.ranges();
+    t.drag(c.from, c.to);
+    EXPECT_FALSE(t.g.Large()) << c.what;
+    EXPECT_EQ(t.ranges(), before) << c.what;
+    EXPECT_TRUE(t.scroll()->isHidden()) << c.what;
+  }
+  PointerGraph t; // the title takes its own presses
+  QTest::mousePress(t.g.titleLabel(), Qt::LeftButton, {}, QPoint(2, 2));
+  EXPECT_TRUE(t.band()->isHidden());
+  QTest::mouseRelease(t.g.titleLabel(), Qt::LeftButton, {}, QPoint(2, 2));
+}
+
+TEST(CurveGraphPointer, ScrollBarPansTheZoomedView) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  g.setMaxX(3600);
+  g.Clear(0);
+  for (int x = 0; x <= 3600; x += 10)
+    g.AddXY(0, static_cast<float>(x), 10);
+  g.DrawCurve();
+  t.drag({90, 100}, {157, 200}); // 600 .. 1200 s of 9 s a pixel
+  ASSERT_TRUE(g.Large());
+  ASSERT_EQ(g.zoom().ZoomSpan, 603);
+  EXPECT_EQ(g.MinX(), 360);
+  EXPECT_EQ(t.scroll()->maximum(), 50); // round(36000 / 603) = 60, less one span
+  EXPECT_EQ(t.scroll()->value(), 6);
+  const QImage before = g.image().copy();
+
+  t.scroll()->setValue(20);
+  EXPECT_EQ(g.MinX(), 1206);
+  EXPECT_EQ(g.MaxX(), 1810); // 1809 is odd
+  EXPECT_NE(g.image(), before);
+  t.scroll()->setValue(t.scroll()->maximum());
+  EXPECT_EQ(g.MinX(), 3015);
+  EXPECT_EQ(g.MaxX(), 3600); // never beyond the full view
+  t.scroll()->triggerAction(QAbstractSlider::SliderPageStepSub);
+  EXPECT_EQ(g.MinX(), 2412);
+}
+
+TEST(CurveGraphPointer, HostSwitchesTheZoomedView) {
+  PointerGraph t;
+  CurveGraph& g = t.g;
+  const PointerGraph::Ranges full = t.ranges();
+  t.drag({100, 100}, {300, 300});
+  ASSERT_TRUE(g.Large());
+  const PointerGraph::Ranges zoomed = t.ranges();
+  g.setLarge(true); // already zoomed: the saved full view stays
+  EXPECT_EQ(t.ranges(), zoomed);
+  const QImage shown = g.image().copy();
+  g.setLarge(false);
+  EXPECT_EQ(t.ranges(), full);
+  EXPECT_TRUE(t.scroll()->isHidden());
+  EXPECT_EQ(t.plot->height(), 400);
+  EXPECT_EQ(g.image(), shown); // no redraw: the host follows with one
+
+  // Out of the zoomed view, switching it off again leaves the host's ranges alone.
+  g.setMaxX(120);
+  g.setLarge(false);
+  EXPECT_EQ(g.MaxX(), 120);
+
+  // Switched on by the host, the view of the moment is the full view.
+  g.setLarge(true);
+  EXPECT_FALSE(t.scroll()->isHidden());
+  g.setMinX(30);
+  g.setMaxX(60);
+  g.setLarge(false);
+  EXPECT_EQ(g.MinX(), 0);
+  EXPECT_EQ(g.MaxX(), 120);
 }

@@ -9,7 +9,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTextStream>
 
@@ -68,12 +70,28 @@ void fillGraph(CurveGraph& g, int points) {
     g.setShowLegend(c, true);
   }
   g.setMaxX(3600);
+  double ah = 0, wh = 0; // capacity and energy: not drawn, read by the cursor
   for (int i = 0; i < points; ++i) {
     const float t = 3600.0f * i / points;
-    g.AddXY(0, t, 4.2f - 1.2f * t / 3600 - 0.05f * std::sin(t / 40));
-    g.AddXY(1, t, t < 3000 ? 5.0f + 0.1f * std::sin(t / 7) : 2.0f);
+    const float v = 4.2f - 1.2f * t / 3600 - 0.05f * std::sin(t / 40);
+    const float a = t < 3000 ? 5.0f + 0.1f * std::sin(t / 7) : 2.0f;
+    g.AddXY(0, t, v);
+    g.AddXY(1, t, a);
     g.AddXY(2, t, 25 + 10 * t / 3600);
+    g.AddXY(3, t, static_cast<float>(ah));
+    g.AddXY(4, t, static_cast<float>(wh));
+    ah += a * 3600.0 / points / 3600;
+    wh += v * a * 3600.0 / points / 3600;
   }
+}
+
+// A pointer event on the graph's plot surface, as the user's mouse gives it.
+void pointer(CurveGraph& g, QEvent::Type type, Qt::MouseButton button, QPoint pos) {
+  QWidget* plot = g.findChild<QWidget*>(QStringLiteral("picGraph"));
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+  QMouseEvent e(type, pos, plot->mapToGlobal(pos),
+                type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
+  QCoreApplication::sendEvent(plot, &e);
 }
 
 // A panel as a connected device shows it: one-channel or two-channel, on page 0, 1 or 2.
@@ -209,14 +227,27 @@ int main(int argc, char** argv) {
     fillGraph(g, 20000);
     g.DrawCurve();
     ok &= save(g, dir, QStringLiteral("graph-full"));
-    g.setMinX(1200);
-    g.setMaxX(1800);
-    g.setLarge(true);
-    g.setMinX(1200);
-    g.setMaxX(1800);
+
+    // The value readout while the right button is held, beside the cursor and, near the
+    // right edge, flipped to its left.
+    pointer(g, QEvent::MouseButtonPress, Qt::RightButton, {300, 200});
+    ok &= save(g, dir, QStringLiteral("graph-cursor"));
+    pointer(g, QEvent::MouseMove, Qt::RightButton, {660, 300});
+    ok &= save(g, dir, QStringLiteral("graph-cursor-right"));
+    pointer(g, QEvent::MouseButtonRelease, Qt::RightButton, {660, 300});
+
+    // A rubber band drawn with mouse zoom on, the zoomed view it gives, and that view panned.
+    g.setSize(true);
+    pointer(g, QEvent::MouseButtonPress, Qt::LeftButton, {250, 120});
+    pointer(g, QEvent::MouseMove, Qt::LeftButton, {420, 330});
+    ok &= save(g, dir, QStringLiteral("graph-band"));
+    pointer(g, QEvent::MouseButtonRelease, Qt::LeftButton, {420, 330});
     g.setYStep(true);
     g.DrawCurve();
     ok &= save(g, dir, QStringLiteral("graph-zoomed"));
+    auto* scroll = g.findChild<QScrollBar*>(QStringLiteral("HScroll1"));
+    scroll->setValue(scroll->maximum());
+    ok &= save(g, dir, QStringLiteral("graph-zoomed-end"));
   }
   {
     CurveGraph g;

@@ -179,8 +179,10 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
       finished = true;
     }
   } else {
-    if (!d.ChnRunning)
-      adoptTest(c, f, body);
+    if (!d.ChnRunning && !adoptTest(c, f, body)) {
+      UpdateChannel(c);
+      return ReportAction::Continue;
+    }
     d.ChnRunning = true;
     if (d.ParamEcho > 0) {
       if (f.info == 0) {
@@ -245,7 +247,13 @@ void DeviceSlot::showConnected(int c, bool reportRunning) {
     m_single.SetRunButtons(true);
 }
 
-void DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
+bool DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
+  const bool begunHere = !gridText(gridRow(c), colBeginVolt).isEmpty();
+  // An info report has the device's ranges where the test's parameters would be: a test this
+  // window did not begin waits for the next report, so that the panel, the recording and a
+  // continue command carry the device's own parameters, not zeros or an older test's.
+  if (f.info != 0 && !begunHere)
+    return false;
   ChannelData& d = channel(c);
   d.ModeNo = static_cast<qint16>(f.mode);
   if (f.info != 0) {
@@ -258,13 +266,14 @@ void DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
     takeParams(d, body);
   }
   m_single.ShowParams(c);
-  if (!gridText(gridRow(c), colBeginVolt).isEmpty())
-    return;
+  if (begunHere)
+    return true;
   // The recording is found by the device's name: a model named by its first info report waits.
   if (nameFinal())
     m_single.adoptRunningTest(c);
   else
     m_adoptPending[c] = true;
+  return true;
 }
 
 bool DeviceSlot::nameFinal() const {

@@ -163,7 +163,8 @@ private:
   void finishTest(int channel, bool& endMessage);
   // Identification completed on this report: an idle panel channel gets its idle buttons.
   void showConnected(int channel, bool reportRunning);
-  void adoptTest(int channel, const ReportFields& fields, const RecBody& body);
+  // A running report for an idle channel; false when the test is left for a later report.
+  bool adoptTest(int channel, const ReportFields& fields, const RecBody& body);
   // The device's name is known for good (and so its recordings' names).
   bool nameFinal() const;
   // Adopts the tests that waited for the device's name.

@@ -365,16 +365,35 @@ TEST_F(SingleTest, AChargerNamedByItsInfoReportIsAdoptedAndRecordedUnderItsName)
   EXPECT_TRUE(text.endsWith("\t4.000\r\n")); // and it goes on being recorded
 }
 
-TEST_F(SingleTest, ATestAdoptedFromAnInfoReportShowsTheParametersOfTheNextReport) {
-  Report info = running(12, 4000, 100);
-  info.info = 1, info.set = 305, info.limit = 9900, info.time = 1000;
-  feed(info);
-  EXPECT_TRUE(slot().ch(0).ChnRunning);
-  Report next = running(12, 4000, 100);
-  next.set = 150, next.limit = 280;
-  feed(next);
-  EXPECT_EQ(panel().tSval(0), QStringLiteral("1.50"));
-  EXPECT_EQ(panel().tSlmt(0), QStringLiteral("2.80"));
+TEST_F(SingleTest, ATestFoundRunningIsAdoptedFromAReportWithItsParametersNotFromAnInfoReport) {
+  // A new window's first report is often an info report: firmware and ranges where a running
+  // report has the test's set value, limit and time.
+  for (const bool interrupted : {true, false}) {
+    open(12);
+    QFile::remove(recording());
+    if (interrupted)
+      home.write(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"), recordingText("60\t1.00\t3.900\r\n"));
+    Report info = running(12, 3850, 100);
+    info.info = 1, info.set = 305, info.limit = 9900, info.time = 1000;
+    feed(info);
+    EXPECT_FALSE(slot().ch(0).ChnRunning) << interrupted;
+    EXPECT_TRUE(writes().isEmpty());
+    EXPECT_EQ(panel().tVol(0), QStringLiteral("3.850"));
+
+    feed(running(12, 3840, 100));
+    EXPECT_TRUE(slot().ch(0).ChnRunning);
+    EXPECT_EQ(panel().tSval(0), QStringLiteral("1.00"));
+    EXPECT_EQ(panel().tSlmt(0), QStringLiteral("3.00"));
+    EXPECT_EQ(slot().gridText(1, colMode), QStringLiteral("D-CC  1.00A  3.00V"));
+    if (interrupted) {
+      ASSERT_EQ(writes().size(), 1);
+      EXPECT_EQ(writes()[0].mid(1, 7), QByteArray("\x08\x00\x64\x01\x3c\x00\x00", 7));
+    } else {
+      EXPECT_TRUE(writes().isEmpty());
+      EXPECT_TRUE(home.read(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"))
+                      .contains("Mode:D-CC  1.00A  3.00V\r\n"));
+    }
+  }
 }
 
 } // namespace
