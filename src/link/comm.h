@@ -70,6 +70,9 @@ public:
   const PortOpenFailure& lastOpenFailure() const { return m_lastFailure; }
 
   void numberNewAdapters() { m_provider->numberNewAdapters(); }
+  // Makes the port objects; a window that drives a port of its own outside the handle table
+  // (the firmware update) takes its port from here.
+  PortProvider& ports() { return *m_provider; }
 
   // The open port of each device slot (0..10); 0 means none.
   std::array<Handle, kSlotPlaces> PortHandle{};

@@ -1,5 +1,7 @@
-// ondrel-gallery DIR: renders the display components and the device panel in telling states to
-// PNG files, so that their look can be checked by eye without a device.
+// ondrel-gallery DIR: renders the display components, the device panel and the firmware-update
+// window in telling states to PNG files, so that their look can be checked by eye without a device.
+#include "link/memoryport.h"
+#include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
 #include "widgets/lcdisp.h"
@@ -7,6 +9,7 @@
 #include "widgets/ucprogressbar.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QMouseEvent>
@@ -170,6 +173,24 @@ bool savePanel(const QDir& dir, const QString& name, bool twoChannels, int page)
 
 } // namespace
 
+// The update window as a user sees it in the middle of an update.
+bool saveUpdateWindow(const QDir& dir) {
+  MemoryPorts ports;
+  frmUpdate w(0, QStringLiteral("COM3"), ports,
+              [](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) {
+                return QMessageBox::Ok;
+              });
+  w.setAttribute(Qt::WA_DontShowOnScreen);
+  w.show();
+  auto* types = w.findChild<QComboBox*>(QStringLiteral("cmbDev"));
+  types->addItem(QStringLiteral("KC-11"));
+  types->addItem(QStringLiteral("KL-10"));
+  types->setCurrentIndex(1);
+  w.progressBar().setMax(30000);
+  w.progressBar().setValue(17920);
+  return save(w, dir, QStringLiteral("firmware-update"));
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -266,6 +287,8 @@ int main(int argc, char** argv) {
     ok &= savePanel(dir, QStringLiteral("panel-1chn-%1").arg(page), false, page);
     ok &= savePanel(dir, QStringLiteral("panel-2chn-%1").arg(page), true, page);
   }
+
+  ok &= saveUpdateWindow(dir);
 
   const QImage fore = firmwareBarPicture();
   for (int v : {0, 50, 100}) {

@@ -6,11 +6,13 @@
 #include "data/support/failure.h"
 #include "data/support/ini.h"
 #include "data/support/langtext.h"
+#include "data/support/pendingevents.h"
 #include "data/support/programfolder.h"
 #include "data/support/version.h"
 #include "data/ui/datacommands.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/dialogs.h"
+#include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
 
 #include <QAction>
@@ -118,6 +120,7 @@ void frmMain::buildMenus() {
   menuAdj = make(system, "menuAdj", "Parameter Calibration");
   menuUpdate = make(system, "menuUpdate", "Firmware Update");
   connect(menuAddDev, &QAction::triggered, this, &frmMain::addSlot);
+  connect(menuUpdate, &QAction::triggered, this, &frmMain::FirmwareUpdate);
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
   tools->setObjectName(QStringLiteral("menuTools"));
@@ -240,17 +243,17 @@ void frmMain::connectSlot(DeviceSlot& s) {
     if (slotCount() < kMaxSlots)
       menuAddDev->setEnabled(true);
   });
-  connect(&s, &DeviceSlot::connectionChanged, this, [this](bool open) {
-    if (open) {
-      menuUpdate->setEnabled(false);
+  connect(&s, &DeviceSlot::connectionChanged, this, [this, &s](bool open) {
+    // The update talks to the selected slot's port, so it follows that slot only.
+    if (s.index() == m_selectedSlot)
+      menuUpdate->setEnabled(!open && !m_updateOpen);
+    if (open)
       return;
-    }
     menuAdj->setEnabled(false);
     menuRes->setEnabled(false);
     menuOpenPara->setEnabled(false);
     menuSavePara->setEnabled(false);
     menuCurve->setEnabled(true);
-    menuUpdate->setEnabled(true);
   });
   connect(&s, &DeviceSlot::calibButtonsDue, this, &frmMain::SetCalibButtons);
   connect(&s, &DeviceSlot::mainMenusDue, this, [this](bool enabled, bool parameterFiles) {
@@ -315,6 +318,7 @@ void frmMain::selectSlot(int index) {
     return;
   m_selectedSlot = index;
   m_frames->setCurrentIndex(index);
+  menuUpdate->setEnabled(!slot(index).panel().Conn() && !m_updateOpen);
   if (tabDev->currentIndex() != index)
     tabDev->setCurrentIndex(index);
   slot(index).flushGraph();
@@ -333,6 +337,35 @@ void frmMain::ShowNotice(const QString& text) {
     return;
   // The fading notice window arrives with the small windows; until then the status bar says it.
   statusBar()->showMessage(LangText(text), 5000);
+}
+
+void frmMain::FirmwareUpdate() {
+  DeviceSlot& s = slot(m_selectedSlot);
+  if (m_updateOpen || s.panel().Conn())
+    return;
+  std::unique_ptr<frmUpdate> window;
+  try {
+    window = std::make_unique<frmUpdate>(
+        m_selectedSlot, s.panel().tPort(), m_comm.ports(),
+        [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+          return MsgBox(icon, text, buttons);
+        },
+        this);
+  } catch (...) {
+    ErrLog(QStringLiteral("ErrUpdate"), describeCurrentException());
+    MsgBox(QMessageBox::Critical, LangText(QStringLiteral("Wrong Port!")));
+    return;
+  }
+  bool closed = false;
+  connect(window.get(), &frmUpdate::closed, this, [&closed] { closed = true; });
+  m_updateOpen = true;
+  tabDev->setEnabled(false);
+  menuUpdate->setEnabled(false);
+  window->show();
+  waitUntilClosed([&closed] { return closed; });
+  m_updateOpen = false;
+  tabDev->setEnabled(true);
+  menuUpdate->setEnabled(!slot(m_selectedSlot).panel().Conn());
 }
 
 void frmMain::SetCalibButtons(bool) {

@@ -75,6 +75,10 @@ public:
   // of the resistance window (mA).
   void SendResistanceTest(const QString& currentText);
 
+  // "Firmware Update": the update window for the selected slot, which must be disconnected. The
+  // slot tabs are disabled while it is open, and this waits (events running) until it closes.
+  void FirmwareUpdate();
+
   // A menu or toolbar entry by objectName, e.g. "menuRes" or "com".
   QAction* action(const QString& name) const;
 
@@ -97,6 +101,7 @@ private:
   int m_selectedSlot = 0;
   float m_resDrop = 0.0f;
   bool m_calibrationOpen = false; // the calibration window is open
+  bool m_updateOpen = false;      // the firmware-update window is open
   QString m_versionText;
   QTabBar* tabDev = nullptr;
   QStackedWidget* m_frames = nullptr;
