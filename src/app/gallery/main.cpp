@@ -1,11 +1,13 @@
 // ondrel-gallery DIR: renders the display components and the device panel in telling states to
 // PNG files, so that their look can be checked by eye without a device.
 #include "test/ui/devctrl.h"
+#include "test/ui/frmusb.h"
 #include "widgets/curvegraph.h"
 #include "widgets/lcdisp.h"
 #include "widgets/progressmath.h"
 #include "widgets/ucprogressbar.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -170,6 +172,27 @@ bool savePanel(const QDir& dir, const QString& name, bool twoChannels, int page)
 
 } // namespace
 
+// The USB trigger window opened on a charger at 9 V, and with a QC3.0 ramp running.
+bool saveUsbWindow(const QDir& dir) {
+  struct Charger : UsbTriggerSlot {
+    int panelChannel() const override { return 0; }
+    QString voltageText(int) const override { return QStringLiteral("9.012"); }
+    void showVoltageSteps() override {}
+    void RemoteQC(int, int) override {}
+    void RemotePE(int, int) override {}
+  } charger;
+  frmUSB w(charger);
+  w.setAttribute(Qt::WA_DeleteOnClose, false);
+  w.setAttribute(Qt::WA_DontShowOnScreen);
+  w.show();
+  bool ok = save(w, dir, QStringLiteral("usb-trigger"));
+  w.findChild<QAbstractButton*>(QStringLiteral("optQc3"))->click();
+  w.findChild<QAbstractButton*>(QStringLiteral("optAuto"))->click();
+  w.findChild<QAbstractButton*>(QStringLiteral("cmdQCInc"))->click();
+  ok &= save(w, dir, QStringLiteral("usb-trigger-ramp"));
+  return ok;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -266,6 +289,8 @@ int main(int argc, char** argv) {
     ok &= savePanel(dir, QStringLiteral("panel-1chn-%1").arg(page), false, page);
     ok &= savePanel(dir, QStringLiteral("panel-2chn-%1").arg(page), true, page);
   }
+
+  ok &= saveUsbWindow(dir);
 
   const QImage fore = firmwareBarPicture();
   for (int v : {0, 50, 100}) {
