@@ -10,6 +10,7 @@
 #include "data/support/version.h"
 #include "data/ui/deviceslot.h"
 #include "test/ui/devctrl.h"
+#include "test/ui/frmusb.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -74,7 +75,10 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
     move(screen->availableGeometry().center() - rect().center());
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+  // The trigger window holds its slot: it goes before the slots do.
+  delete m_usbWin.data();
+}
 
 QString frmMain::caption() {
   return QLatin1String(kProductTitle) + QStringLiteral(" V") + QLatin1String(kVersionText);
@@ -113,6 +117,7 @@ void frmMain::buildMenus() {
   connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
   menuRes = make(tools, "menuRes", "Resistance Test");
   menuUsb = make(tools, "menuUsb", "Quick Charger Test");
+  connect(menuUsb, &QAction::triggered, this, &frmMain::showUsbWindow);
 
   QMenu* setting = menuBar()->addMenu(QStringLiteral("Setting"));
   setting->setObjectName(QStringLiteral("menuSetting"));
@@ -175,6 +180,27 @@ void frmMain::SendCalibration(int point, int value) {
 void frmMain::SendResistanceTest(const QString& currentText) {
   DeviceSlot& s = slot(m_selectedSlot);
   s.SendResistanceTest(s.panelChannel(), currentText);
+}
+
+frmUSB* frmMain::usbWindow() const {
+  return m_usbWin;
+}
+
+void frmMain::showUsbWindow() {
+  if (!m_usbWin) {
+    DeviceSlot& s = slot(m_selectedSlot);
+    m_usbWin = new frmUSB(s, this);
+    frmUSB* w = m_usbWin;
+    connect(&s, &DeviceSlot::connectionChanged, w, [w](bool open) {
+      if (!open)
+        w->deviceDisconnected();
+    });
+    connect(w, &frmUSB::closed, this, [this] { m_usbWinOpen = false; });
+    m_usbWinOpen = true;
+  }
+  m_usbWin->show();
+  m_usbWin->raise();
+  m_usbWin->activateWindow();
 }
 
 QAction* frmMain::action(const QString& name) const {
@@ -304,7 +330,8 @@ void frmMain::SetCalibButtons(bool) {
 }
 
 void frmMain::updateDisplayWindows(DeviceSlot&, int) {
-  // The big readout and USB meter windows arrive with the small windows.
+  // The big readout and USB meter windows arrive with the small windows; the meter's D+ and D-
+  // then show dataLineText(value, UsbWinOpen()).
 }
 
 } // namespace ondrel

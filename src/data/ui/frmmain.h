@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -20,6 +21,7 @@ class QToolBar;
 namespace ondrel {
 
 class DeviceSlot;
+class frmUSB;
 
 // The application window. It owns the port layer, the device slots (each with everything per
 // slot and per channel), the menus and toolbar, and the window-wide preferences and flags.
@@ -48,6 +50,9 @@ public:
   float ResDrop() const { return m_resDrop; }
   void clearResDrop() { m_resDrop = 0.0f; }
   QString versionText() const { return m_versionText; }
+  // The USB trigger window is open (the meter window then hides the data-line voltages).
+  bool UsbWinOpen() const { return m_usbWinOpen; }
+  frmUSB* usbWindow() const;
   // Row 0 of the selected slot's info list: " date time  version".
   void showClock();
   void ShowNotice(const QString& text);
@@ -68,6 +73,9 @@ public:
   // Starts a resistance measurement on the selected slot's panel channel with the current text
   // of the resistance window (mA).
   void SendResistanceTest(const QString& currentText);
+  // "Quick Charger Test": opens the USB trigger window for the selected slot, or brings the
+  // open one (bound to the slot it was opened for) to the front.
+  void showUsbWindow();
 
   // A menu or toolbar entry by objectName, e.g. "menuRes" or "com".
   QAction* action(const QString& name) const;
@@ -91,6 +99,8 @@ private:
   int m_selectedSlot = 0;
   float m_resDrop = 0.0f;
   bool m_calibrationOpen = false; // the calibration window is open
+  bool m_usbWinOpen = false;
+  QPointer<frmUSB> m_usbWin;
   QString m_versionText;
   QTabBar* tabDev = nullptr;
   QStackedWidget* m_frames = nullptr;
