@@ -195,7 +195,11 @@ void frmMain::showUsbWindow() {
       if (!open)
         w->deviceDisconnected();
     });
-    connect(w, &frmUSB::closed, this, [this] { m_usbWinOpen = false; });
+    // A closed window deletes itself a moment later: the menu makes a new one meanwhile.
+    connect(w, &frmUSB::closed, this, [this] {
+      m_usbWinOpen = false;
+      m_usbWin.clear();
+    });
     m_usbWinOpen = true;
   }
   m_usbWin->show();

@@ -73,12 +73,17 @@ TEST_F(UsbWindowInMain, MenuOpensOneWindowForTheSelectedSlotAndClosingClearsTheF
   EXPECT_EQ(openUsb(), w.data()); // the open one comes to the front
   w->close();
   EXPECT_FALSE(window->UsbWinOpen());
+
+  // Opened again before the closed one is gone: a new window, for the slot now selected.
+  window->selectSlot(0);
+  QPointer<frmUSB> again = openUsb();
+  ASSERT_NE(again, nullptr);
+  EXPECT_NE(again, w);
+  EXPECT_TRUE(window->UsbWinOpen());
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(w.isNull());
-
-  window->selectSlot(0);
-  ASSERT_NE(openUsb(), nullptr);
-  EXPECT_TRUE(window->UsbWinOpen());
+  EXPECT_FALSE(again.isNull());
+  EXPECT_TRUE(again->isVisible());
   EXPECT_TRUE(window->slot(0).graph().YStep());
 }
 
