@@ -161,6 +161,10 @@ QString temperatureRow(int slot, float temp) {
          QLatin1Char(' ');
 }
 
+QString dataLineText(float volts, bool usbWinOpen) {
+  return usbWinOpen ? QStringLiteral("-.---") : Format(volts, u"0.000");
+}
+
 QString versionText(qint16 fwVersion) {
   if (fwVersion == 0)
     return {};

@@ -64,6 +64,10 @@ void growEnergy(ChannelData& ch, double average);
 // The USB meter's capacity, integrated on the PC in whole seconds.
 void integrateMeterCapacity(ChannelData& ch);
 
+// The meter window's D+ or D- readout: the voltage in "0.000", or "-.---" while the USB trigger
+// window is open, as a charger's negotiation drives the data lines then.
+QString dataLineText(float volts, bool usbWinOpen);
+
 // Info list rows.
 QString runStateRow(const QString& who, int number, bool running); // "Device1: START "
 QString temperatureRow(int slot, float temp);                      // "Temp1: 25.0 ℃ "

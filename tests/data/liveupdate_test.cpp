@@ -76,6 +76,12 @@ TEST(LiveUpdate, GridAndTimeTexts) {
     EXPECT_EQ(sendsElapsedTime(sec), sends) << sec;
 }
 
+TEST(LiveUpdate, MeterDataLinesAreHiddenWhileTheTriggerWindowIsOpen) {
+  EXPECT_EQ(dataLineText(0.6f, false), QStringLiteral("0.600"));
+  EXPECT_EQ(dataLineText(3.3004f, false), QStringLiteral("3.300"));
+  EXPECT_EQ(dataLineText(0.6f, true), QStringLiteral("-.---"));
+}
+
 TEST(LiveUpdate, InfoRows) {
   setLanguageSetting(0);
   EXPECT_EQ(runStateRow(QStringLiteral("Channel"), 1, true), QStringLiteral("Channel1: START "));

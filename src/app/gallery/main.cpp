@@ -3,11 +3,13 @@
 #include "link/memoryport.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
+#include "test/ui/frmusb.h"
 #include "widgets/curvegraph.h"
 #include "widgets/lcdisp.h"
 #include "widgets/progressmath.h"
 #include "widgets/ucprogressbar.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -191,6 +193,27 @@ bool saveUpdateWindow(const QDir& dir) {
   return save(w, dir, QStringLiteral("firmware-update"));
 }
 
+// The USB trigger window opened on a charger at 9 V, and with a QC3.0 ramp running.
+bool saveUsbWindow(const QDir& dir) {
+  struct Charger : UsbTriggerSlot {
+    int panelChannel() const override { return 0; }
+    QString voltageText(int) const override { return QStringLiteral("9.012"); }
+    void showVoltageSteps() override {}
+    void RemoteQC(int, int) override {}
+    void RemotePE(int, int) override {}
+  } charger;
+  frmUSB w(charger);
+  w.setAttribute(Qt::WA_DeleteOnClose, false);
+  w.setAttribute(Qt::WA_DontShowOnScreen);
+  w.show();
+  bool ok = save(w, dir, QStringLiteral("usb-trigger"));
+  w.findChild<QAbstractButton*>(QStringLiteral("optQc3"))->click();
+  w.findChild<QAbstractButton*>(QStringLiteral("optAuto"))->click();
+  w.findChild<QAbstractButton*>(QStringLiteral("cmdQCInc"))->click();
+  ok &= save(w, dir, QStringLiteral("usb-trigger-ramp"));
+  return ok;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -289,6 +312,7 @@ int main(int argc, char** argv) {
   }
 
   ok &= saveUpdateWindow(dir);
+  ok &= saveUsbWindow(dir);
 
   const QImage fore = firmwareBarPicture();
   for (int v : {0, 50, 100}) {

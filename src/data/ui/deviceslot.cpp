@@ -93,6 +93,15 @@ int DeviceSlot::panelChannel() const {
   return m_view.panel->chn().toInt();
 }
 
+QString DeviceSlot::voltageText(int c) const {
+  return panel().tVol(c);
+}
+
+void DeviceSlot::showVoltageSteps() {
+  graph().setYStep(true);
+  scheduleGraphDraw();
+}
+
 // ---- receive step ------------------------------------------------------------------------------
 
 void DeviceSlot::ReceiveBytes() {

@@ -14,6 +14,7 @@
 #include "test/ui/singletest.h"
 #include "test/ui/slotcontext.h"
 #include "test/ui/steptest.h"
+#include "test/ui/usbtriggerslot.h"
 
 #include <QObject>
 #include <QTimer>
@@ -37,7 +38,7 @@ struct SlotMenus {
 // It knows nothing of the main window: what a report means for the window (menus, notices, the
 // resistance window) leaves as a signal, and what it needs of the window (preferences, questions
 // to the user) it is given when it is made.
-class DeviceSlot : public QObject, private SlotContext {
+class DeviceSlot : public QObject, private SlotContext, public UsbTriggerSlot {
   Q_OBJECT
 
 public:
@@ -62,7 +63,7 @@ public:
   bool portOpen() const;
   bool dev2S() const;
   // The channel the panel's channel choice names (0 when "All Channel" is chosen).
-  int panelChannel() const;
+  int panelChannel() const override;
   bool AutoRunning() const override { return m_auto.AutoRunning(); }
   bool StepRunning() const override { return m_step.StepRunning(); }
   qint32 infoReportCount() const override { return InfoCount; }
@@ -72,6 +73,9 @@ public:
   // The window writes the clock row and the info rows of the selected slot.
   void setInfoRow(int row, const QString& text) override { m_view.setInfoRow(row, text); }
   SingleTestController& singleTest() { return m_single; }
+  // The USB trigger window's view of the slot.
+  QString voltageText(int c) const override;
+  void showVoltageSteps() override;
 
   // ---- the receive step -----------------------------------------------------------------------
   // Reads the port once and hands every intact report to report handling.
@@ -101,8 +105,8 @@ public:
   bool SendStart(int c, int operation) override;
   // Automatic and quick-charge tests: a new current, a QC request, a pump-express request.
   void RemoteSet(int c, double current);
-  void RemoteQC(int c, int code);
-  void RemotePE(int c, int code);
+  void RemoteQC(int c, int code) override;
+  void RemotePE(int c, int code) override;
   // One calibration value; a failure reaches the caller (the calibration window).
   void SendCalibration(int c, int point, int value);
   // A resistance measurement at the given current text (mA).

@@ -14,6 +14,7 @@
 #include "data/ui/dialogs.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
+#include "test/ui/frmusb.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -82,7 +83,10 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
     move(screen->availableGeometry().center() - rect().center());
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+  // The trigger window holds its slot: it goes before the slots do.
+  delete m_usbWin.data();
+}
 
 QString frmMain::caption() {
   return QLatin1String(kProductTitle) + QStringLiteral(" V") + QLatin1String(kVersionText);
@@ -129,6 +133,7 @@ void frmMain::buildMenus() {
   connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
   menuRes = make(tools, "menuRes", "Resistance Test");
   menuUsb = make(tools, "menuUsb", "Quick Charger Test");
+  connect(menuUsb, &QAction::triggered, this, &frmMain::showUsbWindow);
 
   QMenu* setting = menuBar()->addMenu(QStringLiteral("Setting"));
   setting->setObjectName(QStringLiteral("menuSetting"));
@@ -195,6 +200,31 @@ void frmMain::SendCalibration(int point, int value) {
 void frmMain::SendResistanceTest(const QString& currentText) {
   DeviceSlot& s = slot(m_selectedSlot);
   s.SendResistanceTest(s.panelChannel(), currentText);
+}
+
+frmUSB* frmMain::usbWindow() const {
+  return m_usbWin;
+}
+
+void frmMain::showUsbWindow() {
+  if (!m_usbWin) {
+    DeviceSlot& s = slot(m_selectedSlot);
+    m_usbWin = new frmUSB(s, this);
+    frmUSB* w = m_usbWin;
+    connect(&s, &DeviceSlot::connectionChanged, w, [w](bool open) {
+      if (!open)
+        w->deviceDisconnected();
+    });
+    // A closed window deletes itself a moment later: the menu makes a new one meanwhile.
+    connect(w, &frmUSB::closed, this, [this] {
+      m_usbWinOpen = false;
+      m_usbWin.clear();
+    });
+    m_usbWinOpen = true;
+  }
+  m_usbWin->show();
+  m_usbWin->raise();
+  m_usbWin->activateWindow();
 }
 
 QAction* frmMain::action(const QString& name) const {
@@ -373,7 +403,8 @@ void frmMain::SetCalibButtons(bool) {
 }
 
 void frmMain::updateDisplayWindows(DeviceSlot&, int) {
-  // The big readout and USB meter windows arrive with the small windows.
+  // The big readout and USB meter windows arrive with the small windows; the meter's D+ and D-
+  // then show dataLineText(value, UsbWinOpen()).
 }
 
 } // namespace ondrel

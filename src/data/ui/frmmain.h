@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -20,6 +21,7 @@ class QToolBar;
 namespace ondrel {
 
 class DeviceSlot;
+class frmUSB;
 
 // The application window. It owns the port layer, the device slots (each with everything per
 // slot and per channel), the menus and toolbar, and the window-wide preferences and flags.
@@ -48,6 +50,9 @@ public:
   float ResDrop() const { return m_resDrop; }
   void clearResDrop() { m_resDrop = 0.0f; }
   QString versionText() const { return m_versionText; }
+  // The USB trigger window is open (the meter window then hides the data-line voltages).
+  bool UsbWinOpen() const { return m_usbWinOpen; }
+  frmUSB* usbWindow() const;
   // Row 0 of the selected slot's info list: " date time  version".
   void showClock();
   void ShowNotice(const QString& text);
@@ -74,6 +79,9 @@ public:
   // Starts a resistance measurement on the selected slot's panel channel with the current text
   // of the resistance window (mA).
   void SendResistanceTest(const QString& currentText);
+  // "Quick Charger Test": opens the USB trigger window for the selected slot, or brings the
+  // open one (bound to the slot it was opened for) to the front.
+  void showUsbWindow();
 
   // "Firmware Update": the update window for the selected slot, which must be disconnected. The
   // slot tabs are disabled while it is open, and this waits (events running) until it closes.
@@ -102,6 +110,8 @@ private:
   float m_resDrop = 0.0f;
   bool m_calibrationOpen = false; // the calibration window is open
   bool m_updateOpen = false;      // the firmware-update window is open
+  bool m_usbWinOpen = false;
+  QPointer<frmUSB> m_usbWin;
   QString m_versionText;
   QTabBar* tabDev = nullptr;
   QStackedWidget* m_frames = nullptr;
