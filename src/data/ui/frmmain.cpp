@@ -11,13 +11,18 @@
 #include "data/ui/datacommands.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/dialogs.h"
+#include "data/ui/frmmsg.h"
+#include "data/ui/windowcommands.h"
 #include "test/ui/devctrl.h"
+#include "widgets/curvegraph.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStackedWidget>
@@ -25,6 +30,8 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace ondrel {
 
@@ -39,6 +46,11 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
                       const QString& defaultExt) {
     return FileDialog(this, save, title, filter, name, defaultExt, QString());
   };
+  askText = [this](const QString& prompt, const QString& text) {
+    return QInputDialog::getText(this, LangText(QStringLiteral("Prompt")), prompt,
+                                 QLineEdit::Normal, text);
+  };
+  chooseColour = [this] { return ChooseColour(this); };
 
   // A first run: the settings file and the folders for data files and logs.
   const QString ini = programPath(QStringLiteral("ondrel.ini"));
@@ -110,6 +122,12 @@ void frmMain::buildMenus() {
   connect(menuSaveData, &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSaveData"), [this] { SaveDataCommand(*this); });
   });
+  connect(menuSaveCurve, &QAction::triggered, this, [this] {
+    logFailures(QStringLiteral("ErrSavePic"), [this] { SaveGraphPicture(*this, false); });
+  });
+  connect(menuSavePic, &QAction::triggered, this, [this] {
+    logFailures(QStringLiteral("ErrSavePic"), [this] { SaveGraphPicture(*this, true); });
+  });
   connect(menuExit, &QAction::triggered, this, &QWidget::close);
 
   QMenu* system = menuBar()->addMenu(QStringLiteral("System"));
@@ -122,6 +140,7 @@ void frmMain::buildMenus() {
   QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
   tools->setObjectName(QStringLiteral("menuTools"));
   menuClear = make(tools, "menuClear", "Clear Curve");
+  connect(menuClear, &QAction::triggered, this, [this] { ClearCurve(*this); });
   menuSearch = make(tools, "menuSearch", "Search Comm Port");
   connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
   menuRes = make(tools, "menuRes", "Resistance Test");
@@ -130,6 +149,7 @@ void frmMain::buildMenus() {
   QMenu* setting = menuBar()->addMenu(QStringLiteral("Setting"));
   setting->setObjectName(QStringLiteral("menuSetting"));
   menuTitle = make(setting, "menuTitle", "Curve Title");
+  connect(menuTitle, &QAction::triggered, this, [this] { EditCurveTitle(*this); });
   menuCurve = make(setting, "menuCurve", "Coordinate Settings");
   menuDisp = make(setting, "menuDisp", "Display Setting");
   menuTemp = make(setting, "menuTemp", "Temprature Data");
@@ -160,14 +180,27 @@ void frmMain::buildToolbar() {
   for (const auto& b : buttons) {
     QAction* a = m_toolbar->addAction(QString::fromLatin1(b.caption));
     a->setObjectName(QLatin1String(b.key));
-    if (qstrcmp(b.key, "com") == 0)
-      connect(a, &QAction::triggered, this,
-              [this] { toolbarAction(QStringLiteral("com"), [this] { SearchCommPort(); }); });
-    if (qstrcmp(b.key, "savedat") == 0)
-      connect(a, &QAction::triggered, this, [this] {
-        toolbarAction(QStringLiteral("savedat"), [this] { SaveDataCommand(*this); });
-      });
+    const QString key = QLatin1String(b.key);
+    connect(a, &QAction::triggered, this,
+            [this, key] { toolbarAction(key, [this, key] { toolbarCommand(key); }); });
   }
+}
+
+void frmMain::toolbarCommand(const QString& key) {
+  // The entries whose windows live elsewhere are reached through their menu entries, so a button
+  // does what its menu entry does.
+  if (key == QLatin1String("opendat"))
+    menuOpenData->trigger();
+  else if (key == QLatin1String("savedat"))
+    SaveDataCommand(*this);
+  else if (key == QLatin1String("savepic"))
+    SaveGraphPicture(*this, true);
+  else if (key == QLatin1String("setting"))
+    menuDisp->trigger();
+  else if (key == QLatin1String("about"))
+    menuAbout->trigger();
+  else if (key == QLatin1String("com"))
+    SearchCommPort();
 }
 
 void frmMain::toolbarAction(const QString& key, const std::function<void()>& action) {
@@ -240,25 +273,25 @@ void frmMain::connectSlot(DeviceSlot& s) {
     if (slotCount() < kMaxSlots)
       menuAddDev->setEnabled(true);
   });
-  connect(&s, &DeviceSlot::connectionChanged, this, [this](bool open) {
-    if (open) {
-      menuUpdate->setEnabled(false);
-      return;
+  connect(&s, &DeviceSlot::connectionChanged, this, [this, &s](bool open) {
+    menuUpdate->setEnabled(!open);
+    if (!open) {
+      menuAdj->setEnabled(false);
+      m_runMenus[size_t(s.index())] = RunMenus{};
     }
-    menuAdj->setEnabled(false);
-    menuRes->setEnabled(false);
-    menuOpenPara->setEnabled(false);
-    menuSavePara->setEnabled(false);
-    menuCurve->setEnabled(true);
-    menuUpdate->setEnabled(true);
+    refreshRunMenus();
   });
   connect(&s, &DeviceSlot::calibButtonsDue, this, &frmMain::SetCalibButtons);
-  connect(&s, &DeviceSlot::mainMenusDue, this, [this](bool enabled, bool parameterFiles) {
-    for (QAction* a : {menuOpenData, menuSaveData, menuClear, menuCurve, menuRes, menuSoft})
-      a->setEnabled(enabled);
-    menuOpenPara->setEnabled(parameterFiles);
-    menuSavePara->setEnabled(parameterFiles);
+  // Any slot's run state may have changed; the entries describe the selected slot.
+  connect(&s, &DeviceSlot::mainMenusDue, this, [this, &s](bool enabled, bool parameterFiles) {
+    m_runMenus[size_t(s.index())] = RunMenus{enabled, parameterFiles};
+    refreshRunMenus();
   });
+  connect(&s, &DeviceSlot::swatchPressed, this, [this, &s](int c, Curve curve) {
+    logFailures(QStringLiteral("ErrCol"), [&] { ChangeCurveColour(*this, s.index(), c, curve); });
+  });
+  connect(&s.graph(), &CurveGraph::DblClick, this,
+          [this, &s] { EditCurveTitle(*this, s.index()); });
   connect(&s, &DeviceSlot::recordingProblem, this, [this, &s](int c, const QString& reason) {
     // Not a modal box: it would block the running test's reports.
     statusBar()->showMessage(LangText(QStringLiteral("Device%1 channel %2 is not being recorded: ")
@@ -284,6 +317,7 @@ void frmMain::connectSlot(DeviceSlot& s) {
       },
       Qt::QueuedConnection);
   connect(&s, &DeviceSlot::testFinished, this, [this](int, const QString& notice) {
+    refreshRunMenus();
     if (!notice.isEmpty())
       ShowNotice(notice);
   });
@@ -293,6 +327,16 @@ void frmMain::connectSlot(DeviceSlot& s) {
   });
   connect(&s, &DeviceSlot::sampleShown, this, [this, &s](int c) { showInfoRows(s, c); });
   connect(&s, &DeviceSlot::channelUpdated, this, [this, &s](int c) { updateDisplayWindows(s, c); });
+}
+
+void frmMain::refreshRunMenus() {
+  const RunMenus said = m_runMenus[size_t(m_selectedSlot)];
+  const bool idle = said.enabled;
+  for (QAction* a : {menuOpenData, menuSaveData, menuClear, menuCurve, menuSoft})
+    a->setEnabled(idle);
+  menuRes->setEnabled(idle && said.parameterFiles);
+  menuOpenPara->setEnabled(idle && said.parameterFiles);
+  menuSavePara->setEnabled(idle && said.parameterFiles);
 }
 
 void frmMain::showInfoRows(DeviceSlot& s, int c) {
@@ -318,6 +362,7 @@ void frmMain::selectSlot(int index) {
   if (tabDev->currentIndex() != index)
     tabDev->setCurrentIndex(index);
   slot(index).flushGraph();
+  refreshRunMenus();
 }
 
 void frmMain::showClock() {
@@ -331,8 +376,43 @@ void frmMain::showClock() {
 void frmMain::ShowNotice(const QString& text) {
   if (!m_prefs.MSG)
     return;
-  // The fading notice window arrives with the small windows; until then the status bar says it.
-  statusBar()->showMessage(LangText(text), 5000);
+  if (!m_msg)
+    m_msg = new frmMsg(this);
+  m_msg->showMessage(LangText(text));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  if (m_closing) {
+    event->accept();
+    return;
+  }
+  if (MsgBox(QMessageBox::Information, LangText(QStringLiteral("Close software?")),
+             QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+    event->ignore();
+    return;
+  }
+  m_closing = true;
+  shutDown();
+  event->accept();
+}
+
+void frmMain::shutDown() {
+  Timer1.stop();
+  for (const auto& s : m_slots)
+    s->stopClocks();
+  const bool running = std::any_of(m_slots.begin(), m_slots.end(),
+                                   [](const auto& s) { return s->anyChannelRunning(); });
+  if (running && MsgBox(QMessageBox::Information, LangText(QStringLiteral("Stop running?")),
+                        QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok) {
+    for (const auto& s : m_slots)
+      s->stopRunningChannels();
+  }
+  for (const auto& s : m_slots)
+    s->closeLink();
+  // The program's other windows are children of this one.
+  for (QWidget* w : findChildren<QWidget*>())
+    if (w->isWindow() && w->isVisible())
+      w->close();
 }
 
 void frmMain::SetCalibButtons(bool) {
