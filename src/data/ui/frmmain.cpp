@@ -6,12 +6,14 @@
 #include "data/support/failure.h"
 #include "data/support/ini.h"
 #include "data/support/langtext.h"
+#include "data/support/numberformat.h"
 #include "data/support/programfolder.h"
 #include "data/support/version.h"
 #include "data/ui/datacommands.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/dialogs.h"
 #include "data/ui/frmmsg.h"
+#include "data/ui/readoutwindows.h"
 #include "data/ui/windowcommands.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
@@ -51,6 +53,9 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
                                  QLineEdit::Normal, text);
   };
   chooseColour = [this] { return ChooseColour(this); };
+  addTrayIcon = [this](const QString& tip, std::function<void()> onClick) {
+    return TrayIconAdd(this, tip, windowIcon(), 1, std::move(onClick));
+  };
 
   // A first run: the settings file and the folders for data files and logs.
   const QString ini = programPath(QStringLiteral("ondrel.ini"));
@@ -419,8 +424,94 @@ void frmMain::SetCalibButtons(bool) {
   // Nothing to follow until the calibration window exists.
 }
 
-void frmMain::updateDisplayWindows(DeviceSlot&, int) {
-  // The big readout and USB meter windows arrive with the small windows.
+void frmMain::updateDisplayWindows(DeviceSlot& s, int c) {
+  if (m_disp && m_disp->isVisible()) {
+    const DeviceSlot& sel = slot(m_selectedSlot);
+    m_disp->setTitle(sel.gridText(gridRow(0), colDevice));
+    m_disp->setReadout(frmDisp::Cur, sel.panel().tCur(0));
+    m_disp->setReadout(frmDisp::Vol, sel.panel().tVol(0));
+    m_disp->setReadout(frmDisp::Pwr, sel.panel().tPwr(0));
+    m_disp->setReadout(frmDisp::Cap, bigReadoutText(sel.ch(0).Cap));
+    m_disp->setReadout(frmDisp::Energy, bigReadoutText(sel.ch(0).Energy));
+  }
+
+  const ModelParams& p = s.params();
+  const int fromFw = p.caps.meterWindowFromFw;
+  if (fromFw == 0 || p.FwVersion < fromFw) {
+    if (m_meter)
+      m_meter->hide();
+    return;
+  }
+  const ChannelData& d = s.ch(c);
+  if (d.ModeNo != 1) {
+    delete m_meter;
+    m_meter = nullptr;
+    return;
+  }
+  if (!m_meter) {
+    if (s.infoReportCount() <= 1)
+      return;
+    m_meter = new frmMeter(this);
+    m_meter->chooseColour = chooseColour;
+    m_meter->show();
+  }
+  m_meter->setReadout(frmMeter::Cur, Format(d.MeterCur, u"0.0000"));
+  m_meter->setReadout(frmMeter::Vol, Format(d.Volt, u"00.000"));
+  m_meter->setReadout(frmMeter::Pwr, Format(d.Volt * d.MeterCur, u"00.000"));
+  m_meter->setReadout(frmMeter::DPlus, Format(d.DPlus, u"0.000"));
+  m_meter->setReadout(frmMeter::DMinus, Format(d.DMinus, u"0.000"));
+}
+
+void frmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange)
+    return;
+  if (isMinimized() && !m_minimised)
+    windowMinimised();
+  else if (!isMinimized() && m_minimised)
+    windowRestored();
+}
+
+void frmMain::windowMinimised() {
+  m_minimised = true;
+  const DeviceSlot& sel = slot(m_selectedSlot);
+  if (sel.panel().Conn() && !m_meter && m_prefs.DISP) {
+    if (!m_disp) {
+      m_disp = new frmDisp(this);
+      m_disp->chooseColour = chooseColour;
+    }
+    m_disp->setReadoutColour(frmDisp::Cur, sel.panel().CurColor());
+    m_disp->setReadoutColour(frmDisp::Vol, sel.panel().VolColor());
+    m_disp->setReadoutColour(frmDisp::Pwr, sel.panel().PwrColor());
+    m_disp->setTitle(sel.gridText(gridRow(0), colDevice));
+    m_disp->show();
+  }
+  if (!m_prefs.DISP && m_meter && m_meter->isVisible())
+    m_meter->hide();
+  // Without a notification area the window stays in the task bar: hidden, nothing would bring
+  // it back.
+  if (m_prefs.HIDE && addTrayIcon && addTrayIcon(windowTitle(), [this] { trayIconClicked(); })) {
+    m_trayShown = true;
+    QTimer::singleShot(0, this, &QWidget::hide);
+  }
+}
+
+void frmMain::windowRestored() {
+  m_minimised = false;
+  if (m_disp)
+    m_disp->hide();
+  if (m_meter)
+    m_meter->show();
+}
+
+void frmMain::trayIconClicked() {
+  if (m_trayShown) {
+    TrayIconRemove(this, 1);
+    m_trayShown = false;
+  }
+  showNormal();
+  activateWindow();
+  windowRestored();
 }
 
 } // namespace ondrel

@@ -21,6 +21,8 @@ class QToolBar;
 namespace ondrel {
 
 class DeviceSlot;
+class frmDisp;
+class frmMeter;
 class frmMsg;
 
 // The application window. It owns the port layer, the device slots (each with everything per
@@ -55,6 +57,15 @@ public:
   // The notice window with `text`, when the "MSG" preference is on.
   void ShowNotice(const QString& text);
   frmMsg* noticeWindow() const { return m_msg; }
+  // The big readout and USB meter windows, null until first needed (the meter's pointer is the
+  // window-wide "meter window loaded" flag).
+  frmDisp* dispWindow() const { return m_disp; }
+  frmMeter* meterWindow() const { return m_meter; }
+  // Puts the notification-area icon up with its tip and click action; false when the desktop has
+  // none. Replaceable in tests.
+  std::function<bool(const QString& tip, std::function<void()> onClick)> addTrayIcon;
+  // A left click on the notification icon: the window back, the big readout hidden.
+  void trayIconClicked();
 
   // ---- messages -------------------------------------------------------------------------------
   // A message box titled "Prompt"; the answer is the button pressed. `ask` shows it, and tests
@@ -88,6 +99,7 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
 private:
   void buildMenus();
@@ -122,6 +134,12 @@ private:
   QTimer Timer1; // the info list's clock row
   bool m_closing = false;
   frmMsg* m_msg = nullptr; // made on first use
+  frmDisp* m_disp = nullptr;
+  frmMeter* m_meter = nullptr;
+  bool m_minimised = false; // the big readout may be up because the window is minimised
+  bool m_trayShown = false;
+  void windowMinimised();
+  void windowRestored();
   // Per slot, what its buttons last said of the entries a running test locks.
   struct RunMenus {
     bool enabled = true;

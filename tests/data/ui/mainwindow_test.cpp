@@ -1,5 +1,6 @@
 #include "data/support/ini.h"
 #include "data/ui/frmmsg.h"
+#include "data/ui/readoutwindows.h"
 #include "link/commands.h"
 #include "support/connectedwindow.h"
 #include "widgets/colour.h"
@@ -307,6 +308,69 @@ TEST_F(MainWindow, ClickOnTheNoticeStopsTheFadeIn) {
   QTest::mouseClick(msg->findChild<QLabel*>(QStringLiteral("lblMsg")), Qt::LeftButton);
   EXPECT_FALSE(msg->fadingIn());
   EXPECT_TRUE(msg->fadingOut());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindow, MinimisedShowsTheBigReadoutOnlyForAConnectedPanel) {
+  window->prefs().DISP = true;
+  trigger("menuAddDev");
+  window->selectSlot(1); // not connected
+  window->setWindowState(Qt::WindowMinimized);
+  EXPECT_FALSE(window->dispWindow() && window->dispWindow()->isVisible());
+  window->setWindowState(Qt::WindowNoState);
+
+  window->selectSlot(0);
+  window->setWindowState(Qt::WindowMinimized);
+  frmDisp* disp = window->dispWindow();
+  ASSERT_TRUE(disp);
+  EXPECT_TRUE(disp->isVisible());
+  EXPECT_EQ(disp->title(), slot().gridText(1, 0));
+  feed(idle(model, 3700));
+  EXPECT_EQ(disp->readout(frmDisp::Vol), panel().tVol(0));
+  EXPECT_EQ(disp->readout(frmDisp::Cap), QStringLiteral("0.000"));
+  window->setWindowState(Qt::WindowNoState);
+  EXPECT_FALSE(disp->isVisible());
+}
+
+TEST_F(MainWindow, HideMinimisesIntoTheNotificationArea) {
+  window->show();
+  window->prefs().HIDE = true;
+  std::function<void()> click;
+  QString tip;
+  window->addTrayIcon = [&](const QString& t, std::function<void()> onClick) {
+    tip = t;
+    click = std::move(onClick);
+    return true;
+  };
+  window->setWindowState(Qt::WindowMinimized);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(tip, window->windowTitle());
+  ASSERT_TRUE(click);
+  click();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(window->isMinimized());
+}
+
+TEST_F(MainWindow, HideWithoutANotificationAreaKeepsTheWindowReachable) {
+  window->show();
+  window->prefs().HIDE = true;
+  window->addTrayIcon = [](const QString&, std::function<void()>) { return false; };
+  window->setWindowState(Qt::WindowMinimized);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST(BigReadout, CapacityAndEnergyTexts) {
+  const struct {
+    float value;
+    const char* text;
+  } cases[] = {{0.0f, "0.000"}, {10.0f, "10.000"}, {10.5f, "10.50"}, {100.04f, "100.0"}};
+  for (const auto& k : cases)
+    EXPECT_EQ(bigReadoutText(k.value), QLatin1String(k.text)) << k.value;
 }
 
 } // namespace
