@@ -42,7 +42,8 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(options.value(QStringLiteral("screenshot-after")).toInt(), &window,
                        [&window, file] {
                          window.grab().save(file);
-                         QApplication::quit();
+                         // exit, not quit: quit would ask "Close software?" and wait for a user.
+                         QApplication::exit(0);
                        });
   }
   return QApplication::exec();

@@ -35,6 +35,25 @@ constexpr int gridRow(int channel) {
   return channel + 1;
 }
 
+// What a press on a result-grid cell picks as a curve colour swatch: the channel and its voltage
+// or current curve. Only the swatch columns of a channel's own row count: the heading row and the
+// second row of a one-channel slot name no curve.
+struct SwatchTarget {
+  int channel = -1; // -1: the cell is no swatch
+  Curve curve = Curve::Voltage;
+  constexpr bool valid() const { return channel >= 0; }
+};
+constexpr SwatchTarget swatchAt(int row, int column, bool twoChannel) {
+  const int channel = row - 1;
+  if (channel < 0 || channel > (twoChannel ? 1 : 0))
+    return {};
+  if (column == colVoltSwatch)
+    return {channel, Curve::Voltage};
+  if (column == colCurSwatch)
+    return {channel, Curve::Current};
+  return {};
+}
+
 // Rows of the info list `lstInfo`.
 enum InfoRow : int {
   infoClock = 0,     // date, time and firmware version

@@ -107,7 +107,7 @@ constexpr CapsRow kCapsRows[] = {
   {23, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {24, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
   {25, {.fineLowVoltage = true, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true, .namedByInfoReport = true}},
-  {26, {.usbMeter = true, .tenthMilliampsFromFw = 320, .continueAsStartFromFw = 320, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true, .namedByInfoReport = true}},
+  {26, {.usbMeter = true, .tenthMilliampsFromFw = 320, .continueAsStartFromFw = 320, .meterWindowFromFw = 320, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true, .namedByInfoReport = true}},
   {27, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {28, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::CvCharger, .cvLocksSetAndLimit = true}},
   {29, {.paramGroup = ParamGroup::CvCharger}},

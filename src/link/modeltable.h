@@ -58,6 +58,8 @@ struct ModelCaps {
   // a start.
   int tenthMilliampsFromFw = 0;
   int continueAsStartFromFw = 0;
+  // From this version on (0 = never) the meter mode feeds the USB meter window.
+  int meterWindowFromFw = 0;
   ParamGroup paramGroup = ParamGroup::Other;
   bool fineSetCurrent = false;     // set currents and cutoff currents show three decimals
   bool cvLocksSetAndLimit = false; // the constant-voltage charge takes only its cutoff current

@@ -236,6 +236,7 @@ ModelCaps capsOfTheOldCodeLists(int c) {
   k.fineSetCurrent = in({35, 36});
   k.cvLocksSetAndLimit = c == 28;
   k.meterAtIndexOne = in({25, 26});
+  k.meterWindowFromFw = c == 26 ? 320 : 0;
   k.namedByInfoReport = in({5, 6, 20, 25, 26});
   if (in({1, 3}))
     k.maxCells = {8, 8, 3, 4, 6};

@@ -14,9 +14,12 @@
 #include "link/commands.h"
 #include "link/portnames.h"
 #include "test/ui/devctrl.h"
+#include "widgets/colour.h"
 #include "widgets/curvegraph.h"
 
 #include <QDateTime>
+#include <QPixmap>
+#include <QTableWidget>
 
 namespace ondrel {
 namespace {
@@ -71,6 +74,12 @@ DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageA
   connect(&m_single, &SingleTestController::mainMenusDue, this, &DeviceSlot::mainMenusDue);
   connect(&m_single, &SingleTestController::calibButtonsDue, this, &DeviceSlot::calibButtonsDue);
   connect(&m_single, &SingleTestController::recordingProblem, this, &DeviceSlot::recordingProblem);
+
+  connect(m_view.gridRun, &QTableWidget::cellPressed, this, [this](int row, int column) {
+    const SwatchTarget target = swatchAt(row, column, dev2S());
+    if (target.valid())
+      emit swatchPressed(target.channel, target.curve);
+  });
 
   // Curve redraws are coalesced: a burst of reports shares one picture, and a graph that cannot
   // be seen draws when its tab is shown.
@@ -527,6 +536,65 @@ void DeviceSlot::flushGraph() {
     return;
   m_drawPending = false;
   graph().DrawCurve();
+}
+
+void DeviceSlot::ClearCurves() {
+  graph().ClearAll();
+  for (ChannelData& d : m_ch) {
+    d.CurveSec = 0;
+    d.StartPoint = 0;
+  }
+  for (int axis : {0, 1}) {
+    m_axes.max[axis] = 0.0f;
+    m_axes.min[axis] = 0.0f;
+  }
+  CurveEnd = 0;
+  scheduleGraphDraw();
+}
+
+void DeviceSlot::setCurveColour(int c, Curve curve, quint32 colour) {
+  CurveGraph& g = graph();
+  g.setCurveLineColor(curveIndex(c, curve), colour);
+  const bool voltage = curve == Curve::Voltage;
+  m_view.gridRun->item(gridRow(c), voltage ? colVoltSwatch : colCurSwatch)
+      ->setBackground(toQColor(colour));
+  if (voltage)
+    panel().setVolColor(g.CurveLineColor(curveIndex(0, Curve::Voltage)));
+  else
+    panel().setCurColor(g.CurveLineColor(curveIndex(0, Curve::Current)));
+  scheduleGraphDraw();
+}
+
+QImage DeviceSlot::graphPicture(bool withGrid) {
+  flushGraph();
+  const QRect g = m_view.graph->geometry();
+  const QRect grid = m_view.gridRun->geometry();
+  const int height = withGrid ? grid.bottom() + 1 - g.top() : g.height();
+  const QPixmap picture = m_view.frmDev->grab(QRect(g.topLeft(), QSize(g.width(), height)));
+  return picture.toImage();
+}
+
+void DeviceSlot::stopClocks() {
+  for (int c = 0; c < 2; ++c) {
+    m_clock[c].TestClockOff();
+    SecondTimerStop(c);
+  }
+}
+
+void DeviceSlot::stopRunningChannels() {
+  if (m_ch[0].ChnRunning)
+    m_single.StopClick(0);
+  if (dev2S() && m_ch[1].ChnRunning && letPendingEventsRunTwice(this))
+    m_single.StopClick(1);
+}
+
+void DeviceSlot::closeLink() {
+  if (portHandle() == 0)
+    return;
+  SendDisconnect();
+  m_comm.ClosePort(portHandle());
+  m_tmrComm.stop();
+  m_tmrConn.stop();
 }
 
 void DeviceSlot::CurveTimer(int c) {

@@ -2,6 +2,7 @@
 
 #include "data/channeldata.h"
 #include "data/liveupdate.h"
+#include "data/slotlayout.h"
 #include "data/ui/slotview.h"
 #include "link/comm.h"
 #include "link/frame.h"
@@ -16,6 +17,7 @@
 #include "test/ui/steptest.h"
 #include "test/ui/usbtriggerslot.h"
 
+#include <QImage>
 #include <QObject>
 #include <QTimer>
 
@@ -92,6 +94,24 @@ public:
   void selectPort(int n);
   // Draws the graph now if a redraw is pending (the tab became visible, or a test wants it).
   void flushGraph();
+  // "Clear Curve": empty graph, curve clocks, start points, axis extremes and curve end.
+  void ClearCurves();
+  // A new colour for a channel's voltage or current curve, its grid swatch and, from channel 0's
+  // curves, the panel's readout colours.
+  void setCurveColour(int channel, Curve curve, quint32 colour);
+  // The graph, or the graph with the result grid below it, rendered from the widgets (so a
+  // covered or minimised window gives the same picture as a visible one).
+  QImage graphPicture(bool withGrid);
+
+  // ---- closing --------------------------------------------------------------------------------
+  // Stops both channels' test clocks and one-second timers.
+  void stopClocks();
+  bool anyChannelRunning() const { return m_ch[0].ChnRunning || m_ch[1].ChnRunning; }
+  // Stop for every running channel; channel 1 only after two rounds of pending events, and only
+  // if the slot survived them.
+  void stopRunningChannels();
+  // The disconnect command, then the port closed and the receive timers stopped.
+  void closeLink();
 
   // ---- device commands ------------------------------------------------------------------------
   // Each sends only while the slot's port is open, and then builds its frame; a frame that
@@ -141,6 +161,8 @@ signals:
   void channelUpdated(int channel);
   // The continue action ran for a channel: a test was adopted that this program had not begun.
   void continueRequested(int channel);
+  // The user pressed a channel's curve colour swatch in the result grid.
+  void swatchPressed(int channel, ondrel::Curve curve);
 
 private:
   friend class DeviceSlotProbe; // tests

@@ -6,21 +6,28 @@
 #include "data/support/failure.h"
 #include "data/support/ini.h"
 #include "data/support/langtext.h"
+#include "data/support/numberformat.h"
 #include "data/support/pendingevents.h"
 #include "data/support/programfolder.h"
 #include "data/support/version.h"
 #include "data/ui/datacommands.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/dialogs.h"
+#include "data/ui/frmmsg.h"
+#include "data/ui/readoutwindows.h"
+#include "data/ui/windowcommands.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/frmusb.h"
+#include "widgets/curvegraph.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStackedWidget>
@@ -28,6 +35,8 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace ondrel {
 
@@ -41,6 +50,14 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   chooseFile = [this](bool save, const QString& title, const QString& filter, const QString& name,
                       const QString& defaultExt) {
     return FileDialog(this, save, title, filter, name, defaultExt, QString());
+  };
+  askText = [this](const QString& prompt, const QString& text) {
+    return QInputDialog::getText(this, LangText(QStringLiteral("Prompt")), prompt,
+                                 QLineEdit::Normal, text);
+  };
+  chooseColour = [this] { return ChooseColour(this); };
+  addTrayIcon = [this](const QString& tip, std::function<void()> onClick) {
+    return TrayIconAdd(this, tip, windowIcon(), 1, std::move(onClick));
   };
 
   // A first run: the settings file and the folders for data files and logs.
@@ -116,6 +133,12 @@ void frmMain::buildMenus() {
   connect(menuSaveData, &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSaveData"), [this] { SaveDataCommand(*this); });
   });
+  connect(menuSaveCurve, &QAction::triggered, this, [this] {
+    logFailures(QStringLiteral("ErrSavePic"), [this] { SaveGraphPicture(*this, false); });
+  });
+  connect(menuSavePic, &QAction::triggered, this, [this] {
+    logFailures(QStringLiteral("ErrSavePic"), [this] { SaveGraphPicture(*this, true); });
+  });
   connect(menuExit, &QAction::triggered, this, &QWidget::close);
 
   QMenu* system = menuBar()->addMenu(QStringLiteral("System"));
@@ -129,6 +152,7 @@ void frmMain::buildMenus() {
   QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
   tools->setObjectName(QStringLiteral("menuTools"));
   menuClear = make(tools, "menuClear", "Clear Curve");
+  connect(menuClear, &QAction::triggered, this, [this] { ClearCurve(*this); });
   menuSearch = make(tools, "menuSearch", "Search Comm Port");
   connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
   menuRes = make(tools, "menuRes", "Resistance Test");
@@ -138,6 +162,7 @@ void frmMain::buildMenus() {
   QMenu* setting = menuBar()->addMenu(QStringLiteral("Setting"));
   setting->setObjectName(QStringLiteral("menuSetting"));
   menuTitle = make(setting, "menuTitle", "Curve Title");
+  connect(menuTitle, &QAction::triggered, this, [this] { EditCurveTitle(*this); });
   menuCurve = make(setting, "menuCurve", "Coordinate Settings");
   menuDisp = make(setting, "menuDisp", "Display Setting");
   menuTemp = make(setting, "menuTemp", "Temprature Data");
@@ -168,14 +193,27 @@ void frmMain::buildToolbar() {
   for (const auto& b : buttons) {
     QAction* a = m_toolbar->addAction(QString::fromLatin1(b.caption));
     a->setObjectName(QLatin1String(b.key));
-    if (qstrcmp(b.key, "com") == 0)
-      connect(a, &QAction::triggered, this,
-              [this] { toolbarAction(QStringLiteral("com"), [this] { SearchCommPort(); }); });
-    if (qstrcmp(b.key, "savedat") == 0)
-      connect(a, &QAction::triggered, this, [this] {
-        toolbarAction(QStringLiteral("savedat"), [this] { SaveDataCommand(*this); });
-      });
+    const QString key = QLatin1String(b.key);
+    connect(a, &QAction::triggered, this,
+            [this, key] { toolbarAction(key, [this, key] { toolbarCommand(key); }); });
   }
+}
+
+void frmMain::toolbarCommand(const QString& key) {
+  // The entries whose windows live elsewhere are reached through their menu entries, so a button
+  // does what its menu entry does.
+  if (key == QLatin1String("opendat"))
+    menuOpenData->trigger();
+  else if (key == QLatin1String("savedat"))
+    SaveDataCommand(*this);
+  else if (key == QLatin1String("savepic"))
+    SaveGraphPicture(*this, true);
+  else if (key == QLatin1String("setting"))
+    menuDisp->trigger();
+  else if (key == QLatin1String("about"))
+    menuAbout->trigger();
+  else if (key == QLatin1String("com"))
+    SearchCommPort();
 }
 
 void frmMain::toolbarAction(const QString& key, const std::function<void()>& action) {
@@ -277,21 +315,24 @@ void frmMain::connectSlot(DeviceSlot& s) {
     // The update talks to the selected slot's port, so it follows that slot only.
     if (s.index() == m_selectedSlot)
       menuUpdate->setEnabled(!open && !m_updateOpen);
-    if (open)
-      return;
-    menuAdj->setEnabled(false);
-    menuRes->setEnabled(false);
-    menuOpenPara->setEnabled(false);
-    menuSavePara->setEnabled(false);
-    menuCurve->setEnabled(true);
+    if (!open) {
+      menuAdj->setEnabled(false);
+      menuRes->setEnabled(false);
+      m_runMenus[size_t(s.index())] = RunMenus{};
+    }
+    refreshRunMenus();
   });
   connect(&s, &DeviceSlot::calibButtonsDue, this, &frmMain::SetCalibButtons);
-  connect(&s, &DeviceSlot::mainMenusDue, this, [this](bool enabled, bool parameterFiles) {
-    for (QAction* a : {menuOpenData, menuSaveData, menuClear, menuCurve, menuRes, menuSoft})
-      a->setEnabled(enabled);
-    menuOpenPara->setEnabled(parameterFiles);
-    menuSavePara->setEnabled(parameterFiles);
+  // Any slot's run state may have changed; the entries describe the selected slot.
+  connect(&s, &DeviceSlot::mainMenusDue, this, [this, &s](bool enabled, bool parameterFiles) {
+    m_runMenus[size_t(s.index())] = RunMenus{enabled, parameterFiles};
+    refreshRunMenus();
   });
+  connect(&s, &DeviceSlot::swatchPressed, this, [this, &s](int c, Curve curve) {
+    logFailures(QStringLiteral("ErrCol"), [&] { ChangeCurveColour(*this, s.index(), c, curve); });
+  });
+  connect(&s.graph(), &CurveGraph::DblClick, this,
+          [this, &s] { EditCurveTitle(*this, s.index()); });
   connect(&s, &DeviceSlot::recordingProblem, this, [this, &s](int c, const QString& reason) {
     // Not a modal box: it would block the running test's reports.
     statusBar()->showMessage(LangText(QStringLiteral("Device%1 channel %2 is not being recorded: ")
@@ -317,6 +358,7 @@ void frmMain::connectSlot(DeviceSlot& s) {
       },
       Qt::QueuedConnection);
   connect(&s, &DeviceSlot::testFinished, this, [this](int, const QString& notice) {
+    refreshRunMenus();
     if (!notice.isEmpty())
       ShowNotice(notice);
   });
@@ -326,6 +368,16 @@ void frmMain::connectSlot(DeviceSlot& s) {
   });
   connect(&s, &DeviceSlot::sampleShown, this, [this, &s](int c) { showInfoRows(s, c); });
   connect(&s, &DeviceSlot::channelUpdated, this, [this, &s](int c) { updateDisplayWindows(s, c); });
+}
+
+void frmMain::refreshRunMenus() {
+  const RunMenus said = m_runMenus[size_t(m_selectedSlot)];
+  const bool idle = said.enabled;
+  for (QAction* a : {menuOpenData, menuSaveData, menuClear, menuCurve, menuSoft})
+    a->setEnabled(idle);
+  menuRes->setEnabled(idle && said.parameterFiles);
+  menuOpenPara->setEnabled(idle && said.parameterFiles);
+  menuSavePara->setEnabled(idle && said.parameterFiles);
 }
 
 void frmMain::showInfoRows(DeviceSlot& s, int c) {
@@ -352,6 +404,7 @@ void frmMain::selectSlot(int index) {
   if (tabDev->currentIndex() != index)
     tabDev->setCurrentIndex(index);
   slot(index).flushGraph();
+  refreshRunMenus();
 }
 
 void frmMain::showClock() {
@@ -365,8 +418,43 @@ void frmMain::showClock() {
 void frmMain::ShowNotice(const QString& text) {
   if (!m_prefs.MSG)
     return;
-  // The fading notice window arrives with the small windows; until then the status bar says it.
-  statusBar()->showMessage(LangText(text), 5000);
+  if (!m_msg)
+    m_msg = new frmMsg(this);
+  m_msg->showMessage(LangText(text));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  if (m_closing) {
+    event->accept();
+    return;
+  }
+  if (MsgBox(QMessageBox::Information, LangText(QStringLiteral("Close software?")),
+             QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+    event->ignore();
+    return;
+  }
+  m_closing = true;
+  shutDown();
+  event->accept();
+}
+
+void frmMain::shutDown() {
+  Timer1.stop();
+  for (const auto& s : m_slots)
+    s->stopClocks();
+  const bool running = std::any_of(m_slots.begin(), m_slots.end(),
+                                   [](const auto& s) { return s->anyChannelRunning(); });
+  if (running && MsgBox(QMessageBox::Information, LangText(QStringLiteral("Stop running?")),
+                        QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok) {
+    for (const auto& s : m_slots)
+      s->stopRunningChannels();
+  }
+  for (const auto& s : m_slots)
+    s->closeLink();
+  // The program's other windows are children of this one.
+  for (QWidget* w : findChildren<QWidget*>())
+    if (w->isWindow() && w->isVisible())
+      w->close();
 }
 
 void frmMain::FirmwareUpdate() {
@@ -402,9 +490,94 @@ void frmMain::SetCalibButtons(bool) {
   // Nothing to follow until the calibration window exists.
 }
 
-void frmMain::updateDisplayWindows(DeviceSlot&, int) {
-  // The big readout and USB meter windows arrive with the small windows; the meter's D+ and D-
-  // then show dataLineText(value, UsbWinOpen()).
+void frmMain::updateDisplayWindows(DeviceSlot& s, int c) {
+  if (m_disp && m_disp->isVisible()) {
+    const DeviceSlot& sel = slot(m_selectedSlot);
+    m_disp->setTitle(sel.gridText(gridRow(0), colDevice));
+    m_disp->setReadout(frmDisp::Cur, sel.panel().tCur(0));
+    m_disp->setReadout(frmDisp::Vol, sel.panel().tVol(0));
+    m_disp->setReadout(frmDisp::Pwr, sel.panel().tPwr(0));
+    m_disp->setReadout(frmDisp::Cap, bigReadoutText(sel.ch(0).Cap));
+    m_disp->setReadout(frmDisp::Energy, bigReadoutText(sel.ch(0).Energy));
+  }
+
+  const ModelParams& p = s.params();
+  const int fromFw = p.caps.meterWindowFromFw;
+  if (fromFw == 0 || p.FwVersion < fromFw) {
+    if (m_meter)
+      m_meter->hide();
+    return;
+  }
+  const ChannelData& d = s.ch(c);
+  if (d.ModeNo != 1) {
+    delete m_meter;
+    m_meter = nullptr;
+    return;
+  }
+  if (!m_meter) {
+    if (s.infoReportCount() <= 1)
+      return;
+    m_meter = new frmMeter(this);
+    m_meter->chooseColour = chooseColour;
+    m_meter->show();
+  }
+  m_meter->setReadout(frmMeter::Cur, Format(d.MeterCur, u"0.0000"));
+  m_meter->setReadout(frmMeter::Vol, Format(d.Volt, u"00.000"));
+  m_meter->setReadout(frmMeter::Pwr, Format(d.Volt * d.MeterCur, u"00.000"));
+  m_meter->setReadout(frmMeter::DPlus, dataLineText(d.DPlus, UsbWinOpen()));
+  m_meter->setReadout(frmMeter::DMinus, dataLineText(d.DMinus, UsbWinOpen()));
+}
+
+void frmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange)
+    return;
+  if (isMinimized() && !m_minimised)
+    windowMinimised();
+  else if (!isMinimized() && m_minimised)
+    windowRestored();
+}
+
+void frmMain::windowMinimised() {
+  m_minimised = true;
+  const DeviceSlot& sel = slot(m_selectedSlot);
+  if (sel.panel().Conn() && !m_meter && m_prefs.DISP) {
+    if (!m_disp) {
+      m_disp = new frmDisp(this);
+      m_disp->chooseColour = chooseColour;
+    }
+    m_disp->setReadoutColour(frmDisp::Cur, sel.panel().CurColor());
+    m_disp->setReadoutColour(frmDisp::Vol, sel.panel().VolColor());
+    m_disp->setReadoutColour(frmDisp::Pwr, sel.panel().PwrColor());
+    m_disp->setTitle(sel.gridText(gridRow(0), colDevice));
+    m_disp->show();
+  }
+  if (!m_prefs.DISP && m_meter && m_meter->isVisible())
+    m_meter->hide();
+  // Without a notification area the window stays in the task bar: hidden, nothing would bring
+  // it back.
+  if (m_prefs.HIDE && addTrayIcon && addTrayIcon(windowTitle(), [this] { trayIconClicked(); })) {
+    m_trayShown = true;
+    QTimer::singleShot(0, this, &QWidget::hide);
+  }
+}
+
+void frmMain::windowRestored() {
+  m_minimised = false;
+  if (m_disp)
+    m_disp->hide();
+  if (m_meter)
+    m_meter->show();
+}
+
+void frmMain::trayIconClicked() {
+  if (m_trayShown) {
+    TrayIconRemove(this, 1);
+    m_trayShown = false;
+  }
+  showNormal();
+  activateWindow();
+  windowRestored();
 }
 
 } // namespace ondrel

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -21,6 +22,9 @@ class QToolBar;
 namespace ondrel {
 
 class DeviceSlot;
+class frmDisp;
+class frmMeter;
+class frmMsg;
 class frmUSB;
 
 // The application window. It owns the port layer, the device slots (each with everything per
@@ -55,7 +59,18 @@ public:
   frmUSB* usbWindow() const;
   // Row 0 of the selected slot's info list: " date time  version".
   void showClock();
+  // The notice window with `text`, when the "MSG" preference is on.
   void ShowNotice(const QString& text);
+  frmMsg* noticeWindow() const { return m_msg; }
+  // The big readout and USB meter windows, null until first needed (the meter's pointer is the
+  // window-wide "meter window loaded" flag).
+  frmDisp* dispWindow() const { return m_disp; }
+  frmMeter* meterWindow() const { return m_meter; }
+  // Puts the notification-area icon up with its tip and click action; false when the desktop has
+  // none. Replaceable in tests.
+  std::function<bool(const QString& tip, std::function<void()> onClick)> addTrayIcon;
+  // A left click on the notification icon: the window back, the big readout hidden.
+  void trayIconClicked();
 
   // ---- messages -------------------------------------------------------------------------------
   // A message box titled "Prompt"; the answer is the button pressed. `ask` shows it, and tests
@@ -69,6 +84,10 @@ public:
   using FileChooser = std::function<QString(bool save, const QString& title, const QString& filter,
                                             const QString& name, const QString& defaultExt)>;
   FileChooser chooseFile;
+  // An input box titled "Prompt": the typed text, "" when cancelled. Replaceable in tests.
+  std::function<QString(const QString& prompt, const QString& text)> askText;
+  // The colour chooser (ChooseColour): 0x00BBGGRR, or -1 when cancelled. Replaceable in tests.
+  std::function<qint64()> chooseColour;
 
   // ---- commands of the selected slot ----------------------------------------------------------
   // "Search Comm Port": probes the ports for the selected slot unless it is connected.
@@ -90,12 +109,23 @@ public:
   // A menu or toolbar entry by objectName, e.g. "menuRes" or "com".
   QAction* action(const QString& name) const;
 
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
 private:
   void buildMenus();
+  // The entries a running test locks follow the selected slot: what its buttons last said,
+  // whichever slot's buttons changed.
+  void refreshRunMenus();
+  // Closing: the clocks stopped, running channels stopped when the user agrees, every slot
+  // disconnected and every other window of the program closed.
+  void shutDown();
   void buildToolbar();
   void addSlot();
   void connectSlot(DeviceSlot& slot);
   void toolbarAction(const QString& key, const std::function<void()>& action);
+  void toolbarCommand(const QString& key);
   // The info rows of `slot` describe the selected slot, whichever slot showed a sample.
   void showInfoRows(DeviceSlot& slot, int channel);
   // The calibration window's buttons for an idle or a running channel.
@@ -117,6 +147,20 @@ private:
   QStackedWidget* m_frames = nullptr;
   QToolBar* m_toolbar = nullptr;
   QTimer Timer1; // the info list's clock row
+  bool m_closing = false;
+  frmMsg* m_msg = nullptr; // made on first use
+  frmDisp* m_disp = nullptr;
+  frmMeter* m_meter = nullptr;
+  bool m_minimised = false; // the big readout may be up because the window is minimised
+  bool m_trayShown = false;
+  void windowMinimised();
+  void windowRestored();
+  // Per slot, what its buttons last said of the entries a running test locks.
+  struct RunMenus {
+    bool enabled = true;
+    bool parameterFiles = false;
+  };
+  std::array<RunMenus, kMaxSlots> m_runMenus{};
 
   QAction *menuOpenPara = nullptr, *menuSavePara = nullptr, *menuOpenData = nullptr,
           *menuSaveData = nullptr, *menuSaveCurve = nullptr, *menuSavePic = nullptr,

@@ -2,6 +2,7 @@
 #include "data/support/errorlog.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
+#include "data/ui/frmmsg.h"
 #include "link/memoryport.h"
 #include "support/deviceslotprobe.h"
 #include "support/printers.h"
@@ -252,7 +253,8 @@ TEST_F(Slot, FinishesATestTheDeviceEnded) {
   EXPECT_FALSE(slot.secondTimerRunning(0));
   EXPECT_EQ(slot.ch(0).StartPoint, 0);
   EXPECT_TRUE(slot.graph().Size());
-  EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("STOP"));
+  ASSERT_TRUE(window.noticeWindow());
+  EXPECT_EQ(window.noticeWindow()->message(), QStringLiteral("STOP"));
 }
 
 TEST_F(Slot, NoEndMessageWhileAnAutomaticTestOwnsTheSlot) {
