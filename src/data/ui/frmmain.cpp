@@ -12,6 +12,7 @@
 #include "data/ui/datacommands.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/dialogs.h"
+#include "data/ui/rescalcommands.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
 
@@ -129,6 +130,7 @@ void frmMain::buildMenus() {
   connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
   menuRes = make(tools, "menuRes", "Resistance Test");
   menuUsb = make(tools, "menuUsb", "Quick Charger Test");
+  connect(menuRes, &QAction::triggered, this, [this] { ResistanceTest(*this); });
 
   QMenu* setting = menuBar()->addMenu(QStringLiteral("Setting"));
   setting->setObjectName(QStringLiteral("menuSetting"));
@@ -195,6 +197,10 @@ void frmMain::SendCalibration(int point, int value) {
 void frmMain::SendResistanceTest(const QString& currentText) {
   DeviceSlot& s = slot(m_selectedSlot);
   s.SendResistanceTest(s.panelChannel(), currentText);
+}
+
+void frmMain::setSlotTabsEnabled(bool on) {
+  tabDev->setEnabled(on);
 }
 
 QAction* frmMain::action(const QString& name) const {
@@ -289,10 +295,6 @@ void frmMain::connectSlot(DeviceSlot& s) {
   connect(&s, &DeviceSlot::testFinished, this, [this](int, const QString& notice) {
     if (!notice.isEmpty())
       ShowNotice(notice);
-  });
-  connect(&s, &DeviceSlot::resistanceDropSeen, this, [this](float drop) {
-    if (m_resDrop == 0.0f)
-      m_resDrop = drop;
   });
   connect(&s, &DeviceSlot::sampleShown, this, [this, &s](int c) { showInfoRows(s, c); });
   connect(&s, &DeviceSlot::channelUpdated, this, [this, &s](int c) { updateDisplayWindows(s, c); });

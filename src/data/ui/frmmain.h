@@ -44,9 +44,8 @@ public:
 
   // ---- window-wide state ----------------------------------------------------------------------
   Preferences& prefs() { return m_prefs; }
-  // The voltage drop the resistance test waits for; 0 = none yet.
-  float ResDrop() const { return m_resDrop; }
-  void clearResDrop() { m_resDrop = 0.0f; }
+  // The device tabs; a sub-window that works on the selected slot locks them while it is open.
+  void setSlotTabsEnabled(bool on);
   QString versionText() const { return m_versionText; }
   // Row 0 of the selected slot's info list: " date time  version".
   void showClock();
@@ -99,7 +98,6 @@ private:
   Preferences m_prefs;
   std::vector<std::unique_ptr<DeviceSlot>> m_slots;
   int m_selectedSlot = 0;
-  float m_resDrop = 0.0f;
   bool m_calibrationOpen = false; // the calibration window is open
   bool m_updateOpen = false;      // the firmware-update window is open
   QString m_versionText;

@@ -1,0 +1,51 @@
+#include "data/ui/rescalcommands.h"
+
+#include "data/support/errorlog.h"
+#include "data/support/failure.h"
+#include "data/support/pendingevents.h"
+#include "data/ui/deviceslot.h"
+#include "data/ui/frmmain.h"
+#include "test/resistance.h"
+#include "test/ui/frmres.h"
+
+#include <memory>
+
+namespace ondrel {
+
+void ResistanceTest(frmMain& w) {
+  logFailures(QStringLiteral("ErrRes"), [&w] {
+    // One window at a time: a second menu click finds the first still waiting.
+    if (auto* open = w.findChild<frmRes*>()) {
+      open->raise();
+      return;
+    }
+    DeviceSlot& s = w.slot(w.SelectedSlot());
+    const int c = s.panelChannel();
+    if (const auto refusal = resistanceOpenRefusal(s.params(), s.ch(c).Volt)) {
+      w.MsgBox(QMessageBox::Critical, *refusal);
+      return;
+    }
+    ResChannel link{
+        [&s]() -> const ModelParams& { return s.params(); },
+        [&s, c] { return s.ch(c).ChnRunning; },
+        [&s, c] { return s.ch(c).Volt; },
+        [&s, c](const QString& mA) { s.SendResistanceTest(c, mA); },
+    };
+    auto window = std::make_unique<frmRes>(
+        s.index(), c, s.dev2S(), std::move(link),
+        [&w](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+          return w.MsgBox(icon, text, buttons);
+        },
+        &w);
+    // The drop of this slot only: the window itself keeps only its channel's, while it waits.
+    QObject::connect(&s, &DeviceSlot::resistanceDropSeen, window.get(), &frmRes::dropSeen);
+    bool closed = false;
+    QObject::connect(window.get(), &frmRes::closed, window.get(), [&closed] { closed = true; });
+    w.setSlotTabsEnabled(false);
+    window->show();
+    waitUntilClosed([&closed] { return closed; });
+    w.setSlotTabsEnabled(true);
+  });
+}
+
+} // namespace ondrel
