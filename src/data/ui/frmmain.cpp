@@ -122,6 +122,7 @@ void frmMain::buildMenus() {
   menuUpdate = make(system, "menuUpdate", "Firmware Update");
   connect(menuAddDev, &QAction::triggered, this, &frmMain::addSlot);
   connect(menuUpdate, &QAction::triggered, this, &frmMain::FirmwareUpdate);
+  connect(menuAdj, &QAction::triggered, this, [this] { ParameterCalibration(*this); });
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
   tools->setObjectName(QStringLiteral("menuTools"));
@@ -203,6 +204,12 @@ void frmMain::setSlotTabsEnabled(bool on) {
   tabDev->setEnabled(on);
 }
 
+void frmMain::setCalibrationOpen(bool open) {
+  m_calibrationOpen = open;
+  if (open)
+    menuAdj->setEnabled(false);
+}
+
 QAction* frmMain::action(const QString& name) const {
   return findChild<QAction*>(name);
 }
@@ -261,7 +268,6 @@ void frmMain::connectSlot(DeviceSlot& s) {
     menuSavePara->setEnabled(false);
     menuCurve->setEnabled(true);
   });
-  connect(&s, &DeviceSlot::calibButtonsDue, this, &frmMain::SetCalibButtons);
   connect(&s, &DeviceSlot::mainMenusDue, this, [this](bool enabled, bool parameterFiles) {
     for (QAction* a : {menuOpenData, menuSaveData, menuClear, menuCurve, menuRes, menuSoft})
       a->setEnabled(enabled);
@@ -368,10 +374,6 @@ void frmMain::FirmwareUpdate() {
   m_updateOpen = false;
   tabDev->setEnabled(true);
   menuUpdate->setEnabled(!slot(m_selectedSlot).panel().Conn());
-}
-
-void frmMain::SetCalibButtons(bool) {
-  // Nothing to follow until the calibration window exists.
 }
 
 void frmMain::updateDisplayWindows(DeviceSlot&, int) {

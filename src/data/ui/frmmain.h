@@ -46,6 +46,9 @@ public:
   Preferences& prefs() { return m_prefs; }
   // The device tabs; a sub-window that works on the selected slot locks them while it is open.
   void setSlotTabsEnabled(bool on);
+  // The calibration window is open: reports do not enable its menu entry meanwhile.
+  bool calibrationOpen() const { return m_calibrationOpen; }
+  void setCalibrationOpen(bool open);
   QString versionText() const { return m_versionText; }
   // Row 0 of the selected slot's info list: " date time  version".
   void showClock();
@@ -89,8 +92,6 @@ private:
   void toolbarAction(const QString& key, const std::function<void()>& action);
   // The info rows of `slot` describe the selected slot, whichever slot showed a sample.
   void showInfoRows(DeviceSlot& slot, int channel);
-  // The calibration window's buttons for an idle or a running channel.
-  void SetCalibButtons(bool idle);
   // The big readout and USB meter windows follow the selected slot's channel 0.
   void updateDisplayWindows(DeviceSlot& slot, int channel);
 

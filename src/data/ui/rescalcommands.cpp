@@ -2,10 +2,13 @@
 
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
+#include "data/support/langtext.h"
 #include "data/support/pendingevents.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
+#include "link/ui/frmadj.h"
 #include "test/resistance.h"
+#include "test/ui/devctrl.h"
 #include "test/ui/frmres.h"
 
 #include <memory>
@@ -46,6 +49,40 @@ void ResistanceTest(frmMain& w) {
     waitUntilClosed([&closed] { return closed; });
     w.setSlotTabsEnabled(true);
   });
+}
+
+void ParameterCalibration(frmMain& w) {
+  if (w.findChild<frmAdj*>())
+    return;
+  w.MsgBox(QMessageBox::Information, LangText(QStringLiteral("Calibrate Parameter?")));
+  DeviceSlot& s = w.slot(w.SelectedSlot());
+  const int c = s.panelChannel();
+  AdjChannel link{
+      [&s, c] { return s.panel().tVol(c); },
+      [&s, c] { return s.panel().tCur(c); },
+      [&s, c](int point, int value) {
+        logFailures(QStringLiteral("ErrAdj"), [&] { s.SendCalibration(c, point, value); });
+      },
+  };
+  auto* window = new frmAdj(
+      s.index(), c, s.dev2S(), s.params(), std::move(link),
+      [&w](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+        return w.MsgBox(icon, text, buttons);
+      },
+      &w);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->SetCalibButtons(!s.ch(c).ChnRunning);
+  // Only the calibrated slot moves the buttons; its channel cannot change while the window is open.
+  QObject::connect(&s, &DeviceSlot::calibButtonsDue, window, &frmAdj::SetCalibButtons);
+  QObject::connect(window, &frmAdj::closed, &w, [&w, &s] {
+    w.setCalibrationOpen(false);
+    w.setSlotTabsEnabled(true);
+    s.panel().setChnEnable(true);
+  });
+  w.setSlotTabsEnabled(false);
+  s.panel().setChnEnable(false);
+  window->show();
+  w.setCalibrationOpen(true);
 }
 
 } // namespace ondrel

@@ -9,4 +9,9 @@ class frmMain;
 // closes.
 void ResistanceTest(frmMain& window);
 
+// "Parameter Calibration": the calibration window for the selected slot's panel channel. It is
+// not waited for; while it is open the slot tabs, the panel's channel choice and the menu entry
+// are locked, and its buttons follow that slot's run state only.
+void ParameterCalibration(frmMain& window);
+
 } // namespace ondrel
