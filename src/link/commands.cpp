@@ -183,8 +183,13 @@ CmdFrame calibrationFrame(int channel, int point, int value) {
 
 CmdFrame resistanceFrame(int channel, const ModelParams& params, const QString& currentText) {
   const double requested = numberFromText(currentText);
+  // The result divides by this current: a test without one is not asked for.
+  if (requested < 200 || requested > 30000)
+    throw Failure(QStringLiteral("Resistance test current out of range"));
   const double most = static_cast<double>(params.MaxCurrent) * 1000.0;
   qint64 mA = most > requested ? roundHalfEven(requested) : roundHalfEven(most);
+  if (mA <= 0)
+    throw Failure(QStringLiteral("No resistance test current"));
   if (params.CurDiv == 100)
     mA /= 10;
   std::array<quint8, 6> p{};

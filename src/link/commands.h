@@ -67,7 +67,8 @@ CmdFrame remoteQCFrame(int channel, int code);
 CmdFrame remotePEFrame(int channel, int code);
 CmdFrame calibrationFrame(int channel, int point, int value);
 // The requested resistance-test current in mA, capped at the model's maximum; sent in 10 mA units
-// when the model's CurDiv is 100.
+// when the model's CurDiv is 100. A request outside 200..30000 mA, or a cap that leaves none,
+// throws.
 CmdFrame resistanceFrame(int channel, const ModelParams& params, const QString& currentText);
 
 } // namespace ondrel

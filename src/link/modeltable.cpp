@@ -86,12 +86,12 @@ constexpr CapsRow kCapsRows[] = {
   { 2, {.startPacking = StartPacking::CellCounts, .paramGroup = ParamGroup::ClassicCharger, .maxCells = {12, 12, 4, 4, 8}}},
   { 3, {.startPacking = StartPacking::CellCounts, .paramGroup = ParamGroup::ClassicCharger, .maxCells = {8, 8, 3, 4, 6}}},
   { 4, {.startPacking = StartPacking::CellCounts, .paramGroup = ParamGroup::ClassicCharger, .maxCells = {12, 12, 4, 4, 8}}},
-  { 5, {.startPacking = StartPacking::Charger, .fineLowVoltage = true, .paramGroup = ParamGroup::ChemistryCharger, .namedByInfoReport = true}},
-  { 6, {.startPacking = StartPacking::Charger, .fineLowVoltage = true, .paramGroup = ParamGroup::ChemistryCharger, .namedByInfoReport = true}},
-  { 7, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger}},
+  { 5, {.startPacking = StartPacking::Charger, .fineLowVoltage = true, .paramGroup = ParamGroup::ChemistryCharger, .namedByInfoReport = true, .calibTimes10AtFw = 310}},
+  { 6, {.startPacking = StartPacking::Charger, .fineLowVoltage = true, .paramGroup = ParamGroup::ChemistryCharger, .namedByInfoReport = true, .calibCurrentTimes10 = true}},
+  { 7, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger, .calibCurrentTimes10 = true}},
   { 8, {.fineLowVoltage = true, .paramGroup = ParamGroup::CvCharger}},
-  { 9, {.startPacking = StartPacking::PowerInMode1, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger}},
-  {10, {.startPacking = StartPacking::PowerInMode1, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger}},
+  { 9, {.startPacking = StartPacking::PowerInMode1, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger, .calibCurrentTimes10 = true}},
+  {10, {.startPacking = StartPacking::PowerInMode1, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger, .calibCurrentTimes10 = true}},
   {11, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
   {12, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
   {13, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
@@ -100,26 +100,26 @@ constexpr CapsRow kCapsRows[] = {
   {16, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
   {17, {.startPacking = StartPacking::Load, .twoChannels = true, .paramGroup = ParamGroup::Load}},
   {18, {.startPacking = StartPacking::Load, .twoChannels = true, .paramGroup = ParamGroup::Load}},
-  {19, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
-  {20, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load, .namedByInfoReport = true}},
+  {19, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load, .calibCurrentTimes10 = true}},
+  {20, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load, .namedByInfoReport = true, .calibCurrentTimes10 = true}},
   {21, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {22, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {23, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {24, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
   {25, {.fineLowVoltage = true, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true, .namedByInfoReport = true}},
-  {26, {.usbMeter = true, .tenthMilliampsFromFw = 320, .continueAsStartFromFw = 320, .meterWindowFromFw = 320, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true, .namedByInfoReport = true}},
+  {26, {.usbMeter = true, .tenthMilliampsFromFw = 320, .continueAsStartFromFw = 320, .meterWindowFromFw = 320, .paramGroup = ParamGroup::Load, .meterAtIndexOne = true, .namedByInfoReport = true, .calibTimes10FromFw = 320}},
   {27, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
   {28, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::CvCharger, .cvLocksSetAndLimit = true}},
   {29, {.paramGroup = ParamGroup::CvCharger}},
   {30, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
-  {31, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
-  {32, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load}},
-  {33, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
+  {31, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load, .calibCurrentTimes10 = true}},
+  {32, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load, .calibCurrentTimes10 = true}},
+  {33, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load, .calibCurrentTimes10 = true}},
   {34, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
-  {35, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .fineCurrentSteps = true, .paramGroup = ParamGroup::Load, .fineSetCurrent = true}},
-  {36, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger, .fineSetCurrent = true}},
+  {35, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .fineCurrentSteps = true, .paramGroup = ParamGroup::Load, .fineSetCurrent = true, .calibCurrentTimes10 = true}},
+  {36, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger, .fineSetCurrent = true, .calibCurrentTimes10 = true}},
   {37, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger}},
-  {38, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
+  {38, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load, .calibCurrentTimes10 = true}},
   {39, {.paramGroup = ParamGroup::CvCharger}},
   {40, {.fineLowVoltage = true, .currentInMilliamps = true, .twoDecimalsFrom10A = true, .paramGroup = ParamGroup::MilliampCharger}},
   {51, {.milliampAxis = true}},
@@ -203,6 +203,14 @@ ModelCaps modelCaps(int code) {
     if (r.code == code)
       return r.caps;
   return {};
+}
+
+float calibrationCurrentScale(const ModelParams& params) {
+  const ModelCaps& c = params.caps;
+  const bool times10 = c.calibCurrentTimes10 ||
+                       (c.calibTimes10FromFw != 0 && params.FwVersion >= c.calibTimes10FromFw) ||
+                       (c.calibTimes10AtFw != 0 && params.FwVersion == c.calibTimes10AtFw);
+  return static_cast<float>(params.CurDiv) * (times10 ? 10.0f : 1.0f);
 }
 
 bool reportsTenthMilliamps(const ModelParams& params) {

@@ -68,6 +68,11 @@ struct ModelCaps {
   std::array<quint8, 5> maxCells{};
   // The model's name depends on its firmware version: it is known after the first info report.
   bool namedByInfoReport = false;
+  // Calibration currents travel in tenfold CurDiv units: on every firmware, from a version on,
+  // or on one version only (0 = not).
+  bool calibCurrentTimes10 = false;
+  int calibTimes10FromFw = 0;
+  int calibTimes10AtFw = 0;
   friend bool operator==(const ModelCaps&, const ModelCaps&) = default;
 };
 
@@ -97,6 +102,8 @@ struct ModelParams {
 // The firmware-dependent quirks of the model, by the version known now.
 bool reportsTenthMilliamps(const ModelParams& params);
 bool continuesAsStart(const ModelParams& params);
+// Units per ampere in which a calibration current is sent.
+float calibrationCurrentScale(const ModelParams& params);
 
 // Panel tab keys: "key1" Single Test, "key2" Auto Test, "key3" Cycle Test.
 struct ModelLayout {

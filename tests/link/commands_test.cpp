@@ -47,6 +47,17 @@ TEST(Commands, ResistanceCurrentIsCappedAndScaled) {
   EXPECT_EQ(body(resistanceFrame(1, fine, QStringLiteral("500"))), (B{169, 2, 20, 0, 0, 0, 0}));
 }
 
+// The measured drop is divided by this current: a frame never asks for none, or for a current
+// the window would refuse.
+TEST(Commands, ResistanceCurrentOutsideItsRangeIsNotSent) {
+  const ModelParams load = model(12);
+  for (const char* text : {"0", "199", "30001", "-1000", "abc"})
+    EXPECT_THROW(resistanceFrame(0, load, QLatin1String(text)), Failure) << text;
+  ModelParams none = load;
+  none.MaxCurrent = 0.0f;
+  EXPECT_THROW(resistanceFrame(0, none, QStringLiteral("1000")), Failure);
+}
+
 struct StartCase {
   const char* what;
   int code;

@@ -238,6 +238,9 @@ ModelCaps capsOfTheOldCodeLists(int c) {
   k.meterAtIndexOne = in({25, 26});
   k.meterWindowFromFw = c == 26 ? 320 : 0;
   k.namedByInfoReport = in({5, 6, 20, 25, 26});
+  k.calibCurrentTimes10 = in({6, 7, 9, 10, 19, 20, 31, 32, 33, 35, 36, 38});
+  k.calibTimes10FromFw = c == 26 ? 320 : 0;
+  k.calibTimes10AtFw = c == 5 ? 310 : 0;
   if (in({1, 3}))
     k.maxCells = {8, 8, 3, 4, 6};
   else if (in({2, 4}))

@@ -15,6 +15,7 @@ public:
   static bool receiveLampTimerRunning(const DeviceSlot& s) { return s.m_tmrRecv.isActive(); }
   static int receiveLampTimerLeft(const DeviceSlot& s) { return s.m_tmrRecv.remainingTime(); }
   static ChannelData& channel(DeviceSlot& s, int c) { return s.channel(c); }
+  static ModelParams& params(DeviceSlot& s) { return s.m_params; }
   static void setGridText(DeviceSlot& s, int row, int col, const QString& text) {
     s.m_view.setGridText(row, col, text);
   }

@@ -176,7 +176,7 @@ ReportAction DeviceSlot::HandleReport(const RecBody& body) {
   if (!d.ChnRunning) {
     const float x = decodeResistanceDrop(body);
     if (x != d.Cap && x > 0.0f)
-      emit resistanceDropSeen(x);
+      emit resistanceDropSeen(c, x);
   }
 
   if (d.ChnRunning && !m_params.caps.usbMeter)

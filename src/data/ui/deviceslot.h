@@ -153,8 +153,8 @@ signals:
   void dataFileNotWritten(int channel, const QString& reason, const QString& recording);
   // The device ended a test; `notice` is the text to show, empty when none is due.
   void testFinished(int channel, const QString& notice);
-  // An idle report carried a resistance-test voltage drop.
-  void resistanceDropSeen(float drop);
+  // An idle report of `channel` carried a resistance-test voltage drop.
+  void resistanceDropSeen(int channel, float drop);
   // A sample reached the readouts: the info rows are due (they describe the selected slot).
   void sampleShown(int channel);
   // A sample was shown everywhere in the slot (the window's big readout and meter follow it).

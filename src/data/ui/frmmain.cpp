@@ -15,6 +15,7 @@
 #include "data/ui/dialogs.h"
 #include "data/ui/frmmsg.h"
 #include "data/ui/readoutwindows.h"
+#include "data/ui/rescalcommands.h"
 #include "data/ui/windowcommands.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
@@ -148,6 +149,7 @@ void frmMain::buildMenus() {
   menuUpdate = make(system, "menuUpdate", "Firmware Update");
   connect(menuAddDev, &QAction::triggered, this, &frmMain::addSlot);
   connect(menuUpdate, &QAction::triggered, this, &frmMain::FirmwareUpdate);
+  connect(menuAdj, &QAction::triggered, this, [this] { ParameterCalibration(*this); });
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
   tools->setObjectName(QStringLiteral("menuTools"));
@@ -158,6 +160,7 @@ void frmMain::buildMenus() {
   menuRes = make(tools, "menuRes", "Resistance Test");
   menuUsb = make(tools, "menuUsb", "Quick Charger Test");
   connect(menuUsb, &QAction::triggered, this, &frmMain::showUsbWindow);
+  connect(menuRes, &QAction::triggered, this, [this] { ResistanceTest(*this); });
 
   QMenu* setting = menuBar()->addMenu(QStringLiteral("Setting"));
   setting->setObjectName(QStringLiteral("menuSetting"));
@@ -265,6 +268,16 @@ void frmMain::showUsbWindow() {
   m_usbWin->activateWindow();
 }
 
+void frmMain::setSlotTabsEnabled(bool on) {
+  tabDev->setEnabled(on);
+}
+
+void frmMain::setCalibrationOpen(bool open) {
+  m_calibrationOpen = open;
+  if (open)
+    menuAdj->setEnabled(false);
+}
+
 QAction* frmMain::action(const QString& name) const {
   return findChild<QAction*>(name);
 }
@@ -322,7 +335,6 @@ void frmMain::connectSlot(DeviceSlot& s) {
     }
     refreshRunMenus();
   });
-  connect(&s, &DeviceSlot::calibButtonsDue, this, &frmMain::SetCalibButtons);
   // Any slot's run state may have changed; the entries describe the selected slot.
   connect(&s, &DeviceSlot::mainMenusDue, this, [this, &s](bool enabled, bool parameterFiles) {
     m_runMenus[size_t(s.index())] = RunMenus{enabled, parameterFiles};
@@ -361,10 +373,6 @@ void frmMain::connectSlot(DeviceSlot& s) {
     refreshRunMenus();
     if (!notice.isEmpty())
       ShowNotice(notice);
-  });
-  connect(&s, &DeviceSlot::resistanceDropSeen, this, [this](float drop) {
-    if (m_resDrop == 0.0f)
-      m_resDrop = drop;
   });
   connect(&s, &DeviceSlot::sampleShown, this, [this, &s](int c) { showInfoRows(s, c); });
   connect(&s, &DeviceSlot::channelUpdated, this, [this, &s](int c) { updateDisplayWindows(s, c); });
@@ -484,10 +492,6 @@ void frmMain::FirmwareUpdate() {
   m_updateOpen = false;
   tabDev->setEnabled(true);
   menuUpdate->setEnabled(!slot(m_selectedSlot).panel().Conn());
-}
-
-void frmMain::SetCalibButtons(bool) {
-  // Nothing to follow until the calibration window exists.
 }
 
 void frmMain::updateDisplayWindows(DeviceSlot& s, int c) {

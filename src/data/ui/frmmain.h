@@ -50,9 +50,11 @@ public:
 
   // ---- window-wide state ----------------------------------------------------------------------
   Preferences& prefs() { return m_prefs; }
-  // The voltage drop the resistance test waits for; 0 = none yet.
-  float ResDrop() const { return m_resDrop; }
-  void clearResDrop() { m_resDrop = 0.0f; }
+  // The device tabs; a sub-window that works on the selected slot locks them while it is open.
+  void setSlotTabsEnabled(bool on);
+  // The calibration window is open: reports do not enable its menu entry meanwhile.
+  bool calibrationOpen() const { return m_calibrationOpen; }
+  void setCalibrationOpen(bool open);
   QString versionText() const { return m_versionText; }
   // The USB trigger window is open (the meter window then hides the data-line voltages).
   bool UsbWinOpen() const { return m_usbWinOpen; }
@@ -128,8 +130,6 @@ private:
   void toolbarCommand(const QString& key);
   // The info rows of `slot` describe the selected slot, whichever slot showed a sample.
   void showInfoRows(DeviceSlot& slot, int channel);
-  // The calibration window's buttons for an idle or a running channel.
-  void SetCalibButtons(bool idle);
   // The big readout and USB meter windows follow the selected slot's channel 0.
   void updateDisplayWindows(DeviceSlot& slot, int channel);
 
@@ -137,7 +137,6 @@ private:
   Preferences m_prefs;
   std::vector<std::unique_ptr<DeviceSlot>> m_slots;
   int m_selectedSlot = 0;
-  float m_resDrop = 0.0f;
   bool m_calibrationOpen = false; // the calibration window is open
   bool m_updateOpen = false;      // the firmware-update window is open
   bool m_usbWinOpen = false;
