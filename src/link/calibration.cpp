@@ -9,14 +9,6 @@
 namespace ondrel {
 namespace {
 
-std::optional<double> number(const QString& text) {
-  try {
-    return numberFromText(text);
-  } catch (const Failure&) {
-    return std::nullopt;
-  }
-}
-
 QString invalid() {
   return LangText(QStringLiteral("Invalid value!"));
 }
@@ -36,7 +28,7 @@ QString calibCurrentPicture(float scale) {
 }
 
 CalibBoxCheck checkCalibBox(const QString& text, float most, QStringView picture) {
-  const std::optional<double> v = number(text);
+  const std::optional<double> v = boxNumber(text);
   if (!v)
     return {invalid(), text};
   if (*v < 0 || *v > static_cast<double>(most))
@@ -45,13 +37,13 @@ CalibBoxCheck checkCalibBox(const QString& text, float most, QStringView picture
 }
 
 CalibValue calibrationValue(const QString& text, float most, const QString& shown, float scale) {
-  const std::optional<double> v = number(text);
+  const std::optional<double> v = boxNumber(text);
   if (!v)
     return {invalid()};
   if (*v < 0 || *v > static_cast<double>(most))
     return {outOfRange()};
   // A panel that shows no number gives nothing to compare with.
-  const std::optional<double> s = number(shown);
+  const std::optional<double> s = boxNumber(shown);
   if (!s || *v < 0.9 * *s || *v > 1.1 * *s)
     return {outOfRange()};
   const qint64 raw = roundHalfEven(*v * static_cast<double>(scale));

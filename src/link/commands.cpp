@@ -57,6 +57,14 @@ double numberFromText(const QString& text) {
   return v;
 }
 
+std::optional<double> boxNumber(const QString& text) {
+  try {
+    return numberFromText(text);
+  } catch (const Failure&) {
+    return std::nullopt;
+  }
+}
+
 CmdFrame connectFrame() {
   return buildCmdFrame(5, {});
 }

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace ondrel {
 
 // Command frames, PC to device, as pure functions: the senders of the device slots build a frame
@@ -34,6 +36,8 @@ ValuePair checkedPair(qint64 value);
 // A box text as a number: decimal point, optional sign, surrounding spaces allowed. Anything else
 // (empty, letters, "1,5") throws Failure.
 double numberFromText(const QString& text);
+// The same, for checks that only ask: nullopt where numberFromText refuses.
+std::optional<double> boxNumber(const QString& text);
 
 CmdFrame connectFrame();
 CmdFrame disconnectFrame();

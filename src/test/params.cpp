@@ -22,14 +22,6 @@ QString outOfRange() {
   return LangText(QStringLiteral("Setting value out of range!"));
 }
 
-std::optional<double> number(const QString& text) {
-  try {
-    return numberFromText(text);
-  } catch (const Failure&) {
-    return std::nullopt;
-  }
-}
-
 BoxRefusal invalid() {
   return {LangText(QStringLiteral("Invalid value!")), std::nullopt};
 }
@@ -212,7 +204,7 @@ ChannelParams modeDefaults(const ModelParams& m, int modeNo) {
 }
 
 std::optional<BoxRefusal> checkSval(const ModelParams& m, int modeNo, const QString& text) {
-  const std::optional<double> v = number(text);
+  const std::optional<double> v = boxNumber(text);
   if (!v)
     return invalid();
   if (setIsPower(m, modeNo)) {
@@ -230,7 +222,7 @@ std::optional<BoxRefusal> checkSval(const ModelParams& m, int modeNo, const QStr
 }
 
 std::optional<BoxRefusal> checkSlmt(const ModelParams& m, int modeNo, const QString& text) {
-  const std::optional<double> v = number(text);
+  const std::optional<double> v = boxNumber(text);
   if (!v)
     return invalid();
   if (limitIsCells(m, modeNo)) {
@@ -253,7 +245,7 @@ std::optional<BoxRefusal> checkSlmt(const ModelParams& m, int modeNo, const QStr
 }
 
 std::optional<BoxRefusal> checkStim(const ModelParams& m, int modeNo, const QString& text) {
-  const std::optional<double> v = number(text);
+  const std::optional<double> v = boxNumber(text);
   if (!v)
     return invalid();
   if (modeNo == m.CvModeNo && m.CvCutoff) {
@@ -267,7 +259,7 @@ std::optional<BoxRefusal> checkStim(const ModelParams& m, int modeNo, const QStr
 }
 
 std::optional<BoxRefusal> checkVolAuto(const ModelParams& m, const QString& text) {
-  const std::optional<double> v = number(text);
+  const std::optional<double> v = boxNumber(text);
   if (!v)
     return invalid();
   if (*v < m.MinVoltage || *v > m.MaxVoltage)

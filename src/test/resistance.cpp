@@ -10,14 +10,6 @@
 namespace ondrel {
 namespace {
 
-std::optional<double> number(const QString& text) {
-  try {
-    return numberFromText(text);
-  } catch (const Failure&) {
-    return std::nullopt;
-  }
-}
-
 QString notSingleCell() {
   return LangText(QStringLiteral("Resistance test only support single battery"));
 }
@@ -41,7 +33,7 @@ std::optional<QString> resistanceStartRefusal(bool running, float volt) {
 }
 
 ResBoxCheck checkResCurrent(const QString& text) {
-  const std::optional<double> v = number(text);
+  const std::optional<double> v = boxNumber(text);
   if (!v)
     return {LangText(QStringLiteral("Invalid value!")), std::nullopt};
   if (*v < kResMinCurrentMa || *v > kResMaxCurrentMa)
@@ -50,7 +42,7 @@ ResBoxCheck checkResCurrent(const QString& text) {
 }
 
 std::optional<int> resistanceCurrentMa(const ModelParams& model, const QString& text) {
-  const std::optional<double> v = number(text);
+  const std::optional<double> v = boxNumber(text);
   if (!v || *v < kResMinCurrentMa || *v > kResMaxCurrentMa)
     return std::nullopt;
   const double most = static_cast<double>(model.MaxCurrent) * 1000.0;
