@@ -1,18 +1,13 @@
 #include "link/calibration.h"
 
+#include "support/identifiedmodel.h"
+
 #include <gtest/gtest.h>
 
 namespace ondrel {
 namespace {
 
-ModelParams model(int code, int fw = 0) {
-  ModelParams previous;
-  previous.FwVersion = static_cast<qint16>(fw);
-  ModelParams p = lookupModel(previous, code).params;
-  p.FwVersion = static_cast<qint16>(fw);
-  p.ModelCode = static_cast<qint16>(code);
-  return p;
-}
+using testing::identifiedModel;
 
 TEST(Calibration, CurrentScaleAndPictureByModelAndVersion) {
   const struct {
@@ -26,7 +21,7 @@ TEST(Calibration, CurrentScaleAndPictureByModelAndVersion) {
       {5, 315, 1000, "0.000"},
   };
   for (const auto& c : cases) {
-    const float scale = calibrationCurrentScale(model(c.code, c.fw));
+    const float scale = calibrationCurrentScale(identifiedModel(c.code, c.fw));
     EXPECT_EQ(scale, c.scale) << c.code << " fw " << c.fw;
     EXPECT_EQ(calibCurrentPicture(scale), QLatin1String(c.picture)) << c.code << " fw " << c.fw;
   }

@@ -1,19 +1,14 @@
 #include "data/support/failure.h"
 #include "link/commands.h"
 
+#include "support/identifiedmodel.h"
+
 #include <gtest/gtest.h>
 
 namespace ondrel {
 namespace {
 
-ModelParams model(int code, int fw = 0) {
-  ModelParams previous;
-  previous.FwVersion = static_cast<qint16>(fw);
-  ModelParams p = lookupModel(previous, code).params;
-  p.FwVersion = static_cast<qint16>(fw);
-  p.ModelCode = static_cast<qint16>(code);
-  return p;
-}
+using testing::identifiedModel;
 
 // Bytes 1..7 of a frame; start, checksum and end are checked once for every frame.
 std::array<int, 7> body(const CmdFrame& f) {
@@ -40,17 +35,17 @@ TEST(Commands, LinkAndChannelCommands) {
 
 TEST(Commands, ResistanceCurrentIsCappedAndScaled) {
   using B = std::array<int, 7>;
-  const ModelParams load = model(12); // 10 A, CurDiv 100: 10 mA units
+  const ModelParams load = identifiedModel(12); // 10 A, CurDiv 100: 10 mA units
   EXPECT_EQ(body(resistanceFrame(0, load, QStringLiteral("500"))), (B{9, 0, 50, 0, 0, 0, 0}));
   EXPECT_EQ(body(resistanceFrame(0, load, QStringLiteral("20000"))), (B{9, 4, 40, 0, 0, 0, 0}));
-  const ModelParams fine = model(17); // 2.5 A, CurDiv 1000: mA
+  const ModelParams fine = identifiedModel(17); // 2.5 A, CurDiv 1000: mA
   EXPECT_EQ(body(resistanceFrame(1, fine, QStringLiteral("500"))), (B{169, 2, 20, 0, 0, 0, 0}));
 }
 
 // The measured drop is divided by this current: a frame never asks for none, or for a current
 // the window would refuse.
 TEST(Commands, ResistanceCurrentOutsideItsRangeIsNotSent) {
-  const ModelParams load = model(12);
+  const ModelParams load = identifiedModel(12);
   for (const char* text : {"0", "199", "30001", "-1000", "abc"})
     EXPECT_THROW(resistanceFrame(0, load, QLatin1String(text)), Failure) << text;
   ModelParams none = load;
@@ -74,7 +69,7 @@ class StartFrame : public ::testing::TestWithParam<StartCase> {};
 TEST_P(StartFrame, PacksBySizeModelAndMode) {
   const StartCase& c = GetParam();
   const StartCommand s = startFrame(
-      model(c.code), c.channel, c.mode,
+      identifiedModel(c.code), c.channel, c.mode,
       {QString::fromLatin1(c.sval), QString::fromLatin1(c.slmt), QString::fromLatin1(c.stim)},
       c.op);
   EXPECT_EQ(body(s.frame), c.bytes);
@@ -101,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, StartFrame, ::testing::Values(
 // clang-format on
 
 TEST(Commands, ValuesThatCannotTravelFail) {
-  const ModelParams load = model(12);
+  const ModelParams load = identifiedModel(12);
   auto start = [&](const char* sval, const char* slmt, const char* stim) {
     startFrame(load, 0, 0,
                {QString::fromLatin1(sval), QString::fromLatin1(slmt), QString::fromLatin1(stim)},
@@ -124,9 +119,9 @@ TEST(Commands, ValuesThatCannotTravelFail) {
 }
 
 TEST(Commands, ContinueOperationByModelAndFirmware) {
-  EXPECT_EQ(continueOperation(model(12)), 8);
-  EXPECT_EQ(continueOperation(model(26, 310)), 8);
-  EXPECT_EQ(continueOperation(model(26, 320)), 1);
+  EXPECT_EQ(continueOperation(identifiedModel(12)), 8);
+  EXPECT_EQ(continueOperation(identifiedModel(26, 310)), 8);
+  EXPECT_EQ(continueOperation(identifiedModel(26, 320)), 1);
 }
 
 } // namespace

@@ -2,18 +2,15 @@
 
 #include "data/support/failure.h"
 
+#include "support/identifiedmodel.h"
+
 #include <gtest/gtest.h>
 
 using namespace ondrel;
 
 namespace {
 
-// The model as identification leaves it.
-ModelParams model(int code) {
-  ModelParams p;
-  p.ModelCode = static_cast<qint16>(code);
-  return lookupModel(p, code).params;
-}
+using ondrel::testing::identifiedModel;
 
 ChannelParams params(int mode, qint32 set, qint32 limit, qint32 time) {
   return {mode, set, limit, time};
@@ -80,8 +77,8 @@ TEST(ShowParams, CaptionsUnitsAndTextsByGroupAndMode) {
        "0", true, true},
   };
   for (const auto& c : cases) {
-    const ParamView v =
-        showParams(model(c.code), false, modes(9), params(c.mode, c.set, c.limit, c.time));
+    const ParamView v = showParams(identifiedModel(c.code), false, modes(9),
+                                   params(c.mode, c.set, c.limit, c.time));
     const std::string where = std::to_string(c.code) + "/" + std::to_string(c.mode);
     EXPECT_EQ(v.tMode, QStringLiteral("M%1").arg(c.mode)) << where;
     EXPECT_EQ(v.lSval, QLatin1String(c.lSval)) << where;
@@ -100,13 +97,13 @@ TEST(ShowParams, CaptionsUnitsAndTextsByGroupAndMode) {
 }
 
 TEST(ShowParams, TwoChannelCaptionsAndAModeOutsideTheList) {
-  const ParamView two = showParams(model(17), true, modes(2), params(0, 100, 300, 0));
+  const ParamView two = showParams(identifiedModel(17), true, modes(2), params(0, 100, 300, 0));
   EXPECT_EQ(two.lSlmt, QStringLiteral("Cutoff V:"));
   EXPECT_EQ(two.lStim, QStringLiteral("Time:"));
   // A code-25 load reporting its meter mode before the info report that lists it.
-  const ParamView outside = showParams(model(25), false, modes(1), params(1, 0, 0, 0));
+  const ParamView outside = showParams(identifiedModel(25), false, modes(1), params(1, 0, 0, 0));
   EXPECT_TRUE(outside.tMode.isEmpty());
-  ModelParams broken = model(12);
+  ModelParams broken = identifiedModel(12);
   broken.CurDiv = 0;
   EXPECT_THROW(showParams(broken, false, modes(5), params(0, 1, 1, 0)), Failure);
 }
@@ -126,7 +123,7 @@ TEST(ModeDefaults, PowerCellsOrTheModelsMinimums) {
       {5, 7, 60, 0},
   };
   for (const auto& c : cases) {
-    const ChannelParams p = modeDefaults(model(c.code), c.mode);
+    const ChannelParams p = modeDefaults(identifiedModel(c.code), c.mode);
     EXPECT_EQ(p.SetRaw, c.set) << c.code << "/" << c.mode;
     EXPECT_EQ(p.LimitRaw, c.limit) << c.code << "/" << c.mode;
     EXPECT_EQ(p.TimeRaw, 0);
@@ -170,7 +167,7 @@ TEST(BoxChecks, RefusalsAndCorrections) {
       {7, 2, Stim, "x", "", true},
   };
   for (const auto& c : cases) {
-    const ModelParams m = model(c.code);
+    const ModelParams m = identifiedModel(c.code);
     const QString text = QString::fromLatin1(c.text);
     const std::optional<BoxRefusal> r = c.box == Sval   ? checkSval(m, c.mode, text)
                                         : c.box == Slmt ? checkSlmt(m, c.mode, text)
@@ -187,8 +184,9 @@ TEST(BoxChecks, RefusalsAndCorrections) {
     else
       EXPECT_EQ(r->corrected, QString::fromLatin1(c.corrected)) << where;
   }
-  EXPECT_EQ(checkVolAuto(model(12), QStringLiteral("100"))->corrected, QStringLiteral("0.00"));
-  EXPECT_FALSE(checkVolAuto(model(12), QStringLiteral("12")));
+  EXPECT_EQ(checkVolAuto(identifiedModel(12), QStringLiteral("100"))->corrected,
+            QStringLiteral("0.00"));
+  EXPECT_FALSE(checkVolAuto(identifiedModel(12), QStringLiteral("12")));
 }
 
 } // namespace

@@ -1,23 +1,21 @@
 #include "test/resistance.h"
 
+#include "support/identifiedmodel.h"
+
 #include <gtest/gtest.h>
 
 using namespace ondrel;
 
 namespace {
 
-ModelParams model(int code) {
-  ModelParams p;
-  p.ModelCode = static_cast<qint16>(code);
-  return lookupModel(p, code).params;
-}
+using ondrel::testing::identifiedModel;
 
 TEST(Resistance, OpeningAndStartingNeedAnIdleSingleCell) {
   EXPECT_EQ(resistanceOpenRefusal(ModelParams{}, 3.7f),
             QStringLiteral("Please connect device first"));
-  EXPECT_EQ(resistanceOpenRefusal(model(12), 4.6f),
+  EXPECT_EQ(resistanceOpenRefusal(identifiedModel(12), 4.6f),
             QStringLiteral("Resistance test only support single battery"));
-  EXPECT_EQ(resistanceOpenRefusal(model(12), 4.5f), std::nullopt);
+  EXPECT_EQ(resistanceOpenRefusal(identifiedModel(12), 4.5f), std::nullopt);
   EXPECT_EQ(resistanceStartRefusal(true, 3.7f), QStringLiteral("Please stop other test first"));
   EXPECT_EQ(resistanceStartRefusal(false, 4.6f),
             QStringLiteral("Resistance test only support single battery"));
@@ -46,13 +44,13 @@ TEST(Resistance, CurrentBox) {
 }
 
 TEST(Resistance, TestCurrentIsCappedAtTheModelsMaximum) {
-  ModelParams half = model(12);
+  ModelParams half = identifiedModel(12);
   half.MaxCurrent = 0.5f;
-  EXPECT_EQ(resistanceCurrentMa(model(12), QStringLiteral("1000")), 1000);
+  EXPECT_EQ(resistanceCurrentMa(identifiedModel(12), QStringLiteral("1000")), 1000);
   EXPECT_EQ(resistanceCurrentMa(half, QStringLiteral("1000")), 500);
-  EXPECT_EQ(resistanceCurrentMa(model(12), QStringLiteral("199")), std::nullopt);
-  EXPECT_EQ(resistanceCurrentMa(model(12), QStringLiteral("x")), std::nullopt);
-  ModelParams none = model(12);
+  EXPECT_EQ(resistanceCurrentMa(identifiedModel(12), QStringLiteral("199")), std::nullopt);
+  EXPECT_EQ(resistanceCurrentMa(identifiedModel(12), QStringLiteral("x")), std::nullopt);
+  ModelParams none = identifiedModel(12);
   none.MaxCurrent = 0.0f;
   EXPECT_EQ(resistanceCurrentMa(none, QStringLiteral("1000")), std::nullopt);
 }

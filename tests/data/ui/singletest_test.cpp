@@ -1,76 +1,26 @@
-#include "data/slotlayout.h"
 #include "data/support/programfolder.h"
-#include "data/ui/deviceslot.h"
-#include "data/ui/frmmain.h"
-#include "link/memoryport.h"
-#include "support/deviceslotprobe.h"
+#include "support/connectedwindow.h"
 #include "support/printers.h"
-#include "support/reportbuilder.h"
-#include "support/tempfolder.h"
-#include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QStatusBar>
 
-#include <gtest/gtest.h>
-
 using namespace ondrel;
 using ondrel::testing::Report;
-using ondrel::testing::TempProgramFolder;
 
 namespace {
 
-// A window whose slot 0 is connected on memory port 2 to a device that reports `model`.
-class SingleTest : public ::testing::Test {
+// A connected window (slot 0 on memory port 2) whose port holds only what the test made it send.
+class SingleTest : public ondrel::testing::ConnectedWindow {
 protected:
-  TempProgramFolder home;
-  MemoryPorts* ports = nullptr;
-  std::unique_ptr<frmMain> window;
-  QStringList messages;
-
   void SetUp() override { open(12); }
-
-  void open(int model, int channel = 0) {
-    auto p = std::make_unique<MemoryPorts>();
-    ports = p.get();
-    ports->line(2);
-    window = std::make_unique<frmMain>(std::move(p));
-    window->ask = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
-      messages << text;
-      return QMessageBox::Ok;
-    };
-    emit slot().panel().ConnClick();
-    Report r = idle(model, 4100);
-    r.channel = channel;
-    feed(r);
-    if (model == 17 || model == 18) {
-      r.channel = 1 - channel;
-      feed(r);
-    }
+  void open(int code) {
+    ConnectedWindow::open(code);
     writes().clear();
   }
-  DeviceSlot& slot() { return window->slot(0); }
-  DevCtrl& panel() { return slot().panel(); }
   QList<QByteArray>& writes() { return ports->line(2)->writes; }
-  void feed(const Report& r) { slot().receive(r.wire()); }
-  static Report idle(int model, int volt, int channel = 0) {
-    Report r;
-    r.model = model, r.volt = volt, r.channel = channel;
-    return r;
-  }
-  static Report running(int model, int volt, int cur, int channel = 0) {
-    Report r = idle(model, volt, channel);
-    r.state = 1, r.cur = cur, r.set = 100, r.limit = 300;
-    return r;
-  }
-  void typeParams(const QString& sval, const QString& slmt, const QString& stim, int c = 0) {
-    panel().setTSval(c, sval);
-    panel().setTSlmt(c, slmt);
-    panel().setTStim(c, stim);
-  }
   QString recording(int c = 0) const {
     return home.file(QStringLiteral("ondrel-KL-F2-COM2-1-%1.bak").arg(c + 1));
   }
