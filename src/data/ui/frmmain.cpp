@@ -257,11 +257,7 @@ void frmMain::showUsbWindow() {
         w->deviceDisconnected();
     });
     // A closed window deletes itself a moment later: the menu makes a new one meanwhile.
-    connect(w, &frmUSB::closed, this, [this] {
-      m_usbWinOpen = false;
-      m_usbWin.clear();
-    });
-    m_usbWinOpen = true;
+    connect(w, &frmUSB::closed, this, [this] { m_usbWin.clear(); });
   }
   m_usbWin->show();
   m_usbWin->raise();

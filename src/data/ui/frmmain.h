@@ -57,7 +57,7 @@ public:
   void setCalibrationOpen(bool open);
   QString versionText() const { return m_versionText; }
   // The USB trigger window is open (the meter window then hides the data-line voltages).
-  bool UsbWinOpen() const { return m_usbWinOpen; }
+  bool UsbWinOpen() const { return !m_usbWin.isNull(); }
   frmUSB* usbWindow() const;
   // Row 0 of the selected slot's info list: " date time  version".
   void showClock();
@@ -139,7 +139,6 @@ private:
   int m_selectedSlot = 0;
   bool m_calibrationOpen = false; // the calibration window is open
   bool m_updateOpen = false;      // the firmware-update window is open
-  bool m_usbWinOpen = false;
   QPointer<frmUSB> m_usbWin;
   QString m_versionText;
   QTabBar* tabDev = nullptr;
