@@ -116,7 +116,7 @@ constexpr CapsRow kCapsRows[] = {
   {32, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .paramGroup = ParamGroup::Load, .calibCurrentTimes10 = true}},
   {33, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load, .calibCurrentTimes10 = true}},
   {34, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load}},
-  {35, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .fineCurrentSteps = true, .paramGroup = ParamGroup::Load, .fineSetCurrent = true, .calibCurrentTimes10 = true}},
+  {35, {.startPacking = StartPacking::Load, .fineLowVoltage = true, .fineCurrentSteps = true, .fineAutoCurrents = true, .paramGroup = ParamGroup::Load, .fineSetCurrent = true, .calibCurrentTimes10 = true}},
   {36, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger, .fineSetCurrent = true, .calibCurrentTimes10 = true}},
   {37, {.startPacking = StartPacking::ChargerCvMode2, .fineLowVoltage = true, .paramGroup = ParamGroup::PowerCharger}},
   {38, {.startPacking = StartPacking::Load, .paramGroup = ParamGroup::Load, .calibCurrentTimes10 = true}},

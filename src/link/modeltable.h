@@ -52,6 +52,7 @@ struct ModelCaps {
   bool currentInMilliamps = false; // files without temperature head the current "Cur(mA)"
   bool twoDecimalsFrom10A = false; // the current readout drops to two decimals from 10 A
   bool fineCurrentSteps = false;   // the graph's current axis is fitted in 0.05 A, not 0.5 A
+  bool fineAutoCurrents = false;   // the auto test's currents and steps go by 0.01 A, not 0.1 A
   bool milliampAxis = false;       // the graph's current axis is captioned "[mA]"
   // Quirks of later firmware, which info reports may make known after identification: from this
   // version on (0 = never) currents arrive in tenths of a milliampere, and a continue is sent as

@@ -117,6 +117,12 @@ protected:
   void secondTimers() {
     for (int i = 0; i < window->slotCount(); ++i) {
       DeviceSlot& s = window->slot(i);
+      // The auto test and step program timers first: the slot's timers follow in the order
+      // they were started, and these were started before the channel reported running.
+      if (s.panel().AutoTmrEnable())
+        emit s.panel().AutoTimer();
+      if (s.panel().StepTmrEnable())
+        emit s.panel().StepTimer();
       for (int c = 0; c < 2; ++c) {
         if (s.secondTimerRunning(c))
           DeviceSlotProbe::secondTick(s, c);
@@ -144,6 +150,14 @@ protected:
     runUntil([] { return false; }, ms);
   }
 
+  // What the device heard of one kind, in order.
+  static QList<QJsonObject> heardOf(const sim::SimDevice& d, const char* cmd) {
+    QList<QJsonObject> out;
+    for (const QJsonObject& r : d.heard())
+      if (r.value("cmd").toString() == QLatin1String(cmd))
+        out << r;
+    return out;
+  }
   static QStringList commands(const sim::SimDevice& d) {
     QStringList out;
     for (const QJsonObject& r : d.heard())

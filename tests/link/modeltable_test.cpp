@@ -17,7 +17,8 @@ void PrintTo(const ModelCaps& k, std::ostream* os) {
   *os << "{packing " << int(k.startPacking) << ", twoChannels " << k.twoChannels << ", usbMeter "
       << k.usbMeter << ", fineLowVoltage " << k.fineLowVoltage << ", currentInMilliamps "
       << k.currentInMilliamps << ", twoDecimalsFrom10A " << k.twoDecimalsFrom10A
-      << ", fineCurrentSteps " << k.fineCurrentSteps << ", milliampAxis " << k.milliampAxis
+      << ", fineCurrentSteps " << k.fineCurrentSteps << ", fineAutoCurrents " << k.fineAutoCurrents
+      << ", milliampAxis " << k.milliampAxis
       << ", tenthMilliampsFromFw " << k.tenthMilliampsFromFw << ", continueAsStartFromFw "
       << k.continueAsStartFromFw << ", paramGroup " << int(k.paramGroup) << ", fineSetCurrent "
       << k.fineSetCurrent << ", cvLocksSetAndLimit " << k.cvLocksSetAndLimit << ", meterAtIndexOne "
@@ -215,6 +216,7 @@ ModelCaps capsOfTheOldCodeLists(int c) {
   k.currentInMilliamps = c == 40;
   k.twoDecimalsFrom10A = c == 40;
   k.fineCurrentSteps = c == 35;
+  k.fineAutoCurrents = c == 35;
   k.milliampAxis = c == 51;
   if (c == 26) {
     k.tenthMilliampsFromFw = 320;

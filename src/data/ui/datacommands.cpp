@@ -11,6 +11,7 @@
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
 #include "test/params.h"
+#include "test/ui/filesave.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
 
@@ -39,26 +40,18 @@ std::vector<QStringList> stepRows(const DeviceSlot& slot, int c) {
   return rows;
 }
 
-// The chosen name with the command's extension. The dialog asked before replacing the name it
-// returned; a name that the extension changed is asked about here. "" when the user declines.
-QString finalSavePath(frmMain& w, const QString& chosen, const QString& extension) {
-  const QString path = withExtension(chosen, extension);
-  if (path == chosen || !QFileInfo::exists(path))
-    return path;
-  const auto answer =
-      w.MsgBox(QMessageBox::Information,
-               QDir::toNativeSeparators(path) + QLatin1Char('\n') +
-                   LangText(QStringLiteral("This file already exists. Replace it?")),
-               QMessageBox::Ok | QMessageBox::Cancel);
-  return answer == QMessageBox::Ok ? path : QString();
+MessageAsker asker(frmMain& w) {
+  return [&w](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+    return w.MsgBox(icon, text, buttons);
+  };
 }
 
-// A file the user asked for and did not get: logged under the command's tag and said.
+QString finalSavePath(frmMain& w, const QString& chosen, const QString& extension) {
+  return savePathFor(chosen, extension, asker(w));
+}
+
 void sayNotWritten(frmMain& w, const QString& tag) {
-  const QString reason = describeCurrentException();
-  ErrLog(tag, reason);
-  w.MsgBox(QMessageBox::Critical,
-           LangText(QStringLiteral("The file could not be written.")) + QLatin1Char('\n') + reason);
+  ondrel::sayNotWritten(asker(w), tag);
 }
 
 // "-Channel2" on a two-channel panel's dialog title, "-2" on its proposed name.

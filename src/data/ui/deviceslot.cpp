@@ -69,6 +69,11 @@ DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageA
   connect(p, &DevCtrl::SlmtChange, &m_single, &SingleTestController::SlmtChange);
   connect(p, &DevCtrl::StimChange, &m_single, &SingleTestController::StimChange);
   connect(p, &DevCtrl::VolAutoChange, &m_single, &SingleTestController::VolAutoChange);
+  connect(p, &DevCtrl::StartAutoClick, &m_auto, &AutoTestController::StartAutoClick);
+  connect(p, &DevCtrl::AutoTimer, &m_auto, &AutoTestController::AutoTimer);
+  connect(p, &DevCtrl::SaveClick, &m_auto, &AutoTestController::SaveClick);
+  connect(p, &DevCtrl::AutoRunDblClick, &m_auto, &AutoTestController::AutoRunDblClick);
+  m_step.connectPanel();
   connect(&m_single, &SingleTestController::continueRequested, this,
           &DeviceSlot::continueRequested);
   connect(&m_single, &SingleTestController::mainMenusDue, this, &DeviceSlot::mainMenusDue);

@@ -74,7 +74,11 @@ public:
   QString infoRow(int row) const override { return m_view.infoRow(row); }
   // The window writes the clock row and the info rows of the selected slot.
   void setInfoRow(int row, const QString& text) override { m_view.setInfoRow(row, text); }
-  SingleTestController& singleTest() { return m_single; }
+  SingleTestController& singleTest() override { return m_single; }
+  AutoTestController& autoTest() { return m_auto; }
+  StepController& stepTest() { return m_step; }
+  // The file dialog of the slot's own commands (auto-test result, step files).
+  void setFileChooser(FileChooser choose) { m_chooseFile = std::move(choose); }
   // The USB trigger window's view of the slot.
   QString voltageText(int c) const override;
   void showVoltageSteps() override;
@@ -124,7 +128,7 @@ public:
   // the channel remembers the raw values sent. False when the frame could not be built.
   bool SendStart(int c, int operation) override;
   // Automatic and quick-charge tests: a new current, a QC request, a pump-express request.
-  void RemoteSet(int c, double current);
+  void RemoteSet(int c, double current) override;
   void RemoteQC(int c, int code) override;
   void RemotePE(int c, int code) override;
   // One calibration value; a failure reaches the caller (the calibration window).
@@ -177,6 +181,14 @@ private:
     m_view.setGridText(row, col, text);
   }
   void redrawGraph() override { scheduleGraphDraw(); }
+  void showFullAutoList(const std::vector<QStringList>& rows) override {
+    m_view.showFullAutoList(rows);
+  }
+  void saveDataFileNow(int c) override { saveAtTestEnd(c); }
+  QString chooseFile(bool save, const QString& title, const QString& filter, const QString& name,
+                     const QString& defaultExt) override {
+    return m_chooseFile ? m_chooseFile(save, title, filter, name, defaultExt) : QString();
+  }
   QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString& text,
                                   QMessageBox::StandardButtons buttons) override {
     return m_ask(icon, text, buttons);
@@ -233,6 +245,7 @@ private:
   Comm& m_comm;
   const Preferences& m_prefs;
   MessageAsker m_ask;
+  FileChooser m_chooseFile;
   SlotView m_view;
 
   ModelParams m_params;

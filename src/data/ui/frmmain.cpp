@@ -288,6 +288,10 @@ void frmMain::addSlot() {
                       QMessageBox::StandardButtons buttons) { return MsgBox(icon, text, buttons); };
   m_slots.push_back(std::make_unique<DeviceSlot>(n, m_comm, m_prefs, asker, frame));
   DeviceSlot& added = *m_slots.back();
+  added.setFileChooser([this](bool save, const QString& title, const QString& filter,
+                              const QString& name, const QString& defaultExt) {
+    return chooseFile(save, title, filter, name, defaultExt);
+  });
   connectSlot(added);
   m_frames->addWidget(frame);
   tabDev->addTab(QStringLiteral("Device%1").arg(n + 1));

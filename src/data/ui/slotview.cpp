@@ -3,7 +3,9 @@
 #include "data/preferences.h"
 #include "data/slotlayout.h"
 #include "data/support/langtext.h"
+#include "test/autostepper.h"
 #include "test/ui/devctrl.h"
+#include "test/ui/panelparts.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
 
@@ -68,7 +70,8 @@ QTableWidget* makeResultGrid(QWidget* parent) {
 
 SlotView::SlotView(QWidget* frame, const Preferences& prefs)
     : frmDev(frame), panel(new DevCtrl(frame)), graph(new CurveGraph(frame)),
-      gridRun(makeResultGrid(frame)), lstInfo(new QListWidget(frame)) {
+      gridRun(makeResultGrid(frame)), lstInfo(new QListWidget(frame)),
+      gridAutolist(new PanelGrid(4, 41, frame)) {
   graph->setObjectName(QStringLiteral("CurveGraph"));
   graph->setAccessibleName(QStringLiteral("CurveGraph"));
   lstInfo->setObjectName(QStringLiteral("lstInfo"));
@@ -83,11 +86,23 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   auto* right = new QVBoxLayout;
   right->addWidget(panel);
   right->addWidget(lstInfo, 1);
+  right->addWidget(gridAutolist, 1);
   auto* row = new QHBoxLayout(frmDev);
   row->setContentsMargins(2, 2, 2, 2);
   row->addLayout(left, 1);
   row->addLayout(right);
   lstInfo->setMaximumWidth(panel->sizeHint().width());
+
+  gridAutolist->setObjectName(QStringLiteral("gridAutolist"));
+  gridAutolist->setAccessibleName(QStringLiteral("gridAutolist"));
+  gridAutolist->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  gridAutolist->setMinimumWidth(panel->sizeHint().width());
+  gridAutolist->hide();
+  QObject::connect(gridAutolist, &PanelGrid::gridDoubleClicked, gridAutolist, [this] {
+    gridAutolist->hide();
+    panel->show();
+    lstInfo->show();
+  });
 
   panel->setDev2S(false);
   panel->setLedRecv(false);
@@ -113,6 +128,17 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   gridRun->item(gridRow(0), colVoltSwatch)->setBackground(toQColor(prefs.VCOL[0]));
   gridRun->item(gridRow(0), colCurSwatch)->setBackground(toQColor(prefs.CCOL[0]));
   graph->ClearAll();
+}
+
+void SlotView::showFullAutoList(const std::vector<QStringList>& rows) {
+  panel->hide();
+  lstInfo->hide();
+  gridAutolist->clearCells();
+  gridAutolist->setRows(fullAutoListRows(static_cast<int>(rows.size())));
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+    for (int c = 0; c < 4 && c < rows[r].size(); ++c)
+      gridAutolist->setText(r, c, rows[r][c]);
+  gridAutolist->show();
 }
 
 QString SlotView::gridText(int row, int col) const {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 class QListWidget;
 class QTableWidget;
@@ -10,6 +13,7 @@ namespace ondrel {
 
 class CurveGraph;
 class DevCtrl;
+class PanelGrid;
 struct Preferences;
 
 // The widgets of one device slot, laid out in the slot's frame: the panel, the curve graph, the
@@ -24,6 +28,7 @@ public:
   CurveGraph* graph;
   QTableWidget* gridRun; // row 0 headings, row 1 channel 0, row 2 channel 1
   QListWidget* lstInfo;  // rows named by InfoRow
+  PanelGrid* gridAutolist; // the auto test's results full size, over the panel; hidden
 
   QString gridText(int row, int col) const;
   void setGridText(int row, int col, const QString& text);
@@ -35,6 +40,9 @@ public:
   // The look of a slot without a device: "No Device" in the grid and the mode list, empty
   // results and info rows, default parameter texts, no test buttons, only the "Single Test" page.
   void showNoDevice();
+  // The auto test's result rows in gridAutolist, shown instead of the panel and info list until
+  // it is double-clicked.
+  void showFullAutoList(const std::vector<QStringList>& rows);
   // Ten curves with the second channel's legends and colours, and its grid swatches.
   void SetTwoChannelLayout(const Preferences& prefs);
 

@@ -80,13 +80,15 @@ void SingleTestController::prepareTest(int c) {
   d.StartPoint = g.DpCnt(curveIndex(c, Curve::Current));
 }
 
-void SingleTestController::RunClick(int c) {
-  if (startTest(c))
-    m_slot.channel(c).StepCurves = false;
+bool SingleTestController::RunClick(int c) {
+  if (!startTest(c))
+    return false;
+  m_slot.channel(c).StepCurves = false;
+  return true;
 }
 
-void SingleTestController::ProgramRunClick(int c) {
-  startTest(c);
+bool SingleTestController::ProgramRunClick(int c) {
+  return startTest(c);
 }
 
 bool SingleTestController::startTest(int c) {

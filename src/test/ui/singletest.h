@@ -19,10 +19,11 @@ class SingleTestController : public QObject {
 public:
   explicit SingleTestController(SlotContext& slot, QObject* parent = nullptr);
 
-  // The user's Start: the channel's curves are no longer a step program's.
-  void RunClick(int channel);
+  // The user's Start: the channel's curves are no longer a step program's. False when the boxes
+  // could not make the command (the user was told, nothing started).
+  bool RunClick(int channel);
   // Start pressed by a step program: the same, and the curves stay the program's.
-  void ProgramRunClick(int channel);
+  bool ProgramRunClick(int channel);
   void StopClick(int channel);
   void SetClick(int channel);
   void ContClick(int channel);

@@ -4,12 +4,18 @@
 #include "data/liveupdate.h"
 #include "data/preferences.h"
 #include "link/modeltable.h"
+#include "test/ui/filesave.h"
 #include "test/ui/messages.h"
+
+#include <QStringList>
+
+#include <vector>
 
 namespace ondrel {
 
 class CurveGraph;
 class DevCtrl;
+class SingleTestController;
 
 // What a test feature's controller may use of its device slot: the slot's number, its model,
 // the preferences, the data of its channels, its widgets, its graph bookkeeping and the commands
@@ -47,6 +53,17 @@ public:
   // The channel's capacity and energy texts in the result grid.
   virtual void ShowCapEnergy(int c) = 0;
   virtual void redrawGraph() = 0;
+  // A new set current for the running test of channel c (the auto test).
+  virtual void RemoteSet(int c, double current) = 0;
+  // The slot's single-test rules, through which the auto test and the step program start and
+  // stop the channel.
+  virtual SingleTestController& singleTest() = 0;
+  // The auto test's result rows shown full size over the panel and info list.
+  virtual void showFullAutoList(const std::vector<QStringList>& rows) = 0;
+  // The automatic data file of channel c, written now (a step program's whole run).
+  virtual void saveDataFileNow(int c) = 0;
+  virtual QString chooseFile(bool save, const QString& title, const QString& filter,
+                             const QString& name, const QString& defaultExt) = 0;
   virtual QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString& text,
                                           QMessageBox::StandardButtons buttons) = 0;
 

@@ -12,3 +12,9 @@ void StepController::programStarted() {
 }
 
 } // namespace ondrel
+
+namespace ondrel {
+
+void StepController::connectPanel() {}
+
+} // namespace ondrel

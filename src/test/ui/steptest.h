@@ -20,6 +20,8 @@ public:
   // A program starts (on channel 0): the channel's curves are the program's until the user's
   // next Start, so that their data file lists the program's steps.
   void programStarted();
+  // Hooks the cycle page's buttons and step timer to the program.
+  void connectPanel();
 
 private:
   SlotContext& m_slot;
