@@ -1,6 +1,20 @@
 #include "test/ui/steptest.h"
 
+#include "data/slotlayout.h"
+#include "data/support/errorlog.h"
+#include "data/support/failure.h"
+#include "data/support/langtext.h"
+#include "data/support/pendingevents.h"
+#include "data/textfile.h"
+#include "test/stepfile.h"
+#include "test/ui/devctrl.h"
+#include "test/ui/filesave.h"
+#include "test/ui/frmstep.h"
+#include "test/ui/singletest.h"
 #include "test/ui/slotcontext.h"
+#include "widgets/curvegraph.h"
+
+#include <QFile>
 
 namespace ondrel {
 
@@ -11,10 +25,237 @@ void StepController::programStarted() {
   m_slot.channel(0).StepCurves = true;
 }
 
-} // namespace ondrel
+void StepController::connectPanel() {
+  DevCtrl& p = m_slot.panel();
+  connect(&p, &DevCtrl::StartStepClick, this, &StepController::StartStepClick);
+  connect(&p, &DevCtrl::StepTimer, this, &StepController::StepTimer);
+  connect(&p, &DevCtrl::SetStepClick, this, &StepController::SetStepClick);
+  connect(&p, &DevCtrl::ClearStepClick, this, &StepController::ClearStepClick);
+  connect(&p, &DevCtrl::SaveStepClick, this, &StepController::SaveStepClick);
+  connect(&p, &DevCtrl::OpenStepClick, this, &StepController::OpenStepClick);
+}
 
-namespace ondrel {
+StepTable StepController::table() const {
+  const DevCtrl& p = m_slot.panel();
+  StepTable t;
+  for (int r = 0; r < kStepRows; ++r)
+    t[r] = {p.tStepSet(r + 1, 1), p.tStepSet(r + 1, 2), p.tStepSet(r + 1, 3),
+            p.tStepSet(r + 1, 4)};
+  return t;
+}
 
-void StepController::connectPanel() {}
+QStringList StepController::modes() const {
+  const DevCtrl& p = m_slot.panel();
+  QStringList list;
+  for (int i = 0; i < p.ModeCnt(); ++i)
+    list << p.ModeTxt(i);
+  return list;
+}
+
+void StepController::refuse(const QString& message) {
+  m_slot.ask(QMessageBox::Critical, message, QMessageBox::Ok);
+}
+
+void StepController::StartStepClick() {
+  if (m_engine.StepOn())
+    stopProgram();
+  else
+    startProgram();
+}
+
+void StepController::stopProgram() {
+  DevCtrl& p = m_slot.panel();
+  m_engine.stop();
+  m_running = false;
+  for (int r = 1; r <= kColouredStepRows; ++r)
+    p.setStepColor(r, kStepFaceColour);
+  ChannelData& d = m_slot.channel(0);
+  if (p.StopEnable())
+    m_slot.singleTest().StopClick(0);
+  d.StartPoint = 0;
+  p.setStepTmrEnable(false);
+  p.setStepCmd(LangText(QStringLiteral("Start")));
+  p.setStepEnable(true);
+  if (m_slot.infoRow(infoMonitorRow(0)).isEmpty()) {
+    p.setTmrCurveEnable(0, false);
+    m_slot.SecondTimerStop(0);
+  }
+  // A channel still running saves the whole program at its coming idle report; an idle one
+  // (the program's natural end, or a stop during a wait) saves it here. Each step's own file
+  // was written as it ended.
+  if (!d.ChnRunning && m_slot.prefs().SAVE && !p.tStepRun(1, 1).isEmpty())
+    m_slot.saveDataFileNow(0);
+}
+
+void StepController::startProgram() {
+  DevCtrl& p = m_slot.panel();
+  const StepTable t = table();
+  if (t[0].empty())
+    return;
+  if (const auto refusal = programRefusal(m_slot.model(), modes(), t)) {
+    refuse(*refusal);
+    return;
+  }
+  p.setStepTmrEnable(true);
+  p.setStepCmd(LangText(QStringLiteral("Stop")));
+  m_engine.start();
+  m_running = false;
+  p.setStepEnable(false);
+  CurveGraph& g = m_slot.graph();
+  for (int i = 0; i < g.CurveCount(); ++i)
+    g.Clear(i);
+  p.StepListClr();
+  programStarted();
+}
+
+void StepController::StepTimer() {
+  if (!m_engine.StepOn())
+    return;
+  const ChannelData& d = m_slot.channel(0);
+  try {
+    const std::vector<StepAction> actions = m_engine.tick(
+        {d.ChnRunning, m_slot.panel().StopEnable()}, table(), modes(), m_slot.model());
+    for (const StepAction& a : actions)
+      act(a);
+    if (m_engine.StepOn())
+      m_running = m_engine.StepRunning();
+  } catch (...) {
+    ErrLog(QStringLiteral("ErrStepTmrOn(%1 %2 %3)")
+               .arg(m_slot.slotIndex())
+               .arg(d.ChnRunning ? QStringLiteral("True") : QStringLiteral("False"))
+               .arg(m_engine.StepPhase()),
+           describeCurrentException());
+  }
+}
+
+void StepController::act(const StepAction& a) {
+  DevCtrl& p = m_slot.panel();
+  ChannelData& d = m_slot.channel(0);
+  switch (a.kind) {
+  case StepAction::StopChannel:
+    m_slot.singleTest().StopClick(0);
+    break;
+  case StepAction::ResultRow:
+    p.setTStepList(0, a.text);
+    p.setTStepList(1, a.mode);
+    break;
+  case StepAction::ResultValues:
+    p.setTStepList(2, a.wait ? QStringLiteral("0") : stepResultText(d.Cap));
+    p.setTStepList(3, a.wait ? QStringLiteral("0") : stepResultText(d.Energy));
+    break;
+  case StepAction::SetUpStep: {
+    const StepRow& row = table()[a.row - 1];
+    p.setTMode(row.mode);
+    d.ModeNo = static_cast<qint16>(a.modeNo);
+    m_slot.singleTest().ShowParams(0); // the mode's captions and units
+    p.setTSval(0, row.set1);
+    p.setTSlmt(0, row.set2);
+    p.setTStim(0, row.cutoff);
+    break;
+  }
+  case StepAction::PressStart:
+    // Start stays disabled after a press until a report says the channel runs: a step the
+    // device did not start gets an idle panel again before the next press.
+    if (!p.RunEnable())
+      m_slot.singleTest().SetRunButtons(true);
+    m_slot.singleTest().ProgramRunClick(0);
+    break;
+  case StepAction::ColourRow:
+    p.setStepColor(a.row, a.colour);
+    break;
+  case StepAction::NextResultRow:
+    p.StepListAdd();
+    break;
+  case StepAction::EndProgram:
+    stopProgram();
+    break;
+  }
+}
+
+void StepController::SetStepClick() {
+  frmStep editor(m_slot.model(), m_slot.panel(),
+                 [this](QMessageBox::Icon icon, const QString& text,
+                        QMessageBox::StandardButtons buttons) {
+                   return m_slot.ask(icon, text, buttons);
+                 });
+  bool closed = false;
+  connect(&editor, &frmStep::closed, this, [&closed] { closed = true; });
+  editor.show();
+  waitUntilClosed([&closed] { return closed; });
+}
+
+void StepController::ClearStepClick() {
+  m_slot.panel().StepSetClr();
+}
+
+void StepController::SaveStepClick() {
+  const MessageAsker ask = [this](QMessageBox::Icon icon, const QString& text,
+                                  QMessageBox::StandardButtons buttons) {
+    return m_slot.ask(icon, text, buttons);
+  };
+  const QString extension = QLatin1String(kStepFileExtension);
+  const QString chosen = m_slot.chooseFile(true, LangText(QStringLiteral("Save Step")),
+                                           QLatin1String(kStepFileFilter), QString(), extension);
+  if (chosen.isEmpty())
+    return;
+  QStringList lines;
+  try {
+    lines = stepFileLines(m_slot.model().ModelCode, table(), modes());
+  } catch (...) {
+    // A table with a mode this device does not have: nothing is written.
+    const QString reason = describeCurrentException();
+    ErrLog(QStringLiteral("ErrSaveStep"), reason);
+    refuse(reason);
+    return;
+  }
+  const QString path = savePathFor(chosen, extension, ask);
+  if (path.isEmpty())
+    return;
+  try {
+    writeTextFile(path, lines);
+  } catch (...) {
+    sayNotWritten(ask, QStringLiteral("ErrSaveStep"));
+  }
+}
+
+void StepController::OpenStepClick() {
+  const QString path = m_slot.chooseFile(false, LangText(QStringLiteral("Open Step")),
+                                         QLatin1String(kStepFileFilter), QString(), QString());
+  if (path.isEmpty() || path.right(3) != QLatin1String(kStepFileExtension))
+    return;
+  DevCtrl& p = m_slot.panel();
+  p.StepSetClr();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    ErrLog(QStringLiteral("ErrOpenStep"), path + QStringLiteral(": ") + file.errorString());
+    refuse(LangText(QStringLiteral("The file could not be read.")) + QLatin1Char('\n') +
+           file.errorString());
+    return;
+  }
+  const StepFileRead read = readStepFile(file.readAll(), m_slot.model().ModelCode, modes());
+  if (!read.sameModel) {
+    ErrLog(QStringLiteral("ErrOpenStep"), path + QStringLiteral(": not a step file of model ") +
+                                              QString::number(m_slot.model().ModelCode));
+    return;
+  }
+  // Rows go in only as the step editor would let them in; the first refused row and the rows
+  // after it (which could no longer be reached) stay out.
+  StepTable accepted;
+  for (int r = 0; r < kStepRows && !read.table[r].empty(); ++r) {
+    accepted[r] = read.table[r];
+    if (const auto refusal = programRefusal(m_slot.model(), modes(), accepted)) {
+      accepted[r] = {};
+      refuse(*refusal + QLatin1Char('\n') +
+             LangText(QStringLiteral("This step and the ones after it were not loaded.")));
+      break;
+    }
+  }
+  for (int r = 0; r < kStepRows; ++r) {
+    const StepRow& row = accepted[r];
+    const QString cells[] = {row.mode, row.set1, row.set2, row.cutoff};
+    for (int c = 0; c < 4; ++c)
+      p.setTStepSet(r + 1, c + 1, cells[c]);
+  }
+}
 
 } // namespace ondrel

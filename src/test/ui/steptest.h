@@ -1,5 +1,7 @@
 #pragma once
 
+#include "test/stepengine.h"
+
 #include <QObject>
 
 namespace ondrel {
@@ -8,7 +10,8 @@ class SlotContext;
 
 // The step and cycle program of one slot: the cycle page, its timer and its run flag. Report
 // handling asks it whether it runs: a running program shows no end notice, and the info list
-// keeps the program's own version line.
+// keeps the program's own version line. The program runs on channel 0 (the cycle page belongs to
+// one-channel panels).
 class StepController : public QObject {
   Q_OBJECT
 
@@ -23,9 +26,31 @@ public:
   // Hooks the cycle page's buttons and step timer to the program.
   void connectPanel();
 
+  // The page's Start/Stop button; also the program's own end.
+  void StartStepClick();
+  // One tick of the panel's one-second step timer.
+  void StepTimer();
+  // The step editor, waited for until it closes.
+  void SetStepClick();
+  // Empties the step table at once.
+  void ClearStepClick();
+  void SaveStepClick();
+  void OpenStepClick();
+
+  const StepEngine& engine() const { return m_engine; }
+  // The panel's step table and mode list as the program reads them.
+  StepTable table() const;
+  QStringList modes() const;
+
 private:
+  void stopProgram();
+  void startProgram();
+  void act(const StepAction& a);
+  void refuse(const QString& message);
+
   SlotContext& m_slot;
   bool m_running = false;
+  StepEngine m_engine;
 };
 
 } // namespace ondrel
