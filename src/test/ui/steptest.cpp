@@ -72,6 +72,8 @@ void StepController::stopProgram() {
   ChannelData& d = m_slot.channel(0);
   if (p.StopEnable())
     m_slot.singleTest().StopClick(0);
+  else if (!d.ChnRunning)
+    m_slot.singleTest().SetRunButtons(true); // the mode list, Monitor and menus the steps kept
   d.StartPoint = 0;
   p.setStepTmrEnable(false);
   p.setStepCmd(LangText(QStringLiteral("Start")));
