@@ -732,6 +732,8 @@ void DeviceSlot::Disconnect() {
     m_clock[c].TestClockOff();
     SecondTimerStop(c);
   }
+  m_auto.linkClosed();
+  m_step.linkClosed();
   m_view.showNoDevice();
   emit connectionChanged(false);
   panel().setConn(false);

@@ -152,6 +152,15 @@ void AutoTestController::finish() {
   d.StartPoint = 0;
 }
 
+void AutoTestController::linkClosed() {
+  if (!m_running)
+    return;
+  DevCtrl& p = m_slot.panel();
+  p.setAutoTmrEnable(false);
+  p.setAutoCmd(LangText(QStringLiteral("Start")));
+  m_running = false;
+}
+
 void AutoTestController::SaveClick() {
   const bool csv = m_slot.prefs().CSV;
   const QString extension = dataFileExtension(csv);

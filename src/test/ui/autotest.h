@@ -31,6 +31,9 @@ public:
   // Double click on the result table: the table full size over the panel.
   void AutoRunDblClick();
 
+  // The slot's port was closed: a running auto test ends without a word to the device.
+  void linkClosed();
+
   const AutoStepper& stepper() const { return m_stepper; }
   int channel() const { return m_chn; }
 

@@ -89,6 +89,19 @@ void StepController::stopProgram() {
     m_slot.saveDataFileNow(0);
 }
 
+void StepController::linkClosed() {
+  if (!m_engine.StepOn())
+    return;
+  DevCtrl& p = m_slot.panel();
+  m_engine.stop();
+  m_running = false;
+  for (int r = 1; r <= kColouredStepRows; ++r)
+    p.setStepColor(r, kStepFaceColour);
+  p.setStepTmrEnable(false);
+  p.setStepCmd(LangText(QStringLiteral("Start")));
+  p.setStepEnable(true);
+}
+
 void StepController::startProgram() {
   DevCtrl& p = m_slot.panel();
   const StepTable t = table();

@@ -37,6 +37,9 @@ public:
   void SaveStepClick();
   void OpenStepClick();
 
+  // The slot's port was closed: a running program ends without a word to the device.
+  void linkClosed();
+
   const StepEngine& engine() const { return m_engine; }
   // The panel's step table and mode list as the program reads them.
   StepTable table() const;

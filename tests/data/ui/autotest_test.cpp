@@ -135,6 +135,30 @@ TEST_F(AutoTest, StopButtonRestoresTheSetBoxAndStops) {
   EXPECT_TRUE(panel().RunEnable());
 }
 
+TEST_F(AutoTest, DisconnectEndsTheAutoTestAndTheStepProgram) {
+  page("0.1", "0.3", "0.1", "2");
+  emit panel().StartAutoClick();
+  feed(running(12, 4000, 10));
+  tick();
+  answer = QMessageBox::Cancel; // "Stop running?": the device goes on by itself
+  emit panel().ConnClick();
+  EXPECT_FALSE(slot().AutoRunning());
+  EXPECT_FALSE(panel().AutoTmrEnable());
+  EXPECT_EQ(panel().AutoCmd(), QStringLiteral("Start"));
+
+  open(12);
+  panel().setTStepSet(1, 1, QStringLiteral("Wait"));
+  panel().setTStepSet(1, 4, QStringLiteral("5"));
+  emit panel().StartStepClick();
+  emit panel().StepTimer();
+  ASSERT_TRUE(slot().StepRunning());
+  emit panel().ConnClick();
+  EXPECT_FALSE(slot().StepRunning());
+  EXPECT_FALSE(panel().StepTmrEnable());
+  EXPECT_EQ(panel().StepCmd(), QStringLiteral("Start"));
+  EXPECT_TRUE(panel().StepEnable());
+}
+
 TEST_F(AutoTest, APageThatIsNoNumberStartsNothingAndIsLogged) {
   page("x", "0.3", "0.1", "2");
   ports->line(2)->writes.clear();
