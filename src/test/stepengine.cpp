@@ -69,10 +69,10 @@ void StepEngine::setUp(std::vector<StepAction>& out, const StepTable& table,
   const StepRow& row = table[m_stepNo - 1];
   if (const std::optional<int> code = stepModeCode(modes, row.mode); code && *code <= modes.size())
     m_modeNo = *code;
-  m_limitSec = m_modeNo == model.CvModeNo && model.CvCutoff
-                   ? 0
-                   : toInt32(static_cast<double>(roundHalfEven(
-                         boxNumber(row.cutoff).value_or(0.0) * 60.0)));
+  m_limitSec =
+      m_modeNo == model.CvModeNo && model.CvCutoff
+          ? 0
+          : toInt32(static_cast<double>(roundHalfEven(boxNumber(row.cutoff).value_or(0.0) * 60.0)));
   out.push_back(StepAction::resultRow(
       QString::number(m_stepNo) + QLatin1Char('-') + QString::number(m_cycleNo), row.mode));
   if (isWait(modes)) {

@@ -21,7 +21,8 @@ bool digitsOnly(QStringView text) {
 } // namespace
 
 QStringList stepFileLines(int modelCode, const StepTable& table, const QStringList& modes) {
-  QStringList lines{QLatin1String(kBannerLine), QStringLiteral("DEV:") + QString::number(modelCode)};
+  QStringList lines{QLatin1String(kBannerLine),
+                    QStringLiteral("DEV:") + QString::number(modelCode)};
   for (int r = 0; r < kStepRows && !table[r].empty(); ++r) {
     const StepRow& row = table[r];
     const std::optional<int> code = stepModeCode(modes, row.mode);
@@ -70,9 +71,7 @@ StepFileRead readStepFile(const QByteArray& bytes, int modelCode, const QStringL
         continue;
       }
       const int m = value.toInt();
-      r.mode = m < modes.size()    ? modes[m]
-               : m == modes.size() ? waitModeText()
-                                   : cycleModeText();
+      r.mode = m < modes.size() ? modes[m] : m == modes.size() ? waitModeText() : cycleModeText();
     } else {
       (col == 2 ? r.set1 : col == 3 ? r.set2 : r.cutoff) = value;
     }

@@ -96,15 +96,14 @@ std::optional<QString> programRefusal(const ModelParams& m, const QStringList& m
   bool testStep = false;
   for (int r = 0; r < kStepRows && !table[r].empty(); ++r) {
     const StepRow& row = table[r];
-    const QString step = LangText(QStringLiteral("Step")) + QString::number(r + 1) +
-                         QStringLiteral(": ");
+    const QString step =
+        LangText(QStringLiteral("Step")) + QString::number(r + 1) + QStringLiteral(": ");
     const std::optional<int> code = stepModeCode(modes, row.mode);
     // A program runs the modes the step editor offers: discharges and charges.
-    if (!code || (*code < count && *code > m.CvModeNo))
+    if (!code || (*code<count&& * code> m.CvModeNo))
       return step + LangText(QStringLiteral("the device has no mode")) + QStringLiteral(" \"") +
              row.mode + QLatin1Char('"');
-    if (const auto refusal =
-            stepValuesRefusal(m, *code, count, row.set1, row.set2, row.cutoff))
+    if (const auto refusal = stepValuesRefusal(m, *code, count, row.set1, row.set2, row.cutoff))
       return step + *refusal;
     if (*code == count + 1) {
       if (!testStep)
@@ -117,13 +116,15 @@ std::optional<QString> programRefusal(const ModelParams& m, const QStringList& m
 }
 
 QString stepCurrentPicture(const ModelParams& m) {
-  return m.CurDiv == 1000 ? QStringLiteral("0.000")
-                          : m.CurDiv == 100 ? QStringLiteral("0.00") : QStringLiteral("0.0");
+  return m.CurDiv == 1000  ? QStringLiteral("0.000")
+         : m.CurDiv == 100 ? QStringLiteral("0.00")
+                           : QStringLiteral("0.0");
 }
 
 QString stepVoltagePicture(const ModelParams& m) {
-  return m.VolDiv == 1000 ? QStringLiteral("0.000")
-                          : m.VolDiv == 100 ? QStringLiteral("0.00") : QStringLiteral("0.0");
+  return m.VolDiv == 1000  ? QStringLiteral("0.000")
+         : m.VolDiv == 100 ? QStringLiteral("0.00")
+                           : QStringLiteral("0.0");
 }
 
 QString stepPowerPicture(const ModelParams& m) {

@@ -73,9 +73,9 @@ TEST_F(EndToEnd, AnAutoTestStepsTheCurrentToItsStopAndItsResultFileHoldsTheRows)
   EXPECT_EQ(lines[0], QStringLiteral("Device:KL-F2"));
   EXPECT_EQ(lines[3], QStringLiteral("Index,Curr(A),Volt(V)"));
   for (int r = 1; r <= 3; ++r)
-    EXPECT_EQ(lines[3 + r], QStringLiteral("%1,%2,%3")
-                                .arg(r)
-                                .arg(s.panel().tAutoRun(r, 1), s.panel().tAutoRun(r, 2)));
+    EXPECT_EQ(
+        lines[3 + r],
+        QStringLiteral("%1,%2,%3").arg(r).arg(s.panel().tAutoRun(r, 1), s.panel().tAutoRun(r, 2)));
 }
 
 TEST_F(EndToEnd, ADeviceStoppingAtItsCutoffMidWayEndsTheAutoTestWithTheRowsSoFar) {

@@ -44,8 +44,8 @@ TEST_F(EndToEnd, ADischargeWaitChargeProgramCycledTwiceRunsToItsEndOnACharger) {
   int waits = 0;
   ASSERT_TRUE(runUntil(
       [&] {
-        const bool waiting = s.stepTest().engine().StepOn() &&
-                             s.stepTest().engine().StepModeNo() == p.ModeCnt();
+        const bool waiting =
+            s.stepTest().engine().StepOn() && s.stepTest().engine().StepModeNo() == p.ModeCnt();
         if (waiting && waitedFrom < 0) {
           waitedFrom = heardOf(dev, "start").size();
           ++waits;

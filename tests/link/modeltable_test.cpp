@@ -18,12 +18,11 @@ void PrintTo(const ModelCaps& k, std::ostream* os) {
       << k.usbMeter << ", fineLowVoltage " << k.fineLowVoltage << ", currentInMilliamps "
       << k.currentInMilliamps << ", twoDecimalsFrom10A " << k.twoDecimalsFrom10A
       << ", fineCurrentSteps " << k.fineCurrentSteps << ", fineAutoCurrents " << k.fineAutoCurrents
-      << ", milliampAxis " << k.milliampAxis
-      << ", tenthMilliampsFromFw " << k.tenthMilliampsFromFw << ", continueAsStartFromFw "
-      << k.continueAsStartFromFw << ", paramGroup " << int(k.paramGroup) << ", fineSetCurrent "
-      << k.fineSetCurrent << ", cvLocksSetAndLimit " << k.cvLocksSetAndLimit << ", meterAtIndexOne "
-      << k.meterAtIndexOne << ", maxCells " << int(k.maxCells[0]) << "/" << int(k.maxCells[2])
-      << "}";
+      << ", milliampAxis " << k.milliampAxis << ", tenthMilliampsFromFw " << k.tenthMilliampsFromFw
+      << ", continueAsStartFromFw " << k.continueAsStartFromFw << ", paramGroup "
+      << int(k.paramGroup) << ", fineSetCurrent " << k.fineSetCurrent << ", cvLocksSetAndLimit "
+      << k.cvLocksSetAndLimit << ", meterAtIndexOne " << k.meterAtIndexOne << ", maxCells "
+      << int(k.maxCells[0]) << "/" << int(k.maxCells[2]) << "}";
 }
 
 namespace {

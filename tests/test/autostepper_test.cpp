@@ -73,7 +73,7 @@ TEST(AutoStepper, RisingStepsThroughEachCurrentAndStopsPastTheStopCurrent) {
   EXPECT_FLOAT_EQ(run.rows[1], 0.1f);
   EXPECT_FLOAT_EQ(run.rows[2], 0.2f);
   EXPECT_FLOAT_EQ(run.rows[3], 0.3f); // the last reading of the 0.3 step stays in row 3
-  ASSERT_EQ(run.sent.size(), 2u);      // the start command carried 0.1
+  ASSERT_EQ(run.sent.size(), 2u);     // the start command carried 0.1
   EXPECT_FLOAT_EQ(run.sent[0], 0.2f);
   EXPECT_FLOAT_EQ(run.sent[1], 0.3f);
   EXPECT_GT(run.stepper.AutoCur(), 0.31f);

@@ -59,9 +59,8 @@ TEST(Steps, TheEditorsChecksOfARow) {
       {&load, 5, "", "", "10000", "Setting value out of range!"},
   };
   for (const auto& c : cases) {
-    const auto r = stepValuesRefusal(*c.model, c.mode, c.model == &kc ? 3 : 5,
-                                     QLatin1String(c.set), QLatin1String(c.limit),
-                                     QLatin1String(c.cutoff));
+    const auto r = stepValuesRefusal(*c.model, c.mode, c.model == &kc ? 3 : 5, QLatin1String(c.set),
+                                     QLatin1String(c.limit), QLatin1String(c.cutoff));
     EXPECT_EQ(r, c.refusal ? std::optional(QString::fromLatin1(c.refusal)) : std::nullopt)
         << c.mode << " " << c.set << " " << c.limit << " " << c.cutoff;
   }
@@ -145,7 +144,7 @@ TEST(Steps, LeavingABoxRewritesItInTheSlotsFormat) {
   EXPECT_EQ(checkStepBox(load, 0, 5, 2, "2.4").text, QStringLiteral("2"));
   const StepBoxCheck letters = checkStepBox(load, 0, 5, 0, "abc");
   EXPECT_EQ(letters.message, QStringLiteral("Invalid value!"));
-  EXPECT_EQ(letters.text, QStringLiteral("0.10")); // MinCurrent
+  EXPECT_EQ(letters.text, QStringLiteral("0.10"));                          // MinCurrent
   EXPECT_EQ(checkStepBox(load, 0, 5, 1, "x").text, QStringLiteral("0.00")); // MinVoltage
   EXPECT_EQ(checkStepBox(load, 0, 5, 2, "x").text, QStringLiteral("0"));
   const StepBoxCheck high = checkStepBox(load, 0, 5, 0, "11");
@@ -177,7 +176,8 @@ TEST(StepFile, TwoFilledRowsMakeEightValueLines) {
 }
 
 TEST(StepFile, ReadBackForTheSameModelOnly) {
-  const StepTable t = program({{"D-CC", "1.00", "3.00", "0"}, {"Wait", "0.00", "0.00", "1"},
+  const StepTable t = program({{"D-CC", "1.00", "3.00", "0"},
+                               {"Wait", "0.00", "0.00", "1"},
                                {"Cycle", "0.00", "0.00", "3"}});
   const QByteArray bytes = textFileBytes(stepFileLines(12, t, kLoadModes));
   const StepFileRead same = readStepFile(bytes, 12, kLoadModes);
@@ -196,9 +196,9 @@ TEST(StepFile, LinesThatAreNoCellAreSkipped) {
   EXPECT_EQ(read("104:30\r\n").table[9].cutoff, QStringLiteral("30"));
   const struct {
     const char* line;
-  } skipped[] = {{"114:30"}, {"001:0"}, {"010:5"}, {"015:1"}, {"991:0"}, {"1a1:0"},
-                 {"01:0"},   {"011=0"}, {"011:-1"}, {"011:x"}, {"011:"},  {"x"},
-                 {"  011:0"}, {"011:99999999999"}};
+  } skipped[] = {{"114:30"}, {"001:0"}, {"010:5"},   {"015:1"},          {"991:0"},
+                 {"1a1:0"},  {"01:0"},  {"011=0"},   {"011:-1"},         {"011:x"},
+                 {"011:"},   {"x"},     {"  011:0"}, {"011:99999999999"}};
   for (const auto& s : skipped) {
     const StepFileRead r = read(s.line);
     EXPECT_EQ(r.table, StepTable{}) << s.line;
@@ -218,12 +218,15 @@ TEST(StepFile, LinesThatAreNoCellAreSkipped) {
 // Mutated files never put anything but a cell of rows 1..10, columns 1..4 into the table, and
 // every mode read is the device's, "Wait" or "Cycle".
 TEST(StepFile, FuzzedFilesStayInsideTheTable) {
-  const StepTable t = program({{"D-CC", "1.00", "3.00", "0"}, {"Wait", "0.00", "0.00", "1"},
-                               {"C-CV", "1.00", "4.20", "5"}, {"Cycle", "0.00", "0.00", "3"}});
+  const StepTable t = program({{"D-CC", "1.00", "3.00", "0"},
+                               {"Wait", "0.00", "0.00", "1"},
+                               {"C-CV", "1.00", "4.20", "5"},
+                               {"Cycle", "0.00", "0.00", "3"}});
   const QByteArray seed = textFileBytes(stepFileLines(12, t, kLoadModes));
   QRandomGenerator rng(1234);
   QStringList allowed = kLoadModes;
-  allowed << "Wait" << "Cycle" << QString();
+  allowed << "Wait"
+          << "Cycle" << QString();
   for (int i = 0; i < 20000; ++i) {
     QByteArray b = seed;
     const int edits = 1 + int(rng.bounded(8));

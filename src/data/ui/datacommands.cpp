@@ -11,8 +11,8 @@
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
 #include "test/params.h"
-#include "test/ui/filesave.h"
 #include "test/ui/devctrl.h"
+#include "test/ui/filesave.h"
 #include "widgets/curvegraph.h"
 
 #include <QDir>

@@ -26,8 +26,8 @@ public:
   QWidget* frmDev;
   DevCtrl* panel;
   CurveGraph* graph;
-  QTableWidget* gridRun; // row 0 headings, row 1 channel 0, row 2 channel 1
-  QListWidget* lstInfo;  // rows named by InfoRow
+  QTableWidget* gridRun;   // row 0 headings, row 1 channel 0, row 2 channel 1
+  QListWidget* lstInfo;    // rows named by InfoRow
   PanelGrid* gridAutolist; // the auto test's results full size, over the panel; hidden
 
   QString gridText(int row, int col) const;

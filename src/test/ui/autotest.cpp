@@ -195,8 +195,7 @@ void AutoTestController::AutoRunDblClick() {
   const DevCtrl& p = m_slot.panel();
   std::vector<QStringList> rows;
   for (int r = 0; r < p.AutoRunCnt() && !p.tAutoRun(r, 1).isEmpty(); ++r)
-    rows.push_back(
-        {p.tAutoRun(r, 0), p.tAutoRun(r, 1), p.tAutoRun(r, 2), p.tAutoRun(r, 3)});
+    rows.push_back({p.tAutoRun(r, 0), p.tAutoRun(r, 1), p.tAutoRun(r, 2), p.tAutoRun(r, 3)});
   m_slot.showFullAutoList(rows);
 }
 

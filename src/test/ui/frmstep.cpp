@@ -71,9 +71,8 @@ frmStep::frmStep(const ModelParams& model, DevCtrl& panel, MessageAsker ask, QWi
   boxes->addWidget(cmbFlow, 0, 1);
   boxes->addWidget(modeLabel, 1, 0);
   boxes->addWidget(cmbMode, 1, 1);
-  const std::array<std::array<QWidget*, 3>, 3> rows{{{lblSet, txtSet, lblSett},
-                                                     {lblLmt, txtLmt, lblLimit1t},
-                                                     {lblLmt2, txtLmt2, lblLmt2t}}};
+  const std::array<std::array<QWidget*, 3>, 3> rows{
+      {{lblSet, txtSet, lblSett}, {lblLmt, txtLmt, lblLimit1t}, {lblLmt2, txtLmt2, lblLmt2t}}};
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c)
       boxes->addWidget(rows[r][c], r + 2, c);
@@ -88,11 +87,10 @@ frmStep::frmStep(const ModelParams& model, DevCtrl& panel, MessageAsker ask, QWi
   all->addLayout(left);
   all->addWidget(gridSet, 1);
 
-  const QStringList heads = {LangText(QStringLiteral("Step")), LangText(QStringLiteral("Mode")),
-                             LangText(QStringLiteral("Current")) + QLatin1Char('/') +
-                                 LangText(QStringLiteral("Power")),
-                             LangText(QStringLiteral("Volt/Cells")),
-                             LangText(QStringLiteral("Cutoff"))};
+  const QStringList heads = {
+      LangText(QStringLiteral("Step")), LangText(QStringLiteral("Mode")),
+      LangText(QStringLiteral("Current")) + QLatin1Char('/') + LangText(QStringLiteral("Power")),
+      LangText(QStringLiteral("Volt/Cells")), LangText(QStringLiteral("Cutoff"))};
   for (int c = 0; c < 5; ++c)
     gridSet->setText(0, c, heads[c]);
   const auto layColumns = [this] {

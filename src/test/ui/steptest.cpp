@@ -39,8 +39,7 @@ StepTable StepController::table() const {
   const DevCtrl& p = m_slot.panel();
   StepTable t;
   for (int r = 0; r < kStepRows; ++r)
-    t[r] = {p.tStepSet(r + 1, 1), p.tStepSet(r + 1, 2), p.tStepSet(r + 1, 3),
-            p.tStepSet(r + 1, 4)};
+    t[r] = {p.tStepSet(r + 1, 1), p.tStepSet(r + 1, 2), p.tStepSet(r + 1, 3), p.tStepSet(r + 1, 4)};
   return t;
 }
 
@@ -188,11 +187,11 @@ void StepController::act(const StepAction& a) {
 }
 
 void StepController::SetStepClick() {
-  frmStep editor(m_slot.model(), m_slot.panel(),
-                 [this](QMessageBox::Icon icon, const QString& text,
-                        QMessageBox::StandardButtons buttons) {
-                   return m_slot.ask(icon, text, buttons);
-                 });
+  frmStep editor(
+      m_slot.model(), m_slot.panel(),
+      [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+        return m_slot.ask(icon, text, buttons);
+      });
   bool closed = false;
   connect(&editor, &frmStep::closed, this, [&closed] { closed = true; });
   editor.show();

@@ -179,8 +179,9 @@ TEST_F(AutoTest, SavedResultFileAndFullSizeTable) {
   tick();
   ASSERT_FALSE(slot().AutoRunning());
 
-  const QStringList expected = {"Device:KL-F2",       "Mode:Auto Test",   QLatin1String(kBannerLine),
-                                "Index,Curr(A),Volt(V)", "1,0.10,3.99", "2,0.20,3.98"};
+  const QStringList expected = {
+      "Device:KL-F2",          "Mode:Auto Test", QLatin1String(kBannerLine),
+      "Index,Curr(A),Volt(V)", "1,0.10,3.99",    "2,0.20,3.98"};
   for (const char* typed : {"result", "result.csv"}) {
     dialogAnswer = home.file(QLatin1String(typed));
     emit panel().SaveClick();
