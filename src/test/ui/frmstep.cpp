@@ -60,7 +60,8 @@ frmStep::frmStep(const ModelParams& model, DevCtrl& panel, MessageAsker ask, QWi
   cmdOK = button("OK", QStringLiteral("cmdOK"));
   cmdCancel = button("Cancel", QStringLiteral("cmdCancel"));
   gridSet = named(new PanelGrid(5, 11), QStringLiteral("gridSet"));
-  gridSet->setNaturalWidthTwips(700 + 4 * 1100);
+  gridSet->setNaturalWidthTwips(700 + 4 * 1300);
+  gridSet->setMinimumWidth((700 + 4 * 1300) / 15);
 
   auto* flowLabel = new QLabel(LangText(QStringLiteral("Step:")));
   flowLabel->setBuddy(cmbFlow);
