@@ -1,23 +1,16 @@
 #include "test/stepengine.h"
 
 #include "support/identifiedmodel.h"
+#include "support/steptable.h"
 
 #include <gtest/gtest.h>
 
 using namespace ondrel;
 using ondrel::testing::identifiedModel;
+using ondrel::testing::kLoadModes;
+using ondrel::testing::stepProgram;
 
 namespace {
-
-const QStringList kLoadModes = {"D-CC", "D-CP", "D-CV", "D-CR", "C-CV"}; // 0..3 discharge, 4 CV
-
-StepTable program(std::initializer_list<StepRow> rows) {
-  StepTable t;
-  int i = 0;
-  for (const StepRow& r : rows)
-    t[i++] = r;
-  return t;
-}
 
 // A channel behind the engine: a pressed Start runs it (unless it never starts) for `runTicks`
 // ticks, then the device stops it by itself. Records what the controller would show.
@@ -90,7 +83,7 @@ struct FakeProgram {
 
 TEST(StepEngine, ACycleRowRunsTheStepsAgainForEachPass) {
   FakeProgram f;
-  f.table = program({{"D-CC", "1.00", "3.00", "0"}, {"Cycle", "0.00", "0.00", "3"}});
+  f.table = stepProgram({{"D-CC", "1.00", "3.00", "0"}, {"Cycle", "0.00", "0.00", "3"}});
   f.engine.start();
   f.toEnd();
   EXPECT_TRUE(f.ended);
@@ -103,7 +96,7 @@ TEST(StepEngine, ACycleRowRunsTheStepsAgainForEachPass) {
 TEST(StepEngine, AStepThatNeverStartsIsPressedFiveTimesThenSkipped) {
   FakeProgram f;
   f.starts = false;
-  f.table = program({{"D-CC", "1.00", "3.00", "0"}, {"Wait", "0.00", "0.00", "0"}});
+  f.table = stepProgram({{"D-CC", "1.00", "3.00", "0"}, {"Wait", "0.00", "0.00", "0"}});
   f.engine.start();
   f.tick(); // phase 0: set up and pressed
   EXPECT_EQ(f.presses, 1);
@@ -125,7 +118,7 @@ TEST(StepEngine, AWaitOfZeroEndsAfterOneTickAndAMinuteAfterSixty) {
   } cases[] = {{"0", 1}, {"1", 60}};
   for (const auto& c : cases) {
     FakeProgram f;
-    f.table = program({{"Wait", "0.00", "0.00", c.minutes}});
+    f.table = stepProgram({{"Wait", "0.00", "0.00", c.minutes}});
     f.engine.start();
     f.tick(); // phase 0
     EXPECT_EQ(f.engine.StepLimitSec(), c.phaseOneTicks > 1 ? 60 : 0);
@@ -145,7 +138,7 @@ TEST(StepEngine, AWaitOfZeroEndsAfterOneTickAndAMinuteAfterSixty) {
 TEST(StepEngine, TheTimeLimitStopsADischargeAfterItsRunningSeconds) {
   FakeProgram f;
   f.runTicks = 100000; // the device would go on
-  f.table = program({{"D-CC", "1.00", "3.00", "2"}});
+  f.table = stepProgram({{"D-CC", "1.00", "3.00", "2"}});
   f.engine.start();
   f.tick(); // phase 0, started
   int running = 0;
@@ -162,7 +155,7 @@ TEST(StepEngine, TheTimeLimitStopsADischargeAfterItsRunningSeconds) {
   FakeProgram cv;
   cv.model = identifiedModel(9); // KC-03: D-CC, D-CP, C-CV with a cutoff current
   cv.modes = {"D-CC", "D-CP", "C-CV"};
-  cv.table = program({{"C-CV", "1.00", "4.20", "0.10"}});
+  cv.table = stepProgram({{"C-CV", "1.00", "4.20", "0.10"}});
   cv.engine.start();
   cv.tick();
   EXPECT_EQ(cv.engine.StepLimitSec(), 0);
@@ -193,7 +186,7 @@ TEST(StepEngine, TenStepsEndAfterTheTenthAndOnlyTheFirstFiveRowsAreColoured) {
 
 TEST(StepEngine, PhaseZeroActionsInOrder) {
   FakeProgram f;
-  f.table = program({{"D-CP", "10", "3.00", "0"}});
+  f.table = stepProgram({{"D-CP", "10", "3.00", "0"}});
   f.engine.start();
   const auto actions = f.engine.tick({false, false}, f.table, f.modes, f.model);
   ASSERT_GE(actions.size(), 4u);

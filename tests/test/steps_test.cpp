@@ -4,6 +4,7 @@
 #include "data/recording.h"
 #include "data/textfile.h"
 #include "support/identifiedmodel.h"
+#include "support/steptable.h"
 
 #include <QRandomGenerator>
 
@@ -11,18 +12,10 @@
 
 using namespace ondrel;
 using ondrel::testing::identifiedModel;
+using ondrel::testing::kLoadModes;
+using ondrel::testing::stepProgram;
 
 namespace {
-
-const QStringList kLoadModes = {"D-CC", "D-CP", "D-CV", "D-CR", "C-CV"};
-
-StepTable program(std::initializer_list<StepRow> rows) {
-  StepTable t;
-  int i = 0;
-  for (const StepRow& r : rows)
-    t[i++] = r;
-  return t;
-}
 
 TEST(Steps, ModeCodesByListPosition) {
   EXPECT_EQ(stepModeCode(kLoadModes, "D-CC"), 0);
@@ -72,16 +65,16 @@ TEST(Steps, ProgramsThatCannotRunAreRefusedNamingTheStep) {
     StepTable table;
     const char* refusal;
   } cases[] = {
-      {program({{"D-CC", "1.00", "3.00", "0"}, {"Cycle", "0.00", "0.00", "3"}}), nullptr},
-      {program({{"Wait", "0.00", "0.00", "1"}}), nullptr},
-      {program({{"Cycle", "0.00", "0.00", "3"}}), "Step1: a cycle needs a test step before it"},
-      {program({{"Wait", "0.00", "0.00", "1"}, {"Cycle", "0.00", "0.00", "3"}}),
+      {stepProgram({{"D-CC", "1.00", "3.00", "0"}, {"Cycle", "0.00", "0.00", "3"}}), nullptr},
+      {stepProgram({{"Wait", "0.00", "0.00", "1"}}), nullptr},
+      {stepProgram({{"Cycle", "0.00", "0.00", "3"}}), "Step1: a cycle needs a test step before it"},
+      {stepProgram({{"Wait", "0.00", "0.00", "1"}, {"Cycle", "0.00", "0.00", "3"}}),
        "Step2: a cycle needs a test step before it"},
-      {program({{"D-CC", "1.00", "3.00", "0"}, {"C-Liion", "1.00", "1", "0"}}),
+      {stepProgram({{"D-CC", "1.00", "3.00", "0"}, {"C-Liion", "1.00", "1", "0"}}),
        "Step2: the device has no mode \"C-Liion\""},
-      {program({{"D-CC", "50", "3.00", "0"}}), "Step1: Setting value out of range!"},
+      {stepProgram({{"D-CC", "50", "3.00", "0"}}), "Step1: Setting value out of range!"},
       // Rows after the first "Cycle" never run.
-      {program({{"D-CC", "1.00", "3.00", "0"}, {"Cycle", "", "", "2"}, {"bad", "", "", ""}}),
+      {stepProgram({{"D-CC", "1.00", "3.00", "0"}, {"Cycle", "", "", "2"}, {"bad", "", "", ""}}),
        nullptr},
   };
   for (const auto& c : cases)
@@ -90,7 +83,7 @@ TEST(Steps, ProgramsThatCannotRunAreRefusedNamingTheStep) {
         << (c.refusal ? c.refusal : "runs");
   // A mode of the device that programs do not use (beyond the charge modes).
   EXPECT_TRUE(programRefusal(load, QStringList(kLoadModes) << "Meter",
-                             program({{"Meter", "1.00", "3.00", "0"}})));
+                             stepProgram({{"Meter", "1.00", "3.00", "0"}})));
 }
 
 TEST(Steps, EditorViewByMode) {
@@ -155,7 +148,7 @@ TEST(Steps, LeavingABoxRewritesItInTheSlotsFormat) {
 // ---- step files ---------------------------------------------------------------------------------
 
 TEST(StepFile, TwoFilledRowsMakeEightValueLines) {
-  const StepTable t = program({{"D-CC", "1.00", "3.00", "0"}, {"Wait", "0.00", "0.00", "1"}});
+  const StepTable t = stepProgram({{"D-CC", "1.00", "3.00", "0"}, {"Wait", "0.00", "0.00", "1"}});
   EXPECT_EQ(stepFileLines(12, t, {"D-CC", "D-CP", "D-CV"}),
             (QStringList{QLatin1String(kBannerLine), "DEV:12", "011:0", "012:1.00", "013:3.00",
                          "014:0", "021:3", "022:0.00", "023:0.00", "024:1"}));
@@ -168,7 +161,8 @@ TEST(StepFile, TwoFilledRowsMakeEightValueLines) {
   EXPECT_EQ(lines.at(lines.size() - 4), QStringLiteral("101:6"));
   // A mode the device does not have is refused, naming its step.
   try {
-    stepFileLines(12, program({{"D-CC", "1", "3", "0"}, {"C-Liion", "1", "1", "0"}}), kLoadModes);
+    stepFileLines(12, stepProgram({{"D-CC", "1", "3", "0"}, {"C-Liion", "1", "1", "0"}}),
+                  kLoadModes);
     ADD_FAILURE() << "no refusal";
   } catch (const std::exception& e) {
     EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("Step2"))) << e.what();
@@ -176,9 +170,9 @@ TEST(StepFile, TwoFilledRowsMakeEightValueLines) {
 }
 
 TEST(StepFile, ReadBackForTheSameModelOnly) {
-  const StepTable t = program({{"D-CC", "1.00", "3.00", "0"},
-                               {"Wait", "0.00", "0.00", "1"},
-                               {"Cycle", "0.00", "0.00", "3"}});
+  const StepTable t = stepProgram({{"D-CC", "1.00", "3.00", "0"},
+                                   {"Wait", "0.00", "0.00", "1"},
+                                   {"Cycle", "0.00", "0.00", "3"}});
   const QByteArray bytes = textFileBytes(stepFileLines(12, t, kLoadModes));
   const StepFileRead same = readStepFile(bytes, 12, kLoadModes);
   EXPECT_TRUE(same.sameModel);
@@ -218,10 +212,10 @@ TEST(StepFile, LinesThatAreNoCellAreSkipped) {
 // Mutated files never put anything but a cell of rows 1..10, columns 1..4 into the table, and
 // every mode read is the device's, "Wait" or "Cycle".
 TEST(StepFile, FuzzedFilesStayInsideTheTable) {
-  const StepTable t = program({{"D-CC", "1.00", "3.00", "0"},
-                               {"Wait", "0.00", "0.00", "1"},
-                               {"C-CV", "1.00", "4.20", "5"},
-                               {"Cycle", "0.00", "0.00", "3"}});
+  const StepTable t = stepProgram({{"D-CC", "1.00", "3.00", "0"},
+                                   {"Wait", "0.00", "0.00", "1"},
+                                   {"C-CV", "1.00", "4.20", "5"},
+                                   {"Cycle", "0.00", "0.00", "3"}});
   const QByteArray seed = textFileBytes(stepFileLines(12, t, kLoadModes));
   QRandomGenerator rng(1234);
   QStringList allowed = kLoadModes;

@@ -168,10 +168,7 @@ void AutoTestController::SaveClick() {
                                            dataFileFilter(csv), QString(), extension);
   if (chosen.isEmpty())
     return;
-  const MessageAsker ask = [this](QMessageBox::Icon icon, const QString& text,
-                                  QMessageBox::StandardButtons buttons) {
-    return m_slot.ask(icon, text, buttons);
-  };
+  const MessageAsker ask = m_slot.asker();
   const QString path = savePathFor(chosen, extension, ask);
   if (path.isEmpty())
     return;

@@ -67,6 +67,12 @@ public:
   virtual QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString& text,
                                           QMessageBox::StandardButtons buttons) = 0;
 
+  // ask() as a MessageAsker, for what takes one.
+  MessageAsker asker() {
+    return [this](QMessageBox::Icon icon, const QString& text,
+                  QMessageBox::StandardButtons buttons) { return ask(icon, text, buttons); };
+  }
+
 protected:
   ~SlotContext() = default;
 };

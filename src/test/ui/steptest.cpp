@@ -187,11 +187,7 @@ void StepController::act(const StepAction& a) {
 }
 
 void StepController::SetStepClick() {
-  frmStep editor(
-      m_slot.model(), m_slot.panel(),
-      [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
-        return m_slot.ask(icon, text, buttons);
-      });
+  frmStep editor(m_slot.model(), m_slot.panel(), m_slot.asker());
   bool closed = false;
   connect(&editor, &frmStep::closed, this, [&closed] { closed = true; });
   editor.show();
@@ -203,10 +199,7 @@ void StepController::ClearStepClick() {
 }
 
 void StepController::SaveStepClick() {
-  const MessageAsker ask = [this](QMessageBox::Icon icon, const QString& text,
-                                  QMessageBox::StandardButtons buttons) {
-    return m_slot.ask(icon, text, buttons);
-  };
+  const MessageAsker ask = m_slot.asker();
   const QString extension = QLatin1String(kStepFileExtension);
   const QString chosen = m_slot.chooseFile(true, LangText(QStringLiteral("Save Step")),
                                            QLatin1String(kStepFileFilter), QString(), extension);
