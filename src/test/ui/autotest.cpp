@@ -137,11 +137,16 @@ void AutoTestController::writeRow() {
   p.setTAutoList(3, Format(volt * cur, u"0.0"));
 }
 
-void AutoTestController::finish() {
+void AutoTestController::autoOff() {
   DevCtrl& p = m_slot.panel();
   p.setAutoTmrEnable(false);
   p.setAutoCmd(LangText(QStringLiteral("Start")));
   m_running = false;
+}
+
+void AutoTestController::finish() {
+  autoOff();
+  DevCtrl& p = m_slot.panel();
   ChannelData& d = m_slot.channel(m_chn);
   if (d.ChnRunning)
     return; // the device's idle report ends the channel's timers
@@ -153,12 +158,8 @@ void AutoTestController::finish() {
 }
 
 void AutoTestController::linkClosed() {
-  if (!m_running)
-    return;
-  DevCtrl& p = m_slot.panel();
-  p.setAutoTmrEnable(false);
-  p.setAutoCmd(LangText(QStringLiteral("Start")));
-  m_running = false;
+  if (m_running)
+    autoOff();
 }
 
 void AutoTestController::SaveClick() {

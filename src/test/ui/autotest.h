@@ -41,6 +41,8 @@ private:
   void startAuto();
   void stopAuto();
   void writeRow();
+  // Timer off, caption "Start", not running.
+  void autoOff();
   // The auto test is over: timer off, caption, flag; a channel the device has stopped also
   // gets its idle timers, as a single test's end gives them.
   void finish();
