@@ -77,6 +77,12 @@ void AutoTestController::startAuto() {
   const int interval = autoIntervalSeconds(p.tAutoTime(), p.AutoOptSec());
   if (p.ModeCnt() < 1)
     return;
+  // The channel belongs to one test at a time.
+  if (m_slot.channel(chn).ChnRunning || p.StepTmrEnable()) {
+    m_slot.ask(QMessageBox::Critical, LangText(QStringLiteral("Please stop other test first")),
+               QMessageBox::Ok);
+    return;
+  }
 
   p.setTMode(p.ModeTxt(0));
   ChannelData& d = m_slot.channel(chn);

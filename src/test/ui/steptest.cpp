@@ -106,6 +106,11 @@ void StepController::startProgram() {
   const StepTable t = table();
   if (t[0].empty())
     return;
+  // The channel belongs to one test at a time.
+  if (m_slot.channel(0).ChnRunning || p.AutoTmrEnable()) {
+    refuse(LangText(QStringLiteral("Please stop other test first")));
+    return;
+  }
   if (const auto refusal = programRefusal(m_slot.model(), modes(), t)) {
     refuse(*refusal);
     return;

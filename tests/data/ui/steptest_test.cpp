@@ -144,6 +144,25 @@ TEST_F(StepProgram, ProgramsThatCannotRunAreRefusedAtStart) {
   }
 }
 
+TEST_F(StepProgram, AChannelThatRunsAnotherTestStartsNoProgramNorAutoTest) {
+  row(1, "D-CC", "1.00", "3.00", "0");
+  feed(running(12, 3900, 100)); // a test started on the device's keys
+  ASSERT_TRUE(slot().ch(0).ChnRunning);
+  emit panel().StartStepClick();
+  emit panel().StartAutoClick();
+  EXPECT_EQ(messages, QStringList(2, QStringLiteral("Please stop other test first")));
+  EXPECT_FALSE(panel().StepTmrEnable());
+  EXPECT_FALSE(slot().AutoRunning());
+
+  feed(idle(12, 3900));
+  messages.clear();
+  emit panel().StartStepClick();
+  ASSERT_TRUE(panel().StepTmrEnable());
+  emit panel().StartAutoClick(); // a program is on
+  EXPECT_EQ(messages, QStringList{QStringLiteral("Please stop other test first")});
+  EXPECT_FALSE(slot().AutoRunning());
+}
+
 TEST_F(StepProgram, ClearEmptiesTheTableAtOnce) {
   row(1, "D-CC", "1.00", "3.00", "0");
   emit panel().ClearStepClick();
