@@ -5,7 +5,6 @@
 #include "test/ui/devctrl.h"
 #include "test/ui/panelparts.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -30,7 +29,6 @@ frmStep::frmStep(const ModelParams& model, DevCtrl& panel, MessageAsker ask, QWi
     : QWidget(parent, Qt::Window), m_model(model), m_panel(panel), m_ask(std::move(ask)) {
   setObjectName(QStringLiteral("frmStep"));
   setWindowTitle(LangText(QStringLiteral("Parameter Setting")));
-  setAttribute(Qt::WA_DeleteOnClose, false);
 
   for (int i = 0; i <= m_model.CvModeNo && i < m_panel.ModeCnt(); ++i)
     m_modes << m_panel.ModeTxt(i);
@@ -242,12 +240,6 @@ void frmStep::OKClick() {
       break;
   }
   close();
-}
-
-void frmStep::closeEvent(QCloseEvent* event) {
-  QWidget::closeEvent(event);
-  if (event->isAccepted())
-    emit closed();
 }
 
 } // namespace ondrel

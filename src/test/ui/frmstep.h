@@ -17,7 +17,7 @@ class PanelGrid;
 
 // The step editor ("Parameter Setting"): edits a copy of a panel's step table with the
 // device's modes, "Wait" and "Cycle", checking every value against the device's ranges, and
-// copies it back on "OK". It says `closed` when it closes, however it is closed.
+// copies it back on "OK".
 class frmStep : public QWidget {
   Q_OBJECT
 
@@ -34,12 +34,6 @@ public:
   void ClearClick();
   void OKClick();
   void BoxLeft(int box);
-
-signals:
-  void closed();
-
-protected:
-  void closeEvent(QCloseEvent* event) override;
 
 private:
   int modeNo() const; // the chosen mode's code: index, or list length for "Wait", + 1 "Cycle"

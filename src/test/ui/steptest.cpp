@@ -15,6 +15,7 @@
 #include "widgets/curvegraph.h"
 
 #include <QFile>
+#include <QPointer>
 
 namespace ondrel {
 
@@ -192,11 +193,13 @@ void StepController::act(const StepAction& a) {
 }
 
 void StepController::SetStepClick() {
-  frmStep editor(m_slot.model(), m_slot.panel(), m_slot.asker());
-  bool closed = false;
-  connect(&editor, &frmStep::closed, this, [&closed] { closed = true; });
-  editor.show();
-  waitUntilClosed([&closed] { return closed; });
+  // A window of the main window, so that closing the main window closes it too; it deletes
+  // itself when closed.
+  QPointer<frmStep> editor =
+      new frmStep(m_slot.model(), m_slot.panel(), m_slot.asker(), m_slot.panel().window());
+  editor->setAttribute(Qt::WA_DeleteOnClose);
+  editor->show();
+  waitUntilClosed([&editor] { return editor.isNull() || !editor->isVisible(); });
 }
 
 void StepController::ClearStepClick() {

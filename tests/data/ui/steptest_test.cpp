@@ -307,4 +307,13 @@ TEST_F(StepProgram, TheEditorsCancelAndClearLeaveThePanelAsItWas) {
   EXPECT_EQ(tableRow(1), (QStringList{"D-CC", "2.00", "3.00", "0"}));
 }
 
+TEST_F(StepProgram, ClosingTheMainWindowClosesTheEditorAndEndsTheWait) {
+  window->show();
+  QTimer::singleShot(0, [&] { window->close(); });
+  emit panel().SetStepClick();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(window->findChild<frmStep*>(), nullptr);
+  EXPECT_TRUE(messages.contains(QStringLiteral("Close software?")));
+}
+
 } // namespace
