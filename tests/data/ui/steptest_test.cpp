@@ -163,6 +163,16 @@ TEST_F(StepProgram, AChannelThatRunsAnotherTestStartsNoProgramNorAutoTest) {
   EXPECT_FALSE(slot().AutoRunning());
 }
 
+TEST_F(StepProgram, AFailingTickIsLoggedWithTheSlotRunStateAndPhase) {
+  row(1, "D-CC", "1.00", "3.00", "0");
+  emit panel().StartStepClick();
+  row(1, "D-CC", "1.00", "3.00", "1e12"); // no time limit fits: the tick fails
+  tick();
+  EXPECT_TRUE(home.mainLog().contains(QStringLiteral("ErrStepTmrOn(0 False 0)")))
+      << home.mainLog().toStdString();
+  EXPECT_TRUE(engine().StepOn()) << "the program goes on with the next tick";
+}
+
 TEST_F(StepProgram, ClearEmptiesTheTableAtOnce) {
   row(1, "D-CC", "1.00", "3.00", "0");
   emit panel().ClearStepClick();
