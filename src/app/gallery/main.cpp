@@ -1,8 +1,10 @@
 // ondrel-gallery DIR: renders the display components, the device panel and the firmware-update
 // window in telling states to PNG files, so that their look can be checked by eye without a device.
 #include "link/memoryport.h"
+#include "link/modeltable.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
+#include "test/ui/frmstep.h"
 #include "test/ui/frmusb.h"
 #include "widgets/curvegraph.h"
 #include "widgets/lcdisp.h"
@@ -214,6 +216,30 @@ bool saveUsbWindow(const QDir& dir) {
   return ok;
 }
 
+// The step editor of a charger (KC-03) over a three-row program, step 2 ("Wait") selected.
+bool saveStepEditor(const QDir& dir) {
+  ModelParams model = lookupModel(ModelParams{}, 9).params;
+  model.ModelCode = 9;
+  DevCtrl panel;
+  for (const char* m : {"D-CC", "D-CP", "C-CV"})
+    panel.ModeAdd(QLatin1String(m));
+  const char* rows[][4] = {{"D-CC", "1.00", "3.00", "0"},
+                           {"Wait", "0.00", "0.00", "10"},
+                           {"C-CV", "1.00", "4.20", "0.10"}};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 4; ++c)
+      panel.setTStepSet(r + 1, c + 1, QLatin1String(rows[r][c]));
+  frmStep w(model, panel, [](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) {
+    return QMessageBox::Ok;
+  });
+  w.setAttribute(Qt::WA_DontShowOnScreen);
+  w.show();
+  auto* flow = w.findChild<QComboBox*>(QStringLiteral("cmbFlow"));
+  flow->setCurrentIndex(1);
+  w.FlowClick();
+  return save(w, dir, QStringLiteral("step-editor"));
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -313,6 +339,7 @@ int main(int argc, char** argv) {
 
   ok &= saveUpdateWindow(dir);
   ok &= saveUsbWindow(dir);
+  ok &= saveStepEditor(dir);
 
   const QImage fore = firmwareBarPicture();
   for (int v : {0, 50, 100}) {
