@@ -1,5 +1,6 @@
 // ondrel-gallery DIR: renders the display components, the device panel and the firmware-update
 // window in telling states to PNG files, so that their look can be checked by eye without a device.
+#include "data/ui/readoutwindows.h"
 #include "link/memoryport.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
@@ -214,6 +215,31 @@ bool saveUsbWindow(const QDir& dir) {
   return ok;
 }
 
+// The big readout window over a running discharge, and the USB meter window.
+bool saveReadoutWindows(const QDir& dir) {
+  frmDisp disp(nullptr);
+  disp.setAttribute(Qt::WA_DontShowOnScreen);
+  disp.setTitle(QStringLiteral("KL-F2"));
+  disp.setReadoutColour(frmDisp::Cur, 0x0000FF);
+  disp.setReadoutColour(frmDisp::Vol, 0xFF0000);
+  disp.setReadoutColour(frmDisp::Pwr, 0x008080);
+  const char* dispTexts[] = {"01.00", "3.876", "03.88", "1.532", "5.861"};
+  for (int i = 0; i < 5; ++i)
+    disp.setReadout(i, QLatin1String(dispTexts[i]));
+  disp.show();
+  bool ok = save(disp, dir, QStringLiteral("big-readout"));
+
+  frmMeter meter(nullptr);
+  meter.setAttribute(Qt::WA_DontShowOnScreen);
+  meter.setTitle(QStringLiteral("KL-10"));
+  const char* meterTexts[] = {"1.2345", "05.100", "06.296", "0.600", "2.700"};
+  for (int i = 0; i < 5; ++i)
+    meter.setReadout(i, QLatin1String(meterTexts[i]));
+  meter.show();
+  ok &= save(meter, dir, QStringLiteral("usb-meter"));
+  return ok;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -227,6 +253,7 @@ int main(int argc, char** argv) {
   }
   bool ok = true;
 
+  ok &= saveReadoutWindows(dir);
   ok &= saveReadouts(dir, QStringLiteral("lcd-panel"),
                      {{LcdPreset::DevCtrlVol, "Vol"},
                       {LcdPreset::DevCtrlCur, "Cur"},

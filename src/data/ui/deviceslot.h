@@ -79,6 +79,13 @@ public:
   QString voltageText(int c) const override;
   void showVoltageSteps() override;
 
+  // The graph and panel look of the preferences (slot 0 at start-up), or of slot `from` (an added
+  // slot).
+  void applyLook(const Preferences& prefs) { m_view.applyLook(prefs); }
+  void copyLook(const DeviceSlot& from, const Preferences& prefs) {
+    m_view.copyLook(from.m_view, prefs);
+  }
+
   // ---- the receive step -----------------------------------------------------------------------
   // Reads the port once and hands every intact report to report handling.
   void ReceiveBytes();

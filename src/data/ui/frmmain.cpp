@@ -13,6 +13,7 @@
 #include "data/ui/datacommands.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/dialogs.h"
+#include "data/ui/frmabout.h"
 #include "data/ui/frmmsg.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/rescalcommands.h"
@@ -25,6 +26,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -35,6 +37,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -60,24 +63,16 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   addTrayIcon = [this](const QString& tip, std::function<void()> onClick) {
     return TrayIconAdd(this, tip, windowIcon(), 1, std::move(onClick));
   };
+  openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
-  // A first run: the settings file and the folders for data files and logs.
-  const QString ini = programPath(QStringLiteral("ondrel.ini"));
-  if (!QFile::exists(ini)) {
-    QFile f(ini);
-    if (f.open(QIODevice::WriteOnly))
-      f.write(";--------Ondrel Config File----------\r\n");
-  }
-  for (const char* folder : {"Data", "Log"})
-    QDir().mkpath(programPath(QLatin1String(folder)));
-
+  // 1. Caption with the version.
   setWindowTitle(caption());
   buildMenus();
   buildToolbar();
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(4, 0, 4, 4);
+  layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   tabDev = new QTabBar(central);
   tabDev->setObjectName(QStringLiteral("tabDev"));
@@ -89,16 +84,36 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   setCentralWidget(central);
   connect(tabDev, &QTabBar::currentChanged, this, &frmMain::selectSlot);
 
+  // 2, 3. Slot 0 with the "No Device" look and the model defaults; the slot count and the
+  // selected slot follow from it.
   addSlot();
+
+  // 4. A first run: the settings file and the folders for data files and logs.
+  const QString ini = programPath(QStringLiteral("ondrel.ini"));
+  if (!QFile::exists(ini)) {
+    QFile f(ini);
+    if (f.open(QIODevice::WriteOnly))
+      f.write(";--------Ondrel Config File----------\r\n");
+  }
+  for (const char* folder : {"Data", "Log"})
+    QDir().mkpath(programPath(QLatin1String(folder)));
+
+  // 5. The settings, then slot 0's ports and the one it used last time.
+  ReadSettings();
+  selectSavedPort(slot(0));
+
+  // 6. Graph 0 and the panel's colours as the settings say.
+  slot(0).applyLook(m_prefs);
+
+  // 7. No big readout shown for a minimised window yet.
+  m_minimised = false;
 
   Timer1.setInterval(1000);
   connect(&Timer1, &QTimer::timeout, this, &frmMain::showClock);
   Timer1.start();
   showClock();
 
-  resize(1180, 760);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  placeOnScreen();
 }
 
 frmMain::~frmMain() {
@@ -176,6 +191,8 @@ void frmMain::buildMenus() {
   help->setObjectName(QStringLiteral("menuHelpMenu"));
   menuHelp = make(help, "menuHelp", "Help");
   menuAbout = make(help, "menuAbout", "About");
+  connect(menuHelp, &QAction::triggered, this, &frmMain::OpenHelp);
+  connect(menuAbout, &QAction::triggered, this, &frmMain::ShowAbout);
 
   // At start: nothing to open or calibrate yet; model-specific entries appear on identification.
   for (QAction* a : {menuOpenPara, menuSavePara, menuAdj, menuRes})
@@ -294,14 +311,71 @@ void frmMain::addSlot() {
   tabDev->setTabData(n, QStringLiteral("dev%1").arg(n + 1));
   menuAddDev->setEnabled(slotCount() < kMaxSlots);
 
-  // The slot's ports, and the one it used last time when it is there.
-  added.SearchPorts();
+  // Slot 0 is probed once the settings are read (start-up); an added slot looks like slot 0's
+  // graph and panel and is probed at once.
+  if (n > 0) {
+    added.copyLook(slot(0), m_prefs);
+    selectSavedPort(added);
+  }
+}
+
+void frmMain::selectSavedPort(DeviceSlot& s) {
+  s.SearchPorts();
   bool numeric = false;
   const int last = IniRead(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
-                           QStringLiteral("PORT%1").arg(n + 1), QStringLiteral("2"))
+                           QStringLiteral("PORT%1").arg(s.index() + 1), QStringLiteral("2"))
                        .toInt(&numeric);
   if (numeric)
-    added.selectPort(last);
+    s.selectPort(last);
+}
+
+void frmMain::ReadSettings() {
+  // The one place the settings file is read at start-up.
+}
+
+void frmMain::placeOnScreen() {
+  // The design's size where the screen allows it, never more than the screen, centred.
+  QSize size(1180, 760);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect free = screen->availableGeometry();
+    size = size.boundedTo(free.size() - QSize(16, 48));
+    resize(size);
+    move(free.center() - rect().center());
+  } else {
+    resize(size);
+  }
+}
+
+void frmMain::OpenHelp() {
+  const QString guide = findUserGuide(QCoreApplication::applicationDirPath());
+  if (guide.isEmpty()) {
+    ErrLog(
+        QStringLiteral("ErrHelp"),
+        QStringLiteral("no user guide in ") +
+            userGuideCandidates(QCoreApplication::applicationDirPath()).join(QStringLiteral(", ")));
+    MsgBox(QMessageBox::Critical,
+           LangText(QStringLiteral("The user guide was not found beside the program.")));
+    return;
+  }
+  if (!openUrl || !openUrl(QUrl::fromLocalFile(guide))) {
+    ErrLog(QStringLiteral("ErrHelp"), QStringLiteral("no browser opened ") + guide);
+    MsgBox(QMessageBox::Critical,
+           LangText(QStringLiteral("The user guide could not be opened in a browser: ")) +
+               QDir::toNativeSeparators(guide));
+  }
+}
+
+frmAbout* frmMain::aboutWindow() const {
+  return m_about;
+}
+
+void frmMain::ShowAbout() {
+  if (!m_about) {
+    m_about = new frmAbout(this, [this] { OpenHelp(); });
+  }
+  m_about->show();
+  m_about->raise();
+  m_about->activateWindow();
 }
 
 void frmMain::connectSlot(DeviceSlot& s) {

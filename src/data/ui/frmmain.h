@@ -18,10 +18,12 @@ class QAction;
 class QStackedWidget;
 class QTabBar;
 class QToolBar;
+class QUrl;
 
 namespace ondrel {
 
 class DeviceSlot;
+class frmAbout;
 class frmDisp;
 class frmMeter;
 class frmMsg;
@@ -71,6 +73,14 @@ public:
   // Puts the notification-area icon up with its tip and click action; false when the desktop has
   // none. Replaceable in tests.
   std::function<bool(const QString& tip, std::function<void()> onClick)> addTrayIcon;
+  // Opens a web address or file in the default browser; false when nothing could. Replaceable in
+  // tests.
+  std::function<bool(const QUrl&)> openUrl;
+  // "Help": the program's user guide in the default browser.
+  void OpenHelp();
+  // "About": the About box (made on first use, centred).
+  void ShowAbout();
+  frmAbout* aboutWindow() const;
   // A left click on the notification icon: the window back, the big readout hidden.
   void trayIconClicked();
 
@@ -125,6 +135,12 @@ private:
   void shutDown();
   void buildToolbar();
   void addSlot();
+  // Lists the slot's ports and selects the one its settings key ("PORT" & slot + 1) names.
+  void selectSavedPort(DeviceSlot& slot);
+  // Reads the settings file into the preferences (start-up).
+  void ReadSettings();
+  // The window's size within the screen, centred on it.
+  void placeOnScreen();
   void connectSlot(DeviceSlot& slot);
   void toolbarAction(const QString& key, const std::function<void()>& action);
   void toolbarCommand(const QString& key);
@@ -149,6 +165,7 @@ private:
   frmMsg* m_msg = nullptr; // made on first use
   frmDisp* m_disp = nullptr;
   frmMeter* m_meter = nullptr;
+  QPointer<frmAbout> m_about;
   bool m_minimised = false; // the big readout may be up because the window is minimised
   bool m_trayShown = false;
   void windowMinimised();

@@ -1,17 +1,17 @@
 #include "data/ui/slotview.h"
 
 #include "data/preferences.h"
+#include "data/slotgeometry.h"
 #include "data/slotlayout.h"
 #include "data/support/langtext.h"
 #include "test/ui/devctrl.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
 
-#include <QHBoxLayout>
+#include <QEvent>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QTableWidget>
-#include <QVBoxLayout>
 
 namespace ondrel {
 namespace {
@@ -50,19 +50,29 @@ QTableWidget* makeResultGrid(QWidget* parent) {
       h->setToolTip(h->text());
     }
   }
-  // Widths in twips of the design, 15 twips to a pixel.
-  grid->setColumnWidth(colDevice, 1300 / 15);
-  grid->setColumnWidth(colVoltSwatch, 750 / 15);
-  grid->setColumnWidth(colCurSwatch, 750 / 15);
+  // Column widths follow the grid's width (SlotView::LayoutSlots).
   grid->horizontalHeader()->setStretchLastSection(false);
-  for (int c = colMode; c <= colAvgVolt; ++c)
-    grid->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Stretch);
   const int rowHeight = grid->verticalHeader()->defaultSectionSize();
   grid->setFixedHeight(rowHeight * 3 + 2 * grid->frameWidth());
   grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   return grid;
 }
+
+// Lays the slot out again when its frame is resized or a part asks for another size (the panel
+// switching to two channels).
+class SlotResizeWatch : public QObject {
+public:
+  SlotResizeWatch(SlotView* view, QObject* parent) : QObject(parent), m_view(view) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
+      m_view->LayoutSlots();
+    return QObject::eventFilter(watched, event);
+  }
+
+private:
+  SlotView* m_view;
+};
 
 } // namespace
 
@@ -77,23 +87,19 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   for (int i = 0; i < kInfoRows; ++i)
     lstInfo->addItem(QString());
 
-  auto* left = new QVBoxLayout;
-  left->addWidget(graph, 1);
-  left->addWidget(gridRun);
-  auto* right = new QVBoxLayout;
-  right->addWidget(panel);
-  right->addWidget(lstInfo, 1);
-  auto* row = new QHBoxLayout(frmDev);
-  row->setContentsMargins(2, 2, 2, 2);
-  row->addLayout(left, 1);
-  row->addLayout(right);
-  lstInfo->setMaximumWidth(panel->sizeHint().width());
+  // The parts follow the frame's size by the design rule (LayoutSlots), not by a Qt layout.
+  m_resizeWatch = new SlotResizeWatch(this, frmDev);
+  frmDev->installEventFilter(m_resizeWatch);
 
   panel->setDev2S(false);
   panel->setLedRecv(false);
   showNoDevice();
 
-  // Graph: five curves of one channel; the third curve is hidden until chosen.
+  applyLook(prefs);
+}
+
+void SlotView::applyLook(const Preferences& prefs) {
+  // Five curves of one channel; the third curve is hidden until chosen.
   graph->setCurveCount(kCurvesPerChannel);
   for (int k = 0; k < 3; ++k) {
     graph->setLegendText(k, LangText(QString::fromLatin1(kLegendWords[k])));
@@ -108,11 +114,48 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   graph->setShowCurve(curveIndex(0, Curve::Third), false);
   graph->setShowLegend(curveIndex(0, Curve::Voltage), prefs.SLA != 0);
   graph->setShowLegend(curveIndex(0, Curve::Current), prefs.SLA != 0);
-  panel->setVolColor(prefs.VCOL[0]);
-  panel->setCurColor(prefs.CCOL[0]);
-  gridRun->item(gridRow(0), colVoltSwatch)->setBackground(toQColor(prefs.VCOL[0]));
-  gridRun->item(gridRow(0), colCurSwatch)->setBackground(toQColor(prefs.CCOL[0]));
+  showCurveColours();
   graph->ClearAll();
+}
+
+void SlotView::copyLook(const SlotView& from, const Preferences& prefs) {
+  applyLook(prefs);
+  const CurveGraph& g0 = *from.graph;
+  for (int k = 0; k < 3; ++k) {
+    graph->setCurveAxesY(k, g0.CurveAxesY(k));
+    graph->setShowCurve(k, g0.ShowCurve(k));
+  }
+  graph->setGridType1(g0.GridType1());
+  graph->setGridType2(g0.GridType2());
+  graph->setBackColor(g0.BackColor());
+  graph->setGridColor(g0.GridColor());
+  graph->ClearAll();
+}
+
+void SlotView::showCurveColours() {
+  const quint32 volt = graph->CurveLineColor(curveIndex(0, Curve::Voltage));
+  const quint32 cur = graph->CurveLineColor(curveIndex(0, Curve::Current));
+  panel->setVolColor(volt);
+  panel->setCurColor(cur);
+  gridRun->item(gridRow(0), colVoltSwatch)->setBackground(toQColor(volt));
+  gridRun->item(gridRow(0), colCurSwatch)->setBackground(toQColor(cur));
+}
+
+SlotView::~SlotView() {
+  // The frame may outlive the view; its resizes must no longer reach it.
+  delete m_resizeWatch.data();
+}
+
+void SlotView::LayoutSlots() {
+  const int infoRows = lstInfo->sizeHintForRow(0) * kInfoRows + 2 * lstInfo->frameWidth();
+  const SlotGeometry g = layoutSlot(frmDev->size(), {panel->sizeHint(), panel->minimumSizeHint(),
+                                                     gridRun->minimumHeight(), infoRows});
+  graph->setGeometry(g.graph);
+  gridRun->setGeometry(g.grid);
+  panel->setGeometry(g.panel);
+  lstInfo->setGeometry(g.info);
+  for (int c = 0; c < kGridColumns; ++c)
+    gridRun->setColumnWidth(c, g.gridColumns[size_t(c)]);
 }
 
 QString SlotView::gridText(int row, int col) const {

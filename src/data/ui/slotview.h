@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 class QListWidget;
@@ -18,12 +19,28 @@ struct Preferences;
 class SlotView {
 public:
   SlotView(QWidget* frame, const Preferences& prefs);
+  ~SlotView();
+  SlotView(const SlotView&) = delete;
+  SlotView& operator=(const SlotView&) = delete;
 
   QWidget* frmDev;
   DevCtrl* panel;
   CurveGraph* graph;
   QTableWidget* gridRun; // row 0 headings, row 1 channel 0, row 2 channel 1
   QListWidget* lstInfo;  // rows named by InfoRow
+
+  // Graph 0's look from the preferences: five curves with their legends, colours and axes, the
+  // third hidden; the panel's readout colours and the grid's swatches from the curves.
+  void applyLook(const Preferences& prefs);
+  // An added slot: the look of the preferences, then slot `from`'s axes, shown curves, grid
+  // styles and colours.
+  void copyLook(const SlotView& from, const Preferences& prefs);
+  // The panel's voltage and current readouts and the first row's swatches in the curves' colours.
+  void showCurveColours();
+
+  // Places the panel, graph, grid and info list in the frame by the design rule
+  // (data/slotgeometry.h).
+  void LayoutSlots();
 
   QString gridText(int row, int col) const;
   void setGridText(int row, int col, const QString& text);
@@ -40,6 +57,8 @@ public:
 
 private:
   void showNoDeviceModes();
+
+  QPointer<QObject> m_resizeWatch;
 };
 
 } // namespace ondrel
