@@ -1,6 +1,7 @@
 // ondrel-gallery DIR: renders the display components, the device panel and the firmware-update
 // window in telling states to PNG files, so that their look can be checked by eye without a device.
 #include "data/ui/readoutwindows.h"
+#include "data/ui/settingsdialogs.h"
 #include "link/memoryport.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
@@ -240,6 +241,30 @@ bool saveReadoutWindows(const QDir& dir) {
   return ok;
 }
 
+// The three settings dialogs as they open on a fresh settings file.
+bool saveSettingsDialogs(const QDir& dir) {
+  Preferences prefs;
+  frmSw sw(nullptr, prefs, QString(), QStringLiteral("/home/user/Ondrel/Data/"));
+  sw.setAttribute(Qt::WA_DeleteOnClose, false);
+  sw.setAttribute(Qt::WA_DontShowOnScreen);
+  sw.show();
+  bool ok = save(sw, dir, QStringLiteral("software-setting"));
+  DisplayLoad load;
+  load.grid = prefs.GCOL, load.back = prefs.BCOL, load.axes = prefs.ACOL;
+  load.power = prefs.PCOL, load.time = prefs.TCOL, load.hasTemp = true;
+  frmShow show(nullptr, load, prefs);
+  show.setAttribute(Qt::WA_DeleteOnClose, false);
+  show.setAttribute(Qt::WA_DontShowOnScreen);
+  show.show();
+  ok &= save(show, dir, QStringLiteral("display-setting"));
+  frmCurve curve(nullptr, coordinateTexts(0, 20, 0, 10, 0, 100));
+  curve.setAttribute(Qt::WA_DeleteOnClose, false);
+  curve.setAttribute(Qt::WA_DontShowOnScreen);
+  curve.show();
+  ok &= save(curve, dir, QStringLiteral("coordinate-settings"));
+  return ok;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -254,6 +279,7 @@ int main(int argc, char** argv) {
   bool ok = true;
 
   ok &= saveReadoutWindows(dir);
+  ok &= saveSettingsDialogs(dir);
   ok &= saveReadouts(dir, QStringLiteral("lcd-panel"),
                      {{LcdPreset::DevCtrlVol, "Vol"},
                       {LcdPreset::DevCtrlCur, "Cur"},

@@ -17,6 +17,7 @@
 #include "data/ui/frmmsg.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/rescalcommands.h"
+#include "data/ui/settingscommands.h"
 #include "data/ui/windowcommands.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
@@ -89,11 +90,11 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   addSlot();
 
   // 4. A first run: the settings file and the folders for data files and logs.
-  const QString ini = programPath(QStringLiteral("ondrel.ini"));
-  if (!QFile::exists(ini)) {
-    QFile f(ini);
+  m_settingsFile = programPath(QStringLiteral("ondrel.ini"));
+  if (!QFile::exists(m_settingsFile)) {
+    QFile f(m_settingsFile);
     if (f.open(QIODevice::WriteOnly))
-      f.write(";--------Ondrel Config File----------\r\n");
+      f.write(QByteArray(kSettingsFileComment) + "\r\n");
   }
   for (const char* folder : {"Data", "Log"})
     QDir().mkpath(programPath(QLatin1String(folder)));
@@ -103,7 +104,7 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   selectSavedPort(slot(0));
 
   // 6. Graph 0 and the panel's colours as the settings say.
-  slot(0).applyLook(m_prefs);
+  slot(0).applyLook(m_prefs, m_ranges);
 
   // 7. No big readout shown for a minimised window yet.
   m_minimised = false;
@@ -186,6 +187,11 @@ void frmMain::buildMenus() {
   menuTemp = make(setting, "menuTemp", "Temprature Data");
   menuTemp->setCheckable(true);
   menuSoft = make(setting, "menuSoft", "Software Setting");
+  connect(menuCurve, &QAction::triggered, this, [this] { CoordinateSettings(*this); });
+  connect(menuDisp, &QAction::triggered, this, [this] { DisplaySetting(*this); });
+  // The tick is the preference's: the action's own toggling is undone by TemperatureData.
+  connect(menuTemp, &QAction::triggered, this, [this] { TemperatureData(*this); });
+  connect(menuSoft, &QAction::triggered, this, [this] { SoftwareSetting(*this); });
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
   help->setObjectName(QStringLiteral("menuHelpMenu"));
@@ -314,23 +320,42 @@ void frmMain::addSlot() {
   // Slot 0 is probed once the settings are read (start-up); an added slot looks like slot 0's
   // graph and panel and is probed at once.
   if (n > 0) {
-    added.copyLook(slot(0), m_prefs);
+    added.copyLook(slot(0), m_prefs, m_ranges);
     selectSavedPort(added);
   }
 }
 
 void frmMain::selectSavedPort(DeviceSlot& s) {
   s.SearchPorts();
+  const SettingsKey key = settings::port(s.index());
+  const QString text = readSetting(m_settingsFile, key);
   bool numeric = false;
-  const int last = IniRead(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
-                           QStringLiteral("PORT%1").arg(s.index() + 1), QStringLiteral("2"))
-                       .toInt(&numeric);
+  const int last = text.toInt(&numeric);
   if (numeric)
     s.selectPort(last);
+  else
+    ErrLog(QStringLiteral("ErrIni"), QStringLiteral("COMM/%1: \"%2\" is no port number")
+                                         .arg(QLatin1String(key.key), text.left(40)));
 }
 
 void frmMain::ReadSettings() {
-  // The one place the settings file is read at start-up.
+  // The one place the settings file is read at start-up: read once, every key by its rule.
+  IniDocument ini;
+  QFile f(m_settingsFile);
+  if (f.open(QIODevice::ReadOnly))
+    ini = IniDocument::fromText(QString::fromLocal8Bit(f.readAll()));
+  const StartupSettings s = readStartupSettings(ini);
+  for (const QString& problem : s.problems)
+    ErrLog(QStringLiteral("ErrIni"), problem + QStringLiteral(" unusable, default taken"));
+  setLanguageSetting(s.LANG);
+  m_prefs = s.prefs;
+  m_ranges = s.ranges;
+  menuTemp->setChecked(m_prefs.TEMP);
+}
+
+void frmMain::setTemperatureTicked(bool on) {
+  m_prefs.TEMP = on;
+  menuTemp->setChecked(on);
 }
 
 void frmMain::placeOnScreen() {

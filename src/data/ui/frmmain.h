@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/preferences.h"
+#include "data/settings.h"
 #include "link/comm.h"
 #include "test/ui/messages.h"
 
@@ -52,6 +53,14 @@ public:
 
   // ---- window-wide state ----------------------------------------------------------------------
   Preferences& prefs() { return m_prefs; }
+  // The settings file, "ondrel.ini" in the program folder.
+  QString settingsFile() const { return m_settingsFile; }
+  // The axis ranges of the settings (start-up, "Coordinate Settings") that added slots take.
+  AxisRanges& axisRanges() { return m_ranges; }
+  // The tick of "Temprature Data" and the preference behind it (nothing written).
+  void setTemperatureTicked(bool on);
+  // Messages of the coordinate dialog ("提示"); empty: the dialog's own box. Tests replace it.
+  std::function<void(const QString& text)> tellCoordinateError;
   // The device tabs; a sub-window that works on the selected slot locks them while it is open.
   void setSlotTabsEnabled(bool on);
   // The calibration window is open: reports do not enable its menu entry meanwhile.
@@ -151,6 +160,8 @@ private:
 
   Comm m_comm;
   Preferences m_prefs;
+  QString m_settingsFile;
+  AxisRanges m_ranges;
   std::vector<std::unique_ptr<DeviceSlot>> m_slots;
   int m_selectedSlot = 0;
   bool m_calibrationOpen = false; // the calibration window is open

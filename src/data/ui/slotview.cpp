@@ -1,6 +1,7 @@
 #include "data/ui/slotview.h"
 
 #include "data/preferences.h"
+#include "data/settings.h"
 #include "data/slotgeometry.h"
 #include "data/slotlayout.h"
 #include "data/support/langtext.h"
@@ -95,10 +96,10 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   panel->setLedRecv(false);
   showNoDevice();
 
-  applyLook(prefs);
+  applyLook(prefs, {});
 }
 
-void SlotView::applyLook(const Preferences& prefs) {
+void SlotView::applyLook(const Preferences& prefs, const AxisRanges& ranges) {
   // Five curves of one channel; the third curve is hidden until chosen.
   graph->setCurveCount(kCurvesPerChannel);
   for (int k = 0; k < 3; ++k) {
@@ -114,12 +115,20 @@ void SlotView::applyLook(const Preferences& prefs) {
   graph->setShowCurve(curveIndex(0, Curve::Third), false);
   graph->setShowLegend(curveIndex(0, Curve::Voltage), prefs.SLA != 0);
   graph->setShowLegend(curveIndex(0, Curve::Current), prefs.SLA != 0);
+  graph->setGridType1(prefs.MDOT != 0 ? 2 : 0);
+  graph->setGridType2(prefs.SDOT != 0 ? 2 : 0);
+  graph->setBackColor(prefs.BCOL);
+  graph->setGridColor(prefs.GCOL);
+  graph->setAxesColor(prefs.ACOL);
+  panel->setPwrColor(prefs.PCOL);
+  panel->setTimeColor(prefs.TCOL);
+  applyRanges(ranges);
   showCurveColours();
   graph->ClearAll();
 }
 
-void SlotView::copyLook(const SlotView& from, const Preferences& prefs) {
-  applyLook(prefs);
+void SlotView::copyLook(const SlotView& from, const Preferences& prefs, const AxisRanges& ranges) {
+  applyLook(prefs, ranges);
   const CurveGraph& g0 = *from.graph;
   for (int k = 0; k < 3; ++k) {
     graph->setCurveAxesY(k, g0.CurveAxesY(k));
@@ -129,7 +138,34 @@ void SlotView::copyLook(const SlotView& from, const Preferences& prefs) {
   graph->setGridType2(g0.GridType2());
   graph->setBackColor(g0.BackColor());
   graph->setGridColor(g0.GridColor());
+  // Beyond the copies the design names: the axes colour, the third curve's axis and
+  // the panel's power and time colours, so that a new slot looks like every other one after the
+  // display and coordinate dialogs.
+  graph->setAxesColor(g0.AxesColor());
+  graph->setLine(g0.Line());
+  graph->setShowAxesY2(g0.ShowAxesY2());
+  graph->setAxesY2Txt(g0.AxesY2Txt());
+  graph->setLegendText(2, g0.LegendText(2));
+  graph->setShowLegend(2, g0.ShowLegend(2));
+  graph->setCurveLineColor(2, g0.CurveLineColor(2));
+  panel->setPwrColor(from.panel->PwrColor());
+  panel->setTimeColor(from.panel->TimeColor());
   graph->ClearAll();
+}
+
+void SlotView::applyRanges(const AxisRanges& ranges) {
+  if (ranges.volt) {
+    graph->setMinY(0, float(ranges.volt->low));
+    graph->setMaxY(0, float(ranges.volt->high));
+  }
+  if (ranges.cur) {
+    graph->setMinY(1, float(ranges.cur->low));
+    graph->setMaxY(1, float(ranges.cur->high));
+  }
+  if (ranges.time) {
+    graph->setMinX(float(ranges.time->low));
+    graph->setMaxX(float(ranges.time->high));
+  }
 }
 
 void SlotView::showCurveColours() {

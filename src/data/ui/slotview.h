@@ -11,6 +11,7 @@ namespace ondrel {
 
 class CurveGraph;
 class DevCtrl;
+struct AxisRanges;
 struct Preferences;
 
 // The widgets of one device slot, laid out in the slot's frame: the panel, the curve graph, the
@@ -29,12 +30,15 @@ public:
   QTableWidget* gridRun; // row 0 headings, row 1 channel 0, row 2 channel 1
   QListWidget* lstInfo;  // rows named by InfoRow
 
-  // Graph 0's look from the preferences: five curves with their legends, colours and axes, the
-  // third hidden; the panel's readout colours and the grid's swatches from the curves.
-  void applyLook(const Preferences& prefs);
+  // Graph 0's look from the preferences and the configured ranges: five curves with their
+  // legends, colours and axes, the third hidden, grid styles and colours; the panel's readout
+  // colours and the grid's swatches from the curves. The graph is cleared.
+  void applyLook(const Preferences& prefs, const AxisRanges& ranges);
   // An added slot: the look of the preferences, then slot `from`'s axes, shown curves, grid
   // styles and colours.
-  void copyLook(const SlotView& from, const Preferences& prefs);
+  void copyLook(const SlotView& from, const Preferences& prefs, const AxisRanges& ranges);
+  // The configured axis ranges (those present) on the graph.
+  void applyRanges(const AxisRanges& ranges);
   // The panel's voltage and current readouts and the first row's swatches in the curves' colours.
   void showCurveColours();
 
