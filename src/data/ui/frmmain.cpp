@@ -14,10 +14,12 @@
 #include "data/ui/deviceslot.h"
 #include "data/ui/dialogs.h"
 #include "data/ui/frmabout.h"
+#include "data/ui/frmdata.h"
 #include "data/ui/frmmsg.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/rescalcommands.h"
 #include "data/ui/settingscommands.h"
+#include "data/ui/settingsdialogs.h"
 #include "data/ui/windowcommands.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
@@ -65,6 +67,7 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
     return TrayIconAdd(this, tip, windowIcon(), 1, std::move(onClick));
   };
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  chooseCurveType = [this] { return askCurveType(this); };
 
   // 1. Caption with the version.
   setWindowTitle(caption());
@@ -147,6 +150,7 @@ void frmMain::buildMenus() {
           [this] { logFailures(QStringLiteral("ErrOpenCfg"), [this] { OpenParameter(*this); }); });
   connect(menuSavePara, &QAction::triggered, this,
           [this] { logFailures(QStringLiteral("ErrSaveCfg"), [this] { SaveParameter(*this); }); });
+  connect(menuOpenData, &QAction::triggered, this, &frmMain::OpenData);
   connect(menuSaveData, &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSaveData"), [this] { SaveDataCommand(*this); });
   });
@@ -388,6 +392,41 @@ void frmMain::OpenHelp() {
            LangText(QStringLiteral("The user guide could not be opened in a browser: ")) +
                QDir::toNativeSeparators(guide));
   }
+}
+
+frmData* frmMain::dataViewer() const {
+  return m_viewer;
+}
+
+void frmMain::OpenData() {
+  if (m_viewer && m_viewer->isVisible()) {
+    m_viewer->raise();
+    m_viewer->activateWindow();
+    return;
+  }
+  const bool volCap = chooseCurveType ? chooseCurveType() : false;
+  // The viewer uses the window's dialogs as they are when it asks, so tests answer for both.
+  ViewerServices services;
+  services.chooseFile = [this](bool save, const QString& title, const QString& filter,
+                               const QString& name, const QString& ext) {
+    return chooseFile ? chooseFile(save, title, filter, name, ext) : QString();
+  };
+  services.askText = [this](const QString& prompt, const QString& text) {
+    return askText ? askText(prompt, text) : QString();
+  };
+  services.chooseColour = [this] { return chooseColour ? chooseColour() : qint64(-1); };
+  services.ask = [this](QMessageBox::Icon icon, const QString& text,
+                        QMessageBox::StandardButtons buttons) {
+    return MsgBox(icon, text, buttons);
+  };
+  services.tellCoordinateError = [this](const QString& text) {
+    if (tellCoordinateError)
+      tellCoordinateError(text);
+    else
+      tellCoordinateProblem(m_viewer, text);
+  };
+  m_viewer = new frmData(this, volCap, slot(0).graph(), std::move(services));
+  m_viewer->show();
 }
 
 frmAbout* frmMain::aboutWindow() const {

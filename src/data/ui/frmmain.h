@@ -25,6 +25,7 @@ namespace ondrel {
 
 class DeviceSlot;
 class frmAbout;
+class frmData;
 class frmDisp;
 class frmMeter;
 class frmMsg;
@@ -85,6 +86,11 @@ public:
   // Opens a web address or file in the default browser; false when nothing could. Replaceable in
   // tests.
   std::function<bool(const QUrl&)> openUrl;
+  // "Open Data": the data viewer (after its curve-type question), or the open one to the front.
+  void OpenData();
+  frmData* dataViewer() const;
+  // The viewer's curve-type question: true for capacity on the X axis. Replaceable in tests.
+  std::function<bool()> chooseCurveType;
   // "Help": the program's user guide in the default browser.
   void OpenHelp();
   // "About": the About box (made on first use, centred).
@@ -177,6 +183,7 @@ private:
   frmDisp* m_disp = nullptr;
   frmMeter* m_meter = nullptr;
   QPointer<frmAbout> m_about;
+  QPointer<frmData> m_viewer;
   bool m_minimised = false; // the big readout may be up because the window is minimised
   bool m_trayShown = false;
   void windowMinimised();

@@ -312,13 +312,15 @@ void frmShow::closeEvent(QCloseEvent* event) {
 
 // ---- frmCurve -------------------------------------------------------------------------------
 
+void tellCoordinateProblem(QWidget* owner, const QString& text) {
+  QMessageBox box(QMessageBox::Critical, LangText(QStringLiteral("提示")), LangText(text),
+                  QMessageBox::Ok, owner);
+  box.exec();
+}
+
 frmCurve::frmCurve(QWidget* owner, const CoordinateTexts& load) : QWidget(owner) {
   makeDialogWindow(this, "frmCurve", QStringLiteral("Curve Coordinate Settings"));
-  tellUser = [this](const QString& text) {
-    QMessageBox box(QMessageBox::Critical, LangText(QStringLiteral("提示")), LangText(text),
-                    QMessageBox::Ok, this);
-    box.exec();
-  };
+  tellUser = [this](const QString& text) { tellCoordinateProblem(this, text); };
   auto box = [this](const char* name, const QString& text) {
     auto* b = named(new QLineEdit(text, this), name);
     b->setAccessibleName(QLatin1String(name));

@@ -103,6 +103,9 @@ private:
   ColourSwatch *lblY2, *lblAxesColor, *lblGridColor, *lblBackColor, *lblTimeColor, *lblPwrColor;
 };
 
+// A message of the coordinate dialogs: titled "提示", error icon, through LangText.
+void tellCoordinateProblem(QWidget* owner, const QString& text);
+
 // "Coordinate Settings" ("Curve Coordinate Settings").
 class frmCurve : public QWidget {
   Q_OBJECT
