@@ -1,5 +1,6 @@
 // ondrel-gallery DIR: renders the display components, the device panel and the firmware-update
 // window in telling states to PNG files, so that their look can be checked by eye without a device.
+#include "data/ui/frmdata.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/settingsdialogs.h"
 #include "link/memoryport.h"
@@ -16,10 +17,12 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cmath>
@@ -265,6 +268,44 @@ bool saveSettingsDialogs(const QDir& dir) {
   return ok;
 }
 
+// The data viewer comparing two discharges of different cells.
+bool saveDataViewer(const QDir& dir) {
+  QTemporaryDir files;
+  CurveGraph look;
+  frmData viewer(nullptr, false, look, ViewerServices{});
+  viewer.chooseCurveColours = [](const CurveColours& start) {
+    CurveColours c = start;
+    if (start.legend == QStringLiteral("Voltage2"))
+      c.volt = 0x00A000, c.cur = 0x0080FF;
+    return c;
+  };
+  viewer.setAttribute(Qt::WA_DontShowOnScreen);
+  viewer.resize(1000, 620);
+  viewer.show();
+  const struct {
+    const char *name, *device;
+    double capacity, sag;
+  } cells[] = {{"cell-a.csv", "KL-F2", 2.2, 0.0}, {"cell-b.csv", "KL-F2", 1.8, 0.08}};
+  for (const auto& c : cells) {
+    QByteArray b = QByteArray("Device:") + c.device +
+                   "\r\nMode:D-CC  1.00A  3.00V\r\nTitle:" + c.name +
+                   "\r\nTime(S),Cur(A),Vol(V)\r\n";
+    const int seconds = int(c.capacity * 3600);
+    for (int t = 0; t <= seconds; t += 10) {
+      const double soc = 1.0 - double(t) / seconds;
+      const double v = 3.0 + 1.1 * std::pow(soc, 0.6) + 0.1 * soc - c.sag;
+      b += QByteArray::number(t) + ",1.00," + QByteArray::number(std::max(v, 3.0), 'f', 3) + "\r\n";
+    }
+    QFile out(files.filePath(QLatin1String(c.name)));
+    out.open(QIODevice::WriteOnly);
+    out.write(b);
+    out.close();
+    viewer.LoadFile(out.fileName());
+  }
+  QCoreApplication::processEvents();
+  return save(viewer, dir, QStringLiteral("data-viewer"));
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -280,6 +321,7 @@ int main(int argc, char** argv) {
 
   ok &= saveReadoutWindows(dir);
   ok &= saveSettingsDialogs(dir);
+  ok &= saveDataViewer(dir);
   ok &= saveReadouts(dir, QStringLiteral("lcd-panel"),
                      {{LcdPreset::DevCtrlVol, "Vol"},
                       {LcdPreset::DevCtrlCur, "Cur"},

@@ -385,6 +385,9 @@ void frmData::showLegends() {
     m_graph->setShowLegend(curveIndex(j, Curve::Voltage), label);
     m_graph->setShowLegend(curveIndex(j, Curve::Current), label && current);
   }
+  // The first file's third legend is never shown; setting it lays every shown legend out in one
+  // column (a legend shown later would otherwise stay where it was made).
+  m_graph->setShowLegend(curveIndex(0, Curve::Third), false);
 }
 
 void frmData::ClearFiles() {
