@@ -29,6 +29,14 @@ template <typename Dialog> bool raiseOpen(frmMain& w) {
   return false;
 }
 
+// Shows a dialog the main window waits for (events running) until it says it closed.
+template <typename Dialog> void showAndWait(Dialog* dialog) {
+  bool closed = false;
+  QObject::connect(dialog, &Dialog::closed, dialog, [&closed] { closed = true; });
+  dialog->show();
+  waitUntilClosed([&closed] { return closed; });
+}
+
 } // namespace
 
 void TemperatureData(frmMain& w) {
@@ -67,10 +75,7 @@ void DisplaySetting(frmMain& w) {
     window->setColourChooser(w.chooseColour);
   QObject::connect(window, &frmShow::accepted, &w,
                    [&w](const DisplayChoice& choice) { ApplyDisplaySetting(w, choice); });
-  bool closed = false;
-  QObject::connect(window, &frmShow::closed, &w, [&closed] { closed = true; });
-  window->show();
-  waitUntilClosed([&closed] { return closed; });
+  showAndWait(window);
 }
 
 void ApplyDisplaySetting(frmMain& w, const DisplayChoice& c) {
@@ -155,10 +160,7 @@ void CoordinateSettings(frmMain& w) {
     window->tellUser = w.tellCoordinateError;
   QObject::connect(window, &frmCurve::accepted, &w,
                    [&w](const CoordinateTexts& texts) { ApplyCoordinates(w, texts); });
-  bool closed = false;
-  QObject::connect(window, &frmCurve::closed, &w, [&closed] { closed = true; });
-  window->show();
-  waitUntilClosed([&closed] { return closed; });
+  showAndWait(window);
 }
 
 void ApplyCoordinates(frmMain& w, const CoordinateTexts& t) {

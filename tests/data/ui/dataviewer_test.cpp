@@ -8,8 +8,10 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 using namespace ondrel;
 using ondrel::testing::ConnectedWindow;
@@ -241,6 +243,47 @@ TEST_F(DataViewer, ATestsAutomaticFileShowsTheGridsResults) {
   ASSERT_TRUE(viewer->LoadFile(home.file(QStringLiteral("Data/") + files[0])));
   for (int col = 0; col < 7; ++col)
     EXPECT_EQ(viewer->cell(1, col), slot().gridText(gridRow(0), col)) << col;
+}
+
+} // namespace
+
+namespace {
+
+template <typename T> T* shownChild(QWidget* owner, const char* name) {
+  for (auto* w : owner->findChildren<QWidget*>(QLatin1String(name)))
+    if (w->isVisible())
+      return qobject_cast<T*>(w);
+  return nullptr;
+}
+
+// The real "Curve Type" and "Curve Color" dialogs, each waited for while events run.
+TEST_F(DataViewer, CurveTypeAndCurveColourDialogs) {
+  QTimer::singleShot(0, window.get(), [this] {
+    QWidget* type = shownChild<QWidget>(window.get(), "frmType");
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->windowTitle(), QStringLiteral("Curve Type"));
+    type->findChild<QRadioButton*>(QStringLiteral("optVC"))->setChecked(true);
+    QTest::mouseClick(type->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+  });
+  window->action(QStringLiteral("opendat"))->trigger(); // the toolbar button
+  frmData* v = window->dataViewer();
+  ASSERT_TRUE(v);
+  EXPECT_TRUE(v->VolCap());
+
+  window->chooseColour = [] { return qint64(0x00FF00); };
+  QTimer::singleShot(0, v, [v] {
+    QWidget* colours = shownChild<QWidget>(v, "frmColor");
+    ASSERT_TRUE(colours);
+    EXPECT_EQ(colours->windowTitle(), QStringLiteral("Curve Color"));
+    auto* legend = colours->findChild<QLineEdit*>(QStringLiteral("txtVol"));
+    EXPECT_EQ(legend->text(), QStringLiteral("Voltage1"));
+    legend->setText(QStringLiteral("Cell A"));
+    QTest::mousePress(colours->findChild<QWidget*>(QStringLiteral("lblVolColor")), Qt::LeftButton);
+    QTest::mouseClick(colours->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+  });
+  ASSERT_TRUE(v->LoadFile(dataFile(QStringLiteral("a.csv"))));
+  EXPECT_EQ(v->graph().CurveLineColor(0), 0x00FF00u);
+  EXPECT_EQ(v->graph().LegendText(0), QStringLiteral("Cell A"));
 }
 
 } // namespace
