@@ -69,7 +69,7 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   chooseCurveType = [this] { return askCurveType(this); };
 
-  // 1. Caption with the version.
+  // Caption with the version.
   setWindowTitle(caption());
   buildMenus();
   buildToolbar();
@@ -88,11 +88,11 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   setCentralWidget(central);
   connect(tabDev, &QTabBar::currentChanged, this, &frmMain::selectSlot);
 
-  // 2, 3. Slot 0 with the "No Device" look and the model defaults; the slot count and the
+  // Slot 0 with the "No Device" look and the model defaults; the slot count and the
   // selected slot follow from it.
   addSlot();
 
-  // 4. A first run: the settings file and the folders for data files and logs.
+  // A first run: the settings file and the folders for data files and logs.
   m_settingsFile = programPath(QStringLiteral("ondrel.ini"));
   if (!QFile::exists(m_settingsFile)) {
     QFile f(m_settingsFile);
@@ -102,14 +102,14 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   for (const char* folder : {"Data", "Log"})
     QDir().mkpath(programPath(QLatin1String(folder)));
 
-  // 5. The settings, then slot 0's ports and the one it used last time.
+  // The settings, then slot 0's ports and the one it used last time.
   ReadSettings();
   selectSavedPort(slot(0));
 
-  // 6. Graph 0 and the panel's colours as the settings say.
+  // Graph 0 and the panel's colours as the settings say.
   slot(0).applyLook(m_prefs, m_ranges);
 
-  // 7. No big readout shown for a minimised window yet.
+  // No big readout shown for a minimised window yet.
   m_minimised = false;
 
   Timer1.setInterval(1000);

@@ -82,7 +82,7 @@ void ApplyDisplaySetting(frmMain& w, const DisplayChoice& c) {
   const QString ini = w.settingsFile();
   Preferences& p = w.prefs();
   const int line = int(boxNumber(c.line).value_or(p.LINE));
-  // 1. Colours and line width of every slot.
+  // Colours and line width of every slot.
   for (int i = 0; i < w.slotCount(); ++i) {
     DeviceSlot& s = w.slot(i);
     s.graph().setGridColor(c.grid);
@@ -92,14 +92,14 @@ void ApplyDisplaySetting(frmMain& w, const DisplayChoice& c) {
     s.panel().setTimeColor(c.time);
     s.graph().setLine(line);
   }
-  // 2. Grid line styles, each written as it is set.
+  // Grid line styles, each written as it is set.
   for (int i = 0; i < w.slotCount(); ++i)
     w.slot(i).graph().setGridType1(c.majorDotted ? 2 : 0);
   writeSetting(ini, settings::MDOT, checkText(c.majorDotted));
   for (int i = 0; i < w.slotCount(); ++i)
     w.slot(i).graph().setGridType2(c.minorDotted ? 2 : 0);
   writeSetting(ini, settings::SDOT, checkText(c.minorDotted));
-  // 3. The keys and the preferences.
+  // The keys and the preferences.
   writeSetting(ini, settings::GCOL, colourText(c.grid));
   writeSetting(ini, settings::BCOL, colourText(c.back));
   writeSetting(ini, settings::ACOL, colourText(c.axes));
@@ -114,7 +114,7 @@ void ApplyDisplaySetting(frmMain& w, const DisplayChoice& c) {
   p.SAH = c.cap, p.SWH = c.wh, p.SLA = c.label, p.XTIME = c.xTime, p.SCALE = c.scale;
   p.LINE = line, p.MDOT = c.majorDotted, p.SDOT = c.minorDotted;
   p.GCOL = c.grid, p.BCOL = c.back, p.ACOL = c.axes, p.PCOL = c.power, p.TCOL = c.time;
-  // 4. Legends of the voltage and current curves.
+  // Legends of the voltage and current curves.
   for (int i = 0; i < w.slotCount(); ++i) {
     DeviceSlot& s = w.slot(i);
     const int channels = s.dev2S() ? 2 : 1;
@@ -122,7 +122,7 @@ void ApplyDisplaySetting(frmMain& w, const DisplayChoice& c) {
       for (Curve k : {Curve::Voltage, Curve::Current})
         s.graph().setShowLegend(curveIndex(ch, k), c.label);
   }
-  // 5. The third curve and the second Y axis. The menu tick follows "Temp" here without being
+  // The third curve and the second Y axis. The menu tick follows "Temp" here without being
   // written: the next start-up takes it from the file again.
   if (c.showY2)
     w.setTemperatureTicked(c.y2Temp);
@@ -143,7 +143,7 @@ void ApplyDisplaySetting(frmMain& w, const DisplayChoice& c) {
         g.setLegendText(third, LangText(channels == 2 ? word + QString::number(ch + 1) : word));
         g.setCurveAxesY(third, 2);
       }
-      // 6. The third curve's colour.
+      // The third curve's colour.
       g.setCurveLineColor(third, c.curve2Colour);
     }
     g.DrawCurve();
