@@ -1,5 +1,6 @@
 // ondrel-gallery DIR: renders the display components, the device panel and the firmware-update
 // window in telling states to PNG files, so that their look can be checked by eye without a device.
+#include "data/ui/frmabout.h"
 #include "data/ui/frmdata.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/settingsdialogs.h"
@@ -322,6 +323,13 @@ int main(int argc, char** argv) {
   ok &= saveReadoutWindows(dir);
   ok &= saveSettingsDialogs(dir);
   ok &= saveDataViewer(dir);
+  {
+    frmAbout about(nullptr, nullptr);
+    about.setAttribute(Qt::WA_DeleteOnClose, false);
+    about.setAttribute(Qt::WA_DontShowOnScreen);
+    about.show();
+    ok &= save(about, dir, QStringLiteral("about"));
+  }
   ok &= saveReadouts(dir, QStringLiteral("lcd-panel"),
                      {{LcdPreset::DevCtrlVol, "Vol"},
                       {LcdPreset::DevCtrlCur, "Cur"},

@@ -46,7 +46,6 @@ frmAbout::frmAbout(QWidget* owner, std::function<void()> openGuide) : QDialog(ow
   version->setObjectName(QStringLiteral("lblVersion"));
   auto* build = new QLabel(QLatin1String(kBuildDescription), this);
   build->setObjectName(QStringLiteral("lblBuild"));
-  build->setWordWrap(true);
   build->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* link = new QLabel(
       QStringLiteral("<a href=\"guide\">%1</a>").arg(LangText(QStringLiteral("User guide"))), this);
