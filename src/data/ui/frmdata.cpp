@@ -7,6 +7,7 @@
 #include "data/support/failure.h"
 #include "data/support/langtext.h"
 #include "data/support/pendingevents.h"
+#include "data/ui/resulttable.h"
 #include "data/ui/settingsdialogs.h"
 #include "link/commands.h"
 #include "widgets/curvegraph.h"
@@ -141,21 +142,7 @@ frmData::frmData(QWidget* owner, bool volCap, const CurveGraph& look, ViewerServ
   m_graph = new CurveGraph(central);
   m_graph->setObjectName(QStringLiteral("CurveGraph"));
   m_graph->setAccessibleName(QStringLiteral("CurveGraph"));
-  gridRun = new QTableWidget(2, kViewerColumns, central);
-  gridRun->setObjectName(QStringLiteral("gridRun"));
-  gridRun->setAccessibleName(QStringLiteral("gridRun"));
-  gridRun->horizontalHeader()->hide();
-  gridRun->verticalHeader()->hide();
-  gridRun->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  gridRun->setSelectionMode(QAbstractItemView::NoSelection);
-  gridRun->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  gridRun->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  for (int r = 0; r < 2; ++r)
-    for (int c = 0; c < kViewerColumns; ++c) {
-      auto* item = new QTableWidgetItem;
-      item->setTextAlignment(Qt::AlignCenter);
-      gridRun->setItem(r, c, item);
-    }
+  gridRun = makeResultTable(2, kViewerColumns, central);
   for (int c = 0; c < kViewerColumns; ++c) {
     gridRun->item(0, c)->setText(LangText(QLatin1String(kViewerHeadings[size_t(c)])));
     gridRun->item(0, c)->setBackground(gridRun->palette().button());
@@ -321,12 +308,7 @@ bool frmData::LoadFile(const QString& path) {
     g.setCurveLineColor(1, kept[1]);
     for (int i = curveIndex(k, Curve::Voltage); i < curveIndex(k + 1, Curve::Voltage); ++i)
       g.setShowCurve(i, false);
-    gridRun->insertRow(gridRun->rowCount());
-    for (int c = 0; c < kViewerColumns; ++c) {
-      auto* item = new QTableWidgetItem;
-      item->setTextAlignment(Qt::AlignCenter);
-      gridRun->setItem(gridRun->rowCount() - 1, c, item);
-    }
+    addResultRow(gridRun);
     if (!isMaximized() && !isFullScreen()) {
       resize(width(), height() + gridRun->verticalHeader()->defaultSectionSize());
       placeOnScreen();

@@ -5,6 +5,7 @@
 #include "data/slotgeometry.h"
 #include "data/slotlayout.h"
 #include "data/support/langtext.h"
+#include "data/ui/resulttable.h"
 #include "test/ui/devctrl.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
@@ -22,20 +23,8 @@ const char* const kGridHeadings[] = {"Device", "Mode",     "Begin Volt", "Cutoff
 const char* const kLegendWords[] = {"Voltage", "Current", "Temp"};
 
 QTableWidget* makeResultGrid(QWidget* parent) {
-  auto* grid = new QTableWidget(3, kGridColumns, parent);
-  grid->setObjectName(QStringLiteral("gridRun"));
-  grid->setAccessibleName(QStringLiteral("gridRun"));
-  grid->horizontalHeader()->hide();
-  grid->verticalHeader()->hide();
-  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid->setSelectionMode(QAbstractItemView::NoSelection);
+  QTableWidget* grid = makeResultTable(3, kGridColumns, parent);
   grid->setFocusPolicy(Qt::NoFocus);
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < kGridColumns; ++c) {
-      auto* item = new QTableWidgetItem;
-      item->setTextAlignment(Qt::AlignCenter);
-      grid->setItem(r, c, item);
-    }
   for (int c = 0; c < kGridColumns; ++c) {
     QTableWidgetItem* h = grid->item(0, c);
     const bool swatch = c >= colVoltSwatch;
@@ -55,8 +44,6 @@ QTableWidget* makeResultGrid(QWidget* parent) {
   grid->horizontalHeader()->setStretchLastSection(false);
   const int rowHeight = grid->verticalHeader()->defaultSectionSize();
   grid->setFixedHeight(rowHeight * 3 + 2 * grid->frameWidth());
-  grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   return grid;
 }
 
