@@ -5,6 +5,8 @@
 #include "data/textfile.h"
 #include "link/commands.h"
 
+#include "support/mutatebytes.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -56,31 +58,8 @@ const std::vector<QByteArray>& pieces() {
   return p;
 }
 
-QByteArray mutate(QByteArray s, std::mt19937& rng) {
-  const auto below = [&](qsizetype n) { return n <= 0 ? 0 : qsizetype(rng() % quint64(n)); };
-  for (int m = 1 + int(rng() % 6); m > 0; --m) {
-    const qsizetype at = below(s.size() + 1);
-    switch (rng() % 5) {
-    case 0:
-      if (!s.isEmpty())
-        s[below(s.size())] = char(rng());
-      break;
-    case 1:
-      s.remove(at, below(8) + 1);
-      break;
-    case 2:
-      s.insert(at, pieces()[size_t(rng() % pieces().size())]);
-      break;
-    case 3: { // repeat a stretch
-      const qsizetype from = below(s.size());
-      s.insert(at, s.mid(from, below(40) + 1));
-      break;
-    }
-    default:
-      s.truncate(at);
-    }
-  }
-  return s;
+QByteArray mutate(const QByteArray& s, std::mt19937& rng) {
+  return testing::mutateBytes(s, rng, pieces());
 }
 
 // Whatever the bytes, every setting is a line of the file after the device's own "D:" line, with

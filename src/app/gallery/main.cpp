@@ -1,5 +1,9 @@
 // ondrel-gallery DIR: renders the display components, the device panel and the firmware-update
 // window in telling states to PNG files, so that their look can be checked by eye without a device.
+#include "data/ui/frmabout.h"
+#include "data/ui/frmdata.h"
+#include "data/ui/readoutwindows.h"
+#include "data/ui/settingsdialogs.h"
 #include "link/memoryport.h"
 #include "link/modeltable.h"
 #include "link/ui/frmupdate.h"
@@ -16,10 +20,12 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cmath>
@@ -240,6 +246,93 @@ bool saveStepEditor(const QDir& dir) {
   return save(w, dir, QStringLiteral("step-editor"));
 }
 
+// The big readout window over a running discharge, and the USB meter window.
+bool saveReadoutWindows(const QDir& dir) {
+  frmDisp disp(nullptr);
+  disp.setAttribute(Qt::WA_DontShowOnScreen);
+  disp.setTitle(QStringLiteral("KL-F2"));
+  disp.setReadoutColour(frmDisp::Cur, 0x0000FF);
+  disp.setReadoutColour(frmDisp::Vol, 0xFF0000);
+  disp.setReadoutColour(frmDisp::Pwr, 0x008080);
+  const char* dispTexts[] = {"01.00", "3.876", "03.88", "1.532", "5.861"};
+  for (int i = 0; i < 5; ++i)
+    disp.setReadout(i, QLatin1String(dispTexts[i]));
+  disp.show();
+  bool ok = save(disp, dir, QStringLiteral("big-readout"));
+
+  frmMeter meter(nullptr);
+  meter.setAttribute(Qt::WA_DontShowOnScreen);
+  meter.setTitle(QStringLiteral("KL-10"));
+  const char* meterTexts[] = {"1.2345", "05.100", "06.296", "0.600", "2.700"};
+  for (int i = 0; i < 5; ++i)
+    meter.setReadout(i, QLatin1String(meterTexts[i]));
+  meter.show();
+  ok &= save(meter, dir, QStringLiteral("usb-meter"));
+  return ok;
+}
+
+// The three settings dialogs as they open on a fresh settings file.
+bool saveSettingsDialogs(const QDir& dir) {
+  Preferences prefs;
+  frmSw sw(nullptr, prefs, QString(), QStringLiteral("/home/user/Ondrel/Data/"));
+  sw.setAttribute(Qt::WA_DeleteOnClose, false);
+  sw.setAttribute(Qt::WA_DontShowOnScreen);
+  sw.show();
+  bool ok = save(sw, dir, QStringLiteral("software-setting"));
+  DisplayLoad load;
+  load.grid = prefs.GCOL, load.back = prefs.BCOL, load.axes = prefs.ACOL;
+  load.power = prefs.PCOL, load.time = prefs.TCOL, load.hasTemp = true;
+  frmShow show(nullptr, load, prefs);
+  show.setAttribute(Qt::WA_DeleteOnClose, false);
+  show.setAttribute(Qt::WA_DontShowOnScreen);
+  show.show();
+  ok &= save(show, dir, QStringLiteral("display-setting"));
+  frmCurve curve(nullptr, coordinateTexts(0, 20, 0, 10, 0, 100));
+  curve.setAttribute(Qt::WA_DeleteOnClose, false);
+  curve.setAttribute(Qt::WA_DontShowOnScreen);
+  curve.show();
+  ok &= save(curve, dir, QStringLiteral("coordinate-settings"));
+  return ok;
+}
+
+// The data viewer comparing two discharges of different cells.
+bool saveDataViewer(const QDir& dir) {
+  QTemporaryDir files;
+  CurveGraph look;
+  frmData viewer(nullptr, false, look, ViewerServices{});
+  viewer.chooseCurveColours = [](const CurveColours& start) {
+    CurveColours c = start;
+    if (start.legend == QStringLiteral("Voltage2"))
+      c.volt = 0x00A000, c.cur = 0x0080FF;
+    return c;
+  };
+  viewer.setAttribute(Qt::WA_DontShowOnScreen);
+  viewer.resize(1000, 620);
+  viewer.show();
+  const struct {
+    const char *name, *device;
+    double capacity, sag;
+  } cells[] = {{"cell-a.csv", "KL-F2", 2.2, 0.0}, {"cell-b.csv", "KL-F2", 1.8, 0.08}};
+  for (const auto& c : cells) {
+    QByteArray b = QByteArray("Device:") + c.device +
+                   "\r\nMode:D-CC  1.00A  3.00V\r\nTitle:" + c.name +
+                   "\r\nTime(S),Cur(A),Vol(V)\r\n";
+    const int seconds = int(c.capacity * 3600);
+    for (int t = 0; t <= seconds; t += 10) {
+      const double soc = 1.0 - double(t) / seconds;
+      const double v = 3.0 + 1.1 * std::pow(soc, 0.6) + 0.1 * soc - c.sag;
+      b += QByteArray::number(t) + ",1.00," + QByteArray::number(std::max(v, 3.0), 'f', 3) + "\r\n";
+    }
+    QFile out(files.filePath(QLatin1String(c.name)));
+    out.open(QIODevice::WriteOnly);
+    out.write(b);
+    out.close();
+    viewer.LoadFile(out.fileName());
+  }
+  QCoreApplication::processEvents();
+  return save(viewer, dir, QStringLiteral("data-viewer"));
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -253,6 +346,16 @@ int main(int argc, char** argv) {
   }
   bool ok = true;
 
+  ok &= saveReadoutWindows(dir);
+  ok &= saveSettingsDialogs(dir);
+  ok &= saveDataViewer(dir);
+  {
+    frmAbout about(nullptr, nullptr);
+    about.setAttribute(Qt::WA_DeleteOnClose, false);
+    about.setAttribute(Qt::WA_DontShowOnScreen);
+    about.show();
+    ok &= save(about, dir, QStringLiteral("about"));
+  }
   ok &= saveReadouts(dir, QStringLiteral("lcd-panel"),
                      {{LcdPreset::DevCtrlVol, "Vol"},
                       {LcdPreset::DevCtrlCur, "Cur"},

@@ -2,6 +2,7 @@
 
 #include "data/channeldata.h"
 #include "data/liveupdate.h"
+#include "data/settings.h"
 #include "data/slotlayout.h"
 #include "data/ui/slotview.h"
 #include "link/comm.h"
@@ -82,6 +83,17 @@ public:
   // The USB trigger window's view of the slot.
   QString voltageText(int c) const override;
   void showVoltageSteps() override;
+
+  // The graph and panel look of the preferences (slot 0 at start-up), or of slot `from` (an added
+  // slot).
+  void applyLook(const Preferences& prefs, const AxisRanges& ranges) {
+    m_view.applyLook(prefs, ranges);
+  }
+  void copyLook(const DeviceSlot& from, const Preferences& prefs, const AxisRanges& ranges) {
+    m_view.copyLook(from.m_view, prefs, ranges);
+  }
+  // The configured axis ranges on the graph (drawn with the next redraw).
+  void applyRanges(const AxisRanges& ranges) { m_view.applyRanges(ranges); }
 
   // ---- the receive step -----------------------------------------------------------------------
   // Reads the port once and hands every intact report to report handling.

@@ -13,9 +13,13 @@
 #include "data/ui/datacommands.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/dialogs.h"
+#include "data/ui/frmabout.h"
+#include "data/ui/frmdata.h"
 #include "data/ui/frmmsg.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/rescalcommands.h"
+#include "data/ui/settingscommands.h"
+#include "data/ui/settingsdialogs.h"
 #include "data/ui/windowcommands.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
@@ -25,6 +29,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -35,6 +40,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -60,24 +66,17 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   addTrayIcon = [this](const QString& tip, std::function<void()> onClick) {
     return TrayIconAdd(this, tip, windowIcon(), 1, std::move(onClick));
   };
+  openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  chooseCurveType = [this] { return askCurveType(this); };
 
-  // A first run: the settings file and the folders for data files and logs.
-  const QString ini = programPath(QStringLiteral("ondrel.ini"));
-  if (!QFile::exists(ini)) {
-    QFile f(ini);
-    if (f.open(QIODevice::WriteOnly))
-      f.write(";--------Ondrel Config File----------\r\n");
-  }
-  for (const char* folder : {"Data", "Log"})
-    QDir().mkpath(programPath(QLatin1String(folder)));
-
+  // Caption with the version.
   setWindowTitle(caption());
   buildMenus();
   buildToolbar();
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(4, 0, 4, 4);
+  layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   tabDev = new QTabBar(central);
   tabDev->setObjectName(QStringLiteral("tabDev"));
@@ -89,16 +88,36 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   setCentralWidget(central);
   connect(tabDev, &QTabBar::currentChanged, this, &frmMain::selectSlot);
 
+  // Slot 0 with the "No Device" look and the model defaults; the slot count and the
+  // selected slot follow from it.
   addSlot();
+
+  // A first run: the settings file and the folders for data files and logs.
+  m_settingsFile = programPath(QStringLiteral("ondrel.ini"));
+  if (!QFile::exists(m_settingsFile)) {
+    QFile f(m_settingsFile);
+    if (f.open(QIODevice::WriteOnly))
+      f.write(QByteArray(kSettingsFileComment) + "\r\n");
+  }
+  for (const char* folder : {"Data", "Log"})
+    QDir().mkpath(programPath(QLatin1String(folder)));
+
+  // The settings, then slot 0's ports and the one it used last time.
+  ReadSettings();
+  selectSavedPort(slot(0));
+
+  // Graph 0 and the panel's colours as the settings say.
+  slot(0).applyLook(m_prefs, m_ranges);
+
+  // No big readout shown for a minimised window yet.
+  m_minimised = false;
 
   Timer1.setInterval(1000);
   connect(&Timer1, &QTimer::timeout, this, &frmMain::showClock);
   Timer1.start();
   showClock();
 
-  resize(1180, 760);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  placeOnScreen();
 }
 
 frmMain::~frmMain() {
@@ -131,6 +150,7 @@ void frmMain::buildMenus() {
           [this] { logFailures(QStringLiteral("ErrOpenCfg"), [this] { OpenParameter(*this); }); });
   connect(menuSavePara, &QAction::triggered, this,
           [this] { logFailures(QStringLiteral("ErrSaveCfg"), [this] { SaveParameter(*this); }); });
+  connect(menuOpenData, &QAction::triggered, this, &frmMain::OpenData);
   connect(menuSaveData, &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSaveData"), [this] { SaveDataCommand(*this); });
   });
@@ -171,11 +191,18 @@ void frmMain::buildMenus() {
   menuTemp = make(setting, "menuTemp", "Temprature Data");
   menuTemp->setCheckable(true);
   menuSoft = make(setting, "menuSoft", "Software Setting");
+  connect(menuCurve, &QAction::triggered, this, [this] { CoordinateSettings(*this); });
+  connect(menuDisp, &QAction::triggered, this, [this] { DisplaySetting(*this); });
+  // The tick is the preference's: the action's own toggling is undone by TemperatureData.
+  connect(menuTemp, &QAction::triggered, this, [this] { TemperatureData(*this); });
+  connect(menuSoft, &QAction::triggered, this, [this] { SoftwareSetting(*this); });
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
   help->setObjectName(QStringLiteral("menuHelpMenu"));
   menuHelp = make(help, "menuHelp", "Help");
   menuAbout = make(help, "menuAbout", "About");
+  connect(menuHelp, &QAction::triggered, this, &frmMain::OpenHelp);
+  connect(menuAbout, &QAction::triggered, this, &frmMain::ShowAbout);
 
   // At start: nothing to open or calibrate yet; model-specific entries appear on identification.
   for (QAction* a : {menuOpenPara, menuSavePara, menuAdj, menuRes})
@@ -298,14 +325,125 @@ void frmMain::addSlot() {
   tabDev->setTabData(n, QStringLiteral("dev%1").arg(n + 1));
   menuAddDev->setEnabled(slotCount() < kMaxSlots);
 
-  // The slot's ports, and the one it used last time when it is there.
-  added.SearchPorts();
+  // Slot 0 is probed once the settings are read (start-up); an added slot looks like slot 0's
+  // graph and panel and is probed at once.
+  if (n > 0) {
+    added.copyLook(slot(0), m_prefs, m_ranges);
+    selectSavedPort(added);
+  }
+}
+
+void frmMain::selectSavedPort(DeviceSlot& s) {
+  s.SearchPorts();
+  const SettingsKey key = settings::port(s.index());
+  const QString text = readSetting(m_settingsFile, key);
   bool numeric = false;
-  const int last = IniRead(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
-                           QStringLiteral("PORT%1").arg(n + 1), QStringLiteral("2"))
-                       .toInt(&numeric);
+  const int last = text.toInt(&numeric);
   if (numeric)
-    added.selectPort(last);
+    s.selectPort(last);
+  else
+    ErrLog(QStringLiteral("ErrIni"), QStringLiteral("COMM/%1: \"%2\" is no port number")
+                                         .arg(QLatin1String(key.key), text.left(40)));
+}
+
+void frmMain::ReadSettings() {
+  // The one place the settings file is read at start-up: read once, every key by its rule.
+  IniDocument ini;
+  QFile f(m_settingsFile);
+  if (f.open(QIODevice::ReadOnly))
+    ini = IniDocument::fromText(QString::fromLocal8Bit(f.readAll()));
+  const StartupSettings s = readStartupSettings(ini);
+  for (const QString& problem : s.problems)
+    ErrLog(QStringLiteral("ErrIni"), problem + QStringLiteral(" unusable, default taken"));
+  setLanguageSetting(s.LANG);
+  m_prefs = s.prefs;
+  m_ranges = s.ranges;
+  menuTemp->setChecked(m_prefs.TEMP);
+}
+
+void frmMain::setTemperatureTicked(bool on) {
+  m_prefs.TEMP = on;
+  menuTemp->setChecked(on);
+}
+
+void frmMain::placeOnScreen() {
+  // The design's size where the screen allows it, never more than the screen, centred.
+  QSize size(1180, 760);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect free = screen->availableGeometry();
+    size = size.boundedTo(free.size() - QSize(16, 48));
+    resize(size);
+    move(free.center() - rect().center());
+  } else {
+    resize(size);
+  }
+}
+
+void frmMain::OpenHelp() {
+  const QString guide = findUserGuide(QCoreApplication::applicationDirPath());
+  if (guide.isEmpty()) {
+    ErrLog(
+        QStringLiteral("ErrHelp"),
+        QStringLiteral("no user guide in ") +
+            userGuideCandidates(QCoreApplication::applicationDirPath()).join(QStringLiteral(", ")));
+    MsgBox(QMessageBox::Critical,
+           LangText(QStringLiteral("The user guide was not found beside the program.")));
+    return;
+  }
+  if (!openUrl || !openUrl(QUrl::fromLocalFile(guide))) {
+    ErrLog(QStringLiteral("ErrHelp"), QStringLiteral("no browser opened ") + guide);
+    MsgBox(QMessageBox::Critical,
+           LangText(QStringLiteral("The user guide could not be opened in a browser: ")) +
+               QDir::toNativeSeparators(guide));
+  }
+}
+
+frmData* frmMain::dataViewer() const {
+  return m_viewer;
+}
+
+void frmMain::OpenData() {
+  if (m_viewer && m_viewer->isVisible()) {
+    m_viewer->raise();
+    m_viewer->activateWindow();
+    return;
+  }
+  const bool volCap = chooseCurveType ? chooseCurveType() : false;
+  // The viewer uses the window's dialogs as they are when it asks, so tests answer for both.
+  ViewerServices services;
+  services.chooseFile = [this](bool save, const QString& title, const QString& filter,
+                               const QString& name, const QString& ext) {
+    return chooseFile ? chooseFile(save, title, filter, name, ext) : QString();
+  };
+  services.askText = [this](const QString& prompt, const QString& text) {
+    return askText ? askText(prompt, text) : QString();
+  };
+  services.chooseColour = [this] { return chooseColour ? chooseColour() : qint64(-1); };
+  services.ask = [this](QMessageBox::Icon icon, const QString& text,
+                        QMessageBox::StandardButtons buttons) {
+    return MsgBox(icon, text, buttons);
+  };
+  services.tellCoordinateError = [this](const QString& text) {
+    if (tellCoordinateError)
+      tellCoordinateError(text);
+    else
+      tellCoordinateProblem(m_viewer, text);
+  };
+  m_viewer = new frmData(this, volCap, slot(0).graph(), std::move(services));
+  m_viewer->show();
+}
+
+frmAbout* frmMain::aboutWindow() const {
+  return m_about;
+}
+
+void frmMain::ShowAbout() {
+  if (!m_about) {
+    m_about = new frmAbout(this, [this] { OpenHelp(); });
+  }
+  m_about->show();
+  m_about->raise();
+  m_about->activateWindow();
 }
 
 void frmMain::connectSlot(DeviceSlot& s) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/preferences.h"
+#include "data/settings.h"
 #include "link/comm.h"
 #include "test/ui/messages.h"
 
@@ -18,10 +19,13 @@ class QAction;
 class QStackedWidget;
 class QTabBar;
 class QToolBar;
+class QUrl;
 
 namespace ondrel {
 
 class DeviceSlot;
+class frmAbout;
+class frmData;
 class frmDisp;
 class frmMeter;
 class frmMsg;
@@ -50,6 +54,14 @@ public:
 
   // ---- window-wide state ----------------------------------------------------------------------
   Preferences& prefs() { return m_prefs; }
+  // The settings file, "ondrel.ini" in the program folder.
+  QString settingsFile() const { return m_settingsFile; }
+  // The axis ranges of the settings (start-up, "Coordinate Settings") that added slots take.
+  AxisRanges& axisRanges() { return m_ranges; }
+  // The tick of "Temprature Data" and the preference behind it (nothing written).
+  void setTemperatureTicked(bool on);
+  // Messages of the coordinate dialog ("提示"); empty: the dialog's own box. Tests replace it.
+  std::function<void(const QString& text)> tellCoordinateError;
   // The device tabs; a sub-window that works on the selected slot locks them while it is open.
   void setSlotTabsEnabled(bool on);
   // The calibration window is open: reports do not enable its menu entry meanwhile.
@@ -71,6 +83,19 @@ public:
   // Puts the notification-area icon up with its tip and click action; false when the desktop has
   // none. Replaceable in tests.
   std::function<bool(const QString& tip, std::function<void()> onClick)> addTrayIcon;
+  // Opens a web address or file in the default browser; false when nothing could. Replaceable in
+  // tests.
+  std::function<bool(const QUrl&)> openUrl;
+  // "Open Data": the data viewer (after its curve-type question), or the open one to the front.
+  void OpenData();
+  frmData* dataViewer() const;
+  // The viewer's curve-type question: true for capacity on the X axis. Replaceable in tests.
+  std::function<bool()> chooseCurveType;
+  // "Help": the program's user guide in the default browser.
+  void OpenHelp();
+  // "About": the About box (made on first use, centred).
+  void ShowAbout();
+  frmAbout* aboutWindow() const;
   // A left click on the notification icon: the window back, the big readout hidden.
   void trayIconClicked();
 
@@ -125,6 +150,12 @@ private:
   void shutDown();
   void buildToolbar();
   void addSlot();
+  // Lists the slot's ports and selects the one its settings key ("PORT" & slot + 1) names.
+  void selectSavedPort(DeviceSlot& slot);
+  // Reads the settings file into the preferences (start-up).
+  void ReadSettings();
+  // The window's size within the screen, centred on it.
+  void placeOnScreen();
   void connectSlot(DeviceSlot& slot);
   void toolbarAction(const QString& key, const std::function<void()>& action);
   void toolbarCommand(const QString& key);
@@ -135,6 +166,8 @@ private:
 
   Comm m_comm;
   Preferences m_prefs;
+  QString m_settingsFile;
+  AxisRanges m_ranges;
   std::vector<std::unique_ptr<DeviceSlot>> m_slots;
   int m_selectedSlot = 0;
   bool m_calibrationOpen = false; // the calibration window is open
@@ -149,6 +182,8 @@ private:
   frmMsg* m_msg = nullptr; // made on first use
   frmDisp* m_disp = nullptr;
   frmMeter* m_meter = nullptr;
+  QPointer<frmAbout> m_about;
+  QPointer<frmData> m_viewer;
   bool m_minimised = false; // the big readout may be up because the window is minimised
   bool m_trayShown = false;
   void windowMinimised();

@@ -1,19 +1,21 @@
 #include "data/ui/slotview.h"
 
 #include "data/preferences.h"
+#include "data/settings.h"
+#include "data/slotgeometry.h"
 #include "data/slotlayout.h"
 #include "data/support/langtext.h"
 #include "test/autostepper.h"
+#include "data/ui/resulttable.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/panelparts.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
 
-#include <QHBoxLayout>
+#include <QEvent>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QTableWidget>
-#include <QVBoxLayout>
 
 namespace ondrel {
 namespace {
@@ -23,20 +25,8 @@ const char* const kGridHeadings[] = {"Device", "Mode",     "Begin Volt", "Cutoff
 const char* const kLegendWords[] = {"Voltage", "Current", "Temp"};
 
 QTableWidget* makeResultGrid(QWidget* parent) {
-  auto* grid = new QTableWidget(3, kGridColumns, parent);
-  grid->setObjectName(QStringLiteral("gridRun"));
-  grid->setAccessibleName(QStringLiteral("gridRun"));
-  grid->horizontalHeader()->hide();
-  grid->verticalHeader()->hide();
-  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid->setSelectionMode(QAbstractItemView::NoSelection);
+  QTableWidget* grid = makeResultTable(3, kGridColumns, parent);
   grid->setFocusPolicy(Qt::NoFocus);
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < kGridColumns; ++c) {
-      auto* item = new QTableWidgetItem;
-      item->setTextAlignment(Qt::AlignCenter);
-      grid->setItem(r, c, item);
-    }
   for (int c = 0; c < kGridColumns; ++c) {
     QTableWidgetItem* h = grid->item(0, c);
     const bool swatch = c >= colVoltSwatch;
@@ -52,19 +42,27 @@ QTableWidget* makeResultGrid(QWidget* parent) {
       h->setToolTip(h->text());
     }
   }
-  // Widths in twips of the design, 15 twips to a pixel.
-  grid->setColumnWidth(colDevice, 1300 / 15);
-  grid->setColumnWidth(colVoltSwatch, 750 / 15);
-  grid->setColumnWidth(colCurSwatch, 750 / 15);
+  // Column widths follow the grid's width (SlotView::LayoutSlots).
   grid->horizontalHeader()->setStretchLastSection(false);
-  for (int c = colMode; c <= colAvgVolt; ++c)
-    grid->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Stretch);
   const int rowHeight = grid->verticalHeader()->defaultSectionSize();
   grid->setFixedHeight(rowHeight * 3 + 2 * grid->frameWidth());
-  grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   return grid;
 }
+
+// Lays the slot out again when its frame is resized or a part asks for another size (the panel
+// switching to two channels).
+class SlotResizeWatch : public QObject {
+public:
+  SlotResizeWatch(SlotView* view, QObject* parent) : QObject(parent), m_view(view) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
+      m_view->LayoutSlots();
+    return QObject::eventFilter(watched, event);
+  }
+
+private:
+  SlotView* m_view;
+};
 
 } // namespace
 
@@ -80,23 +78,12 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   for (int i = 0; i < kInfoRows; ++i)
     lstInfo->addItem(QString());
 
-  auto* left = new QVBoxLayout;
-  left->addWidget(graph, 1);
-  left->addWidget(gridRun);
-  auto* right = new QVBoxLayout;
-  right->addWidget(panel);
-  right->addWidget(lstInfo, 1);
-  right->addWidget(gridAutolist, 1);
-  auto* row = new QHBoxLayout(frmDev);
-  row->setContentsMargins(2, 2, 2, 2);
-  row->addLayout(left, 1);
-  row->addLayout(right);
-  lstInfo->setMaximumWidth(panel->sizeHint().width());
+  // The parts follow the frame's size by the design rule (LayoutSlots), not by a Qt layout.
+  m_resizeWatch = new SlotResizeWatch(this, frmDev);
+  frmDev->installEventFilter(m_resizeWatch);
 
   gridAutolist->setObjectName(QStringLiteral("gridAutolist"));
   gridAutolist->setAccessibleName(QStringLiteral("gridAutolist"));
-  gridAutolist->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  gridAutolist->setMinimumWidth(panel->sizeHint().width());
   gridAutolist->hide();
   QObject::connect(gridAutolist, &PanelGrid::gridDoubleClicked, gridAutolist, [this] {
     gridAutolist->hide();
@@ -108,7 +95,11 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   panel->setLedRecv(false);
   showNoDevice();
 
-  // Graph: five curves of one channel; the third curve is hidden until chosen.
+  applyLook(prefs, {});
+}
+
+void SlotView::applyLook(const Preferences& prefs, const AxisRanges& ranges) {
+  // Five curves of one channel; the third curve is hidden until chosen.
   graph->setCurveCount(kCurvesPerChannel);
   for (int k = 0; k < 3; ++k) {
     graph->setLegendText(k, LangText(QString::fromLatin1(kLegendWords[k])));
@@ -123,10 +114,15 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   graph->setShowCurve(curveIndex(0, Curve::Third), false);
   graph->setShowLegend(curveIndex(0, Curve::Voltage), prefs.SLA != 0);
   graph->setShowLegend(curveIndex(0, Curve::Current), prefs.SLA != 0);
-  panel->setVolColor(prefs.VCOL[0]);
-  panel->setCurColor(prefs.CCOL[0]);
-  gridRun->item(gridRow(0), colVoltSwatch)->setBackground(toQColor(prefs.VCOL[0]));
-  gridRun->item(gridRow(0), colCurSwatch)->setBackground(toQColor(prefs.CCOL[0]));
+  graph->setGridType1(prefs.MDOT != 0 ? 2 : 0);
+  graph->setGridType2(prefs.SDOT != 0 ? 2 : 0);
+  graph->setBackColor(prefs.BCOL);
+  graph->setGridColor(prefs.GCOL);
+  graph->setAxesColor(prefs.ACOL);
+  panel->setPwrColor(prefs.PCOL);
+  panel->setTimeColor(prefs.TCOL);
+  applyRanges(ranges);
+  showCurveColours();
   graph->ClearAll();
 }
 
@@ -139,6 +135,76 @@ void SlotView::showFullAutoList(const std::vector<QStringList>& rows) {
     for (int c = 0; c < 4 && c < rows[r].size(); ++c)
       gridAutolist->setText(r, c, rows[r][c]);
   gridAutolist->show();
+}
+
+void SlotView::copyLook(const SlotView& from, const Preferences& prefs, const AxisRanges& ranges) {
+  applyLook(prefs, ranges);
+  const CurveGraph& g0 = *from.graph;
+  for (int k = 0; k < 3; ++k) {
+    graph->setCurveAxesY(k, g0.CurveAxesY(k));
+    graph->setShowCurve(k, g0.ShowCurve(k));
+  }
+  graph->setGridType1(g0.GridType1());
+  graph->setGridType2(g0.GridType2());
+  graph->setBackColor(g0.BackColor());
+  graph->setGridColor(g0.GridColor());
+  // Beyond the copies the design names: the axes colour, the third curve's axis and
+  // the panel's power and time colours, so that a new slot looks like every other one after the
+  // display and coordinate dialogs.
+  graph->setAxesColor(g0.AxesColor());
+  graph->setLine(g0.Line());
+  graph->setShowAxesY2(g0.ShowAxesY2());
+  graph->setAxesY2Txt(g0.AxesY2Txt());
+  graph->setLegendText(2, g0.LegendText(2));
+  graph->setShowLegend(2, g0.ShowLegend(2));
+  graph->setCurveLineColor(2, g0.CurveLineColor(2));
+  panel->setPwrColor(from.panel->PwrColor());
+  panel->setTimeColor(from.panel->TimeColor());
+  graph->ClearAll();
+}
+
+void SlotView::applyRanges(const AxisRanges& ranges) {
+  if (ranges.volt) {
+    graph->setMinY(0, float(ranges.volt->low));
+    graph->setMaxY(0, float(ranges.volt->high));
+  }
+  if (ranges.cur) {
+    graph->setMinY(1, float(ranges.cur->low));
+    graph->setMaxY(1, float(ranges.cur->high));
+  }
+  if (ranges.time) {
+    graph->setMinX(float(ranges.time->low));
+    graph->setMaxX(float(ranges.time->high));
+  }
+}
+
+void SlotView::showCurveColours() {
+  const quint32 volt = graph->CurveLineColor(curveIndex(0, Curve::Voltage));
+  const quint32 cur = graph->CurveLineColor(curveIndex(0, Curve::Current));
+  panel->setVolColor(volt);
+  panel->setCurColor(cur);
+  gridRun->item(gridRow(0), colVoltSwatch)->setBackground(toQColor(volt));
+  gridRun->item(gridRow(0), colCurSwatch)->setBackground(toQColor(cur));
+}
+
+SlotView::~SlotView() {
+  // The frame may outlive the view; its resizes must no longer reach it.
+  delete m_resizeWatch.data();
+}
+
+void SlotView::LayoutSlots() {
+  const int infoRows = lstInfo->sizeHintForRow(0) * kInfoRows + 2 * lstInfo->frameWidth();
+  const SlotGeometry g = layoutSlot(frmDev->size(), {panel->sizeHint(), panel->minimumSizeHint(),
+                                                     gridRun->minimumHeight(), infoRows});
+  graph->setGeometry(g.graph);
+  gridRun->setGeometry(g.grid);
+  panel->setGeometry(g.panel);
+  lstInfo->setGeometry(g.info);
+  gridAutolist->setGeometry(g.autoList);
+  for (int c = 0; c < 4; ++c)
+    gridAutolist->setColumnWidth(c, g.autoColumns[size_t(c)]);
+  for (int c = 0; c < kGridColumns; ++c)
+    gridRun->setColumnWidth(c, g.gridColumns[size_t(c)]);
 }
 
 QString SlotView::gridText(int row, int col) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,7 @@ namespace ondrel {
 class CurveGraph;
 class DevCtrl;
 class PanelGrid;
+struct AxisRanges;
 struct Preferences;
 
 // The widgets of one device slot, laid out in the slot's frame: the panel, the curve graph, the
@@ -22,6 +24,9 @@ struct Preferences;
 class SlotView {
 public:
   SlotView(QWidget* frame, const Preferences& prefs);
+  ~SlotView();
+  SlotView(const SlotView&) = delete;
+  SlotView& operator=(const SlotView&) = delete;
 
   QWidget* frmDev;
   DevCtrl* panel;
@@ -29,6 +34,22 @@ public:
   QTableWidget* gridRun;   // row 0 headings, row 1 channel 0, row 2 channel 1
   QListWidget* lstInfo;    // rows named by InfoRow
   PanelGrid* gridAutolist; // the auto test's results full size, over the panel; hidden
+
+  // Graph 0's look from the preferences and the configured ranges: five curves with their
+  // legends, colours and axes, the third hidden, grid styles and colours; the panel's readout
+  // colours and the grid's swatches from the curves. The graph is cleared.
+  void applyLook(const Preferences& prefs, const AxisRanges& ranges);
+  // An added slot: the look of the preferences, then slot `from`'s axes, shown curves, grid
+  // styles and colours.
+  void copyLook(const SlotView& from, const Preferences& prefs, const AxisRanges& ranges);
+  // The configured axis ranges (those present) on the graph.
+  void applyRanges(const AxisRanges& ranges);
+  // The panel's voltage and current readouts and the first row's swatches in the curves' colours.
+  void showCurveColours();
+
+  // Places the panel, graph, grid and info list in the frame by the design rule
+  // (data/slotgeometry.h).
+  void LayoutSlots();
 
   QString gridText(int row, int col) const;
   void setGridText(int row, int col, const QString& text);
@@ -48,6 +69,8 @@ public:
 
 private:
   void showNoDeviceModes();
+
+  QPointer<QObject> m_resizeWatch;
 };
 
 } // namespace ondrel

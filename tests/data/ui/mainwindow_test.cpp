@@ -1,4 +1,6 @@
 #include "data/support/ini.h"
+#include "data/support/version.h"
+#include "data/ui/frmabout.h"
 #include "data/ui/frmmsg.h"
 #include "data/ui/readoutwindows.h"
 #include "link/commands.h"
@@ -6,6 +8,8 @@
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
 
+#include <QAbstractButton>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -13,9 +17,11 @@
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QUrl>
 
 using namespace ondrel;
 using ondrel::testing::ConnectedWindow;
+using ondrel::testing::Report;
 
 namespace {
 
@@ -371,6 +377,144 @@ TEST(BigReadout, CapacityAndEnergyTexts) {
   } cases[] = {{0.0f, "0.000"}, {10.0f, "10.000"}, {10.5f, "10.50"}, {100.04f, "100.0"}};
   for (const auto& k : cases)
     EXPECT_EQ(bigReadoutText(k.value), QLatin1String(k.text)) << k.value;
+}
+
+} // namespace
+
+namespace {
+
+// A KL-10 meter of firmware `fw` identified on slot 0 with `infoReports` info reports behind it.
+class MeterWindow : public MainWindow {
+protected:
+  void identifyMeter(int fw, int infoReports) {
+    window.reset();
+    open(26);
+    for (int i = 0; i < infoReports; ++i)
+      feed(infoReport(fw));
+  }
+  static Report infoReport(int fw) {
+    Report info = idle(26, 5000);
+    info.info = 1, info.set = fw, info.limit = 2100, info.time = 4000;
+    return info;
+  }
+  static Report meterSample(int mode) {
+    Report r = idle(26, 5100);
+    r.mode = mode, r.state = 1, r.cur = 12345, r.cap = 600, r.temp = 2700;
+    return r;
+  }
+};
+
+TEST_F(MeterWindow, ShownFedAndUnloadedByTheLiveUpdate) {
+  identifyMeter(320, 1);
+  feed(meterSample(1));
+  EXPECT_EQ(window->meterWindow(), nullptr); // one info report is not yet enough
+
+  feed(infoReport(320));
+  feed(meterSample(1));
+  frmMeter* meter = window->meterWindow();
+  ASSERT_TRUE(meter);
+  EXPECT_TRUE(meter->isVisible());
+  EXPECT_EQ(meter->windowTitle(), QStringLiteral("USB测量"));
+  EXPECT_EQ(meter->readout(frmMeter::Cur), QStringLiteral("1.2345"));
+  EXPECT_EQ(meter->readout(frmMeter::Vol), QStringLiteral("05.100"));
+  EXPECT_EQ(meter->readout(frmMeter::Pwr), QStringLiteral("06.296"));
+  EXPECT_EQ(meter->readout(frmMeter::DPlus), QStringLiteral("0.600"));
+  EXPECT_EQ(meter->readout(frmMeter::DMinus), QStringLiteral("2.700"));
+
+  channel(0).ModeNo = 0; // another mode chosen: the next sample unloads the window
+  feed(meterSample(0));
+  EXPECT_EQ(window->meterWindow(), nullptr);
+}
+
+TEST_F(MeterWindow, NotForOlderFirmware) {
+  identifyMeter(310, 3);
+  feed(meterSample(1));
+  EXPECT_EQ(window->meterWindow(), nullptr);
+}
+
+TEST_F(MainWindow, HelpOpensTheGuideBesideTheProgram) {
+  QList<QUrl> opened;
+  window->openUrl = [&](const QUrl& url) {
+    opened << url;
+    return true;
+  };
+  trigger("menuHelp");
+  ASSERT_EQ(opened.size(), 1) << messages.join(QLatin1Char('|')).toStdString();
+  const QString guide = opened[0].toLocalFile();
+  EXPECT_TRUE(guide.endsWith(QStringLiteral("/ondrel-guide.html"))) << guide.toStdString();
+  QFile page(guide);
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(page.readAll());
+  for (const char* part : {"Connecting a tester", "Running a test", "Files", "Settings"})
+    EXPECT_TRUE(html.contains(QLatin1String(part))) << part;
+  EXPECT_TRUE(messages.isEmpty());
+
+  // No browser: the user is told where the guide is, and the log says it.
+  window->openUrl = [](const QUrl&) { return false; };
+  trigger("menuHelp");
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains(QDir::toNativeSeparators(guide)));
+  EXPECT_TRUE(home.mainLog().contains(QStringLiteral("ErrHelp")));
+}
+
+TEST_F(MainWindow, AboutBoxNamesVersionBuildAndLinksTheGuide) {
+  int opened = 0;
+  window->openUrl = [&](const QUrl&) { return ++opened, true; };
+  window->action(QStringLiteral("about"))->trigger(); // the toolbar button
+  frmAbout* about = window->aboutWindow();
+  ASSERT_TRUE(about);
+  EXPECT_TRUE(about->isVisible());
+  EXPECT_EQ(about->windowTitle(), QStringLiteral("About Software"));
+  auto label = [&](const char* name) {
+    return about->findChild<QLabel*>(QLatin1String(name))->text();
+  };
+  EXPECT_EQ(label("lblTitle"), QStringLiteral("Ondrel Tester Software"));
+  EXPECT_EQ(label("lblVersion"), QStringLiteral("Version: V") + QLatin1String(kVersionText));
+  EXPECT_FALSE(label("lblBuild").isEmpty());
+  emit about->findChild<QLabel*>(QStringLiteral("lblLink"))->linkActivated(QStringLiteral("guide"));
+  EXPECT_EQ(opened, 1);
+  QTest::mouseClick(about->findChild<QAbstractButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(window->aboutWindow() && window->aboutWindow()->isVisible());
+}
+
+TEST(UserGuide, FoundBesideTheProgramOrInItsDocumentationFolder) {
+  ondrel::testing::TempProgramFolder root{ondrel::testing::TempProgramFolder::Bare};
+  const QString bin = root.file(QStringLiteral("bin"));
+  QDir().mkpath(bin);
+  EXPECT_EQ(findUserGuide(bin), QString());
+  const QString docs = root.file(QStringLiteral("share/doc/ondrel"));
+  QDir().mkpath(docs);
+  QFile(docs + QStringLiteral("/ondrel-guide.html")).open(QIODevice::WriteOnly);
+  EXPECT_EQ(findUserGuide(bin), QDir::cleanPath(docs + QStringLiteral("/ondrel-guide.html")));
+  QFile(bin + QStringLiteral("/ondrel-guide.html")).open(QIODevice::WriteOnly);
+  EXPECT_EQ(findUserGuide(bin), bin + QStringLiteral("/ondrel-guide.html"));
+}
+
+// The slot's parts by the design rule, at the size of a 1280 x 720 screen and on a window shrunk
+// below the panel: nothing overlaps, nothing has a negative size.
+TEST_F(MainWindow, SlotPartsFollowTheWindowSize) {
+  for (const QSize size : {QSize(1280, 680), QSize(300, 200)}) {
+    SCOPED_TRACE(size.width());
+    window->resize(size);
+    window->show();
+    QCoreApplication::processEvents();
+    QWidget* frame = slot().frame();
+    const QRect graph = slot().graph().geometry();
+    const QRect panelRect = panel().geometry();
+    const QRect gridRect = grid()->geometry();
+    for (const QRect& r : {graph, panelRect, gridRect}) {
+      EXPECT_GE(r.width(), 0);
+      EXPECT_GE(r.height(), 0);
+    }
+    EXPECT_LE(graph.right(), panelRect.left());
+    EXPECT_GE(gridRect.top(), graph.bottom());
+    if (size.width() > 1000) {
+      EXPECT_LE(panelRect.right(), frame->width());
+      EXPECT_GT(graph.width(), 500);
+      EXPECT_EQ(gridRect.width(), graph.width());
+    }
+  }
 }
 
 } // namespace

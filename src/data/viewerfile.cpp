@@ -1,0 +1,211 @@
+#include "data/viewerfile.h"
+
+#include "data/support/numberformat.h"
+#include "data/textfile.h"
+
+#include <QLocale>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace ondrel {
+
+const std::array<const char*, kViewerColumns> kViewerHeadings = {
+    "Device", "Mode", "Begin Volt", "Cutoff Volt", "Capacity", "Energy", "Avg Volt", "Title"};
+
+char viewerSeparator(const QString& fileName) {
+  const QString last = fileName.right(3);
+  return last == QLatin1String("csv") || last == QLatin1String("CSV") ? ',' : '\t';
+}
+
+namespace {
+
+float round3(double v) {
+  return static_cast<float>(std::round(v * 1000.0) / 1000.0);
+}
+
+// The whole of [begin, end) as a finite number, or false.
+bool fieldNumber(const char* begin, const char* end, double& out) {
+  if (begin == end)
+    return false;
+  if (*begin == '+')
+    ++begin;
+  const auto r = std::from_chars(begin, end, out);
+  return r.ec == std::errc() && r.ptr == end && std::isfinite(out);
+}
+
+// Time, current and voltage of a data line (its first character is a digit).
+bool dataFields(const char* p, const char* end, char sep, double& t, double& i, double& u) {
+  const char* f1 = static_cast<const char*>(std::memchr(p, sep, size_t(end - p)));
+  if (!f1 || !fieldNumber(p, f1, t))
+    return false;
+  const char* f2 = f1;
+  while (f2 < end && *f2 == sep)
+    ++f2;
+  const char* f2end = f2;
+  while (f2end < end && *f2end != sep)
+    ++f2end;
+  if (!fieldNumber(f2, f2end, i))
+    return false;
+  const char* f3 = f2end < end ? f2end + 1 : end;
+  const char* f3end = f3;
+  while (f3end < end && *f3end != sep && *f3end != '\n')
+    ++f3end;
+  if (!fieldNumber(f3, f3end, u))
+    return false;
+  // No tester measures beyond these; a line that does is junk, and keeping it out keeps every
+  // sum and every float finite.
+  return std::abs(t) <= 1e9 && std::abs(i) <= 1e6 && std::abs(u) <= 1e6;
+}
+
+// The result text of a computed number: shortest decimal form.
+QString shortest(double v) {
+  return QLocale::c().toString(v, 'g', QLocale::FloatingPointShortest);
+}
+
+void completeCells(ViewerFile& f) {
+  QString& avg = f.cells[6];
+  if (avg.isEmpty())
+    avg = shortest(f.average) + QLatin1Char('V');
+  QString& cap = f.cells[4];
+  if (cap.isEmpty()) {
+    const qint64 c = std::llround(f.capAcc) / 3600;
+    cap = c > 9999 ? Format(double(c) / 1000.0, u"00.00") + QStringLiteral("Ah")
+                   : QString::number(c) + QStringLiteral("mAh");
+  }
+  QString& energy = f.cells[5];
+  if (energy.isEmpty()) {
+    bool ok = false;
+    if (cap.endsWith(QLatin1String("mAh"))) {
+      const double n = cap.chopped(3).trimmed().toDouble(&ok);
+      if (ok)
+        energy = Format(n * f.average, u"0") + QStringLiteral("mWh");
+    } else if (cap.endsWith(QLatin1String("Ah"))) {
+      const double n = cap.chopped(2).trimmed().toDouble(&ok);
+      if (ok)
+        energy = Format(n * f.average, u"0.00") + QStringLiteral("Wh");
+    }
+  }
+}
+
+} // namespace
+
+ViewerFile readViewerFile(const QByteArray& bytes, char sep, bool volCap) {
+  ViewerFile f;
+  if (bytes.left(kViewerMaxLine).contains('\0')) {
+    f.problem = QStringLiteral("not a text file");
+    return f;
+  }
+  bool milliamps = false;
+  qint64 count = 0, prevT = 0;
+  double energy = 0;
+  const char* p = bytes.constData();
+  const char* const end = p + bytes.size();
+  while (p < end) {
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+    const char* lineEnd = nl ? nl : end;
+    const char* next = nl ? nl + 1 : end;
+    const char* e = lineEnd;
+    if (e > p && e[-1] == '\r')
+      --e;
+    if (e == p || e - p > kViewerMaxLine) {
+      p = next;
+      continue;
+    }
+    if (*p >= '0' && *p <= '9') {
+      double t, i, u;
+      if (dataFields(p, e, sep, t, i, u)) {
+        if (milliamps)
+          i /= 1000.0;
+        ++count;
+        f.voltSum += u;
+        f.capAcc += (t - double(prevT)) * i * 1000.0;
+        energy = f.capAcc * f.voltSum / double(count);
+        prevT = std::llround(t);
+        f.t.push_back(float(t));
+        f.x.push_back(volCap ? float(f.capAcc / 3600.0) : float(t));
+        f.volt.push_back(float(u));
+        f.cur.push_back(float(i));
+        f.capAh.push_back(round3(f.capAcc / 3600.0 / 1000.0));
+        f.energyWh.push_back(round3(energy / 3600.0 / 1000.0));
+      }
+    } else {
+      const QByteArrayView line(p, e - p);
+      for (int col = 0; col < kViewerColumns; ++col) {
+        const QByteArrayView key(kViewerHeadings[size_t(col)]);
+        if (line.size() > key.size() + 2 && line.startsWith(key) && line[key.size()] == ':') {
+          f.cells[size_t(col)] = decodeTextLine(line.sliced(key.size() + 1));
+          if (col == 0) {
+            f.deviceSeen = true;
+            f.smallCurrent = f.cells[0] == QLatin1String("KL-18");
+          }
+          break;
+        }
+      }
+      if (line.contains("Cur(mA)"))
+        milliamps = true;
+    }
+    p = next;
+  }
+  if (count == 0) {
+    f.problem = QStringLiteral("no data lines");
+    return f;
+  }
+  f.average = std::round(f.voltSum / double(count) * 100.0) / 100.0;
+  completeCells(f);
+  return f;
+}
+
+namespace {
+
+float round1(double v) {
+  return static_cast<float>(std::round(v * 10.0) / 10.0);
+}
+
+void widen(float value, float& hi, float& lo) {
+  if (value + 0.1f > hi)
+    hi = round1(double(value) + 0.1);
+  if (value <= 0.1f)
+    lo = 0;
+  else if (value - 0.1f < lo)
+    lo = round1(double(value) - 0.1);
+}
+
+// One axis: the span made a multiple of ten steps of `step / 10`.
+void fit(double lo, double hi, double step, double& outLo, double& outHi) {
+  const double unit = step / 10.0;
+  const qint64 f = std::llround((hi - lo) / unit) % 10;
+  outLo = lo, outHi = hi;
+  if (f == 0)
+    return;
+  if (lo <= step) {
+    outHi = hi + double(10 - f) * unit;
+  } else {
+    outLo = lo - double(10 - f) * unit / 2.0;
+    outHi = hi + double(10 - f) * unit / 2.0;
+  }
+}
+
+} // namespace
+
+void addViewerPoint(ViewerExtremes& e, float x, float volt, float cur) {
+  if (x > float(e.XMax))
+    e.XMax = static_cast<qint32>(std::lround(std::min(double(x), 2.0e9)));
+  if (e.VMax == 0 && e.VMin == 0)
+    e.VMax = e.VMin = volt;
+  if (e.CMax == 0 && e.CMin == 0)
+    e.CMax = e.CMin = cur;
+  widen(volt, e.VMax, e.VMin);
+  widen(cur, e.CMax, e.CMin);
+}
+
+ViewerAxes fitViewerAxes(const ViewerExtremes& e, bool smallCurrent) {
+  ViewerAxes a;
+  a.xMax = e.XMax;
+  fit(e.VMin, e.VMax, 0.5, a.vLow, a.vHigh);
+  fit(e.CMin, e.CMax, smallCurrent ? 0.05 : 0.5, a.cLow, a.cHigh);
+  return a;
+}
+
+} // namespace ondrel
