@@ -477,7 +477,7 @@ void DeviceSlot::ShowCapEnergy(int c) {
 
 float DeviceSlot::curveValue(float value, QStringView picture) const {
   // Curves hold the value as the readout shows it: rounded to the picture.
-  return Format(value, picture).toFloat();
+  return static_cast<float>(formattedValue(value, picture));
 }
 
 void DeviceSlot::addCurvePoints(int c, qint32 x, float volt, float cur, float third) {
