@@ -5,6 +5,7 @@
 #include "support/reportbuilder.h"
 #include "support/tempfolder.h"
 #include "test/ui/devctrl.h"
+#include "widgets/curvegraph.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -100,9 +101,23 @@ struct TenBusySlots {
 };
 
 // The user-interface thread's CPU time for a simulated minute of ten busy slots, as a share of
-// one core ("core_%").
+// one core ("core_%"). The argument is the number of points each curve of the selected slot
+// already holds: 0 for tests that have just begun, 360 000 for one that has run at the line rate
+// for over two hours.
 void BM_TenSlotsAtLineRate(benchmark::State& state) {
   TenBusySlots bench;
+  const auto points = static_cast<int>(state.range(0));
+  if (points > 0) {
+    DeviceSlot& shown = bench.window->slot(0);
+    const qint32 seconds = points / kReportsPerSecond;
+    for (int k = 0; k < 5; ++k) {
+      shown.graph().Clear(k);
+      for (int i = 0; i < points; ++i)
+        shown.graph().AddXY(k, float(i / kReportsPerSecond), k == 1 ? 1.0f : 3.7f);
+    }
+    DeviceSlotProbe::channel(shown, 0).CurveSec = seconds;
+    bench.runFor(2000);
+  }
   double share = 0;
   for (auto _ : state) {
     const double before = threadCpuSeconds();
@@ -113,6 +128,8 @@ void BM_TenSlotsAtLineRate(benchmark::State& state) {
   state.counters["reports"] = double(bench.sentReports * kSlots);
 }
 BENCHMARK(BM_TenSlotsAtLineRate)
+    ->Arg(0)
+    ->Arg(360000)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(5)
