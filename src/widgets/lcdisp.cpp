@@ -85,7 +85,11 @@ void LCDisp::setConfig(const LcdConfig& config) {
 }
 
 void LCDisp::setValue(const QString& value) {
+  // Reports repeat most values: a text already laid out for this look costs nothing again.
+  if (m_valueFits && value == m_cfg.Value)
+    return;
   const LcdText lay = layoutLcdText(value, m_cfg); // may throw: nothing changed yet
+  m_valueFits = true;
   if (value == m_cfg.Value)
     return;
   m_cfg.Value = value;
@@ -182,8 +186,10 @@ void LCDisp::build() {
   m_marks.clear();
   m_pointArea.clear();
   paintBackground();
+  m_valueFits = false;
   try {
     showText(layoutLcdText(m_cfg.Value, m_cfg));
+    m_valueFits = true;
   } catch (const ComponentError&) {
     // The stored text does not fit the new layout: the readout stays blank until the next value.
   }

@@ -139,6 +139,7 @@ private:
   QVector<bool> m_marks;      // thousands marks now shown
   QString m_shownText;
   int m_cellsDrawn = 0;
+  bool m_valueFits = false; // the stored text fits the look (a build may leave it not fitting)
   bool m_drawPending = false;
   bool m_drawForced = false;
 };

@@ -269,6 +269,11 @@ TEST(LCDisp, RejectedValueKeepsThePicture) {
   EXPECT_EQ(d.surface(), before);
   EXPECT_THROW(d.setNumDigits(51), ComponentError);
   EXPECT_THROW(d.setNumDigitsExp(6), ComponentError);
+
+  // A look that no longer fits the stored text: the same text again is still refused.
+  d.setValue(QStringLiteral("1.2"));
+  d.setNumDigits(1);
+  EXPECT_THROW(d.setValue(QStringLiteral("1.2")), ComponentError);
 }
 
 TEST(LCDisp, SystemColourBackgroundAndOtherStyles) {

@@ -19,6 +19,7 @@
 
 #include <QDateTime>
 #include <QPixmap>
+#include <QStringBuilder>
 #include <QTableWidget>
 
 namespace ondrel {
@@ -409,10 +410,11 @@ void DeviceSlot::UpdateChannel(int c) {
     const int row = gridRow(c);
     const int voltCurve = curveIndex(c, Curve::Voltage);
     if (d.ChnRunning) {
-      m_view.setGridText(row, colMode,
-                         panel().tMode() + QStringLiteral("  ") + panel().tSval(c) +
-                             panel().lSvalt(c) + QStringLiteral("  ") + panel().tSlmt(c) +
-                             panel().lSlmtt(c));
+      // Built in one piece: this runs for every report.
+      const DevCtrl& p = panel();
+      m_view.setGridText(
+          row, colMode,
+          QString(p.tMode() % u"  " % p.tSval(c) % p.lSvalt(c) % u"  " % p.tSlmt(c) % p.lSlmtt(c)));
       const double average = averageVoltage(d, graph().DpCnt(voltCurve));
       if (average >= 0.0)
         m_view.setGridText(row, colAvgVolt, Format(average, u"0.00") + QLatin1Char('V'));
