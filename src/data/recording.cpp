@@ -136,15 +136,15 @@ void createRecordingFile(const QString& basePath, const QStringList& header) {
   writeLines(path, QIODevice::NewOnly, header);
 }
 
-void appendRecordingLine(const QString& basePath, const QString& line) {
+void appendRecordingLine(const QString& basePath, const QString& line, bool endsWithWholeLine) {
   const QString path = basePath + QStringLiteral(".bak");
-  // Every sample opens the file once: the look at its last byte and the append share that open,
-  // and the line goes out in one unbuffered write.
+  // Every sample opens the file once: a look at its last byte shares that open, and the line goes
+  // out in one unbuffered write.
   QFile file(path);
   if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
     throw Failure(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
   QByteArray bytes;
-  if (endsInsideALine(file))
+  if (!endsWithWholeLine && endsInsideALine(file))
     bytes = QByteArray(kCutMark) + "\r\n";
   bytes += line.toUtf8();
   bytes += "\r\n";

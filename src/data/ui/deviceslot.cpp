@@ -456,8 +456,15 @@ void DeviceSlot::recordSample(int c) {
   ChannelData& d = channel(c);
   const std::optional<float> temp =
       temperatureShown() ? std::optional<float>(d.Temp) : std::nullopt;
+  // The file's end is looked at only when this slot did not write its last line: a recording
+  // begun, continued or renamed elsewhere may end inside a line cut short by a crash.
+  QString& wholeAt = m_recordedWhole[static_cast<size_t>(c)];
   try {
-    appendRecordingLine(d.RecPath, recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_params.CurDiv));
+    const bool whole = wholeAt == d.RecPath;
+    wholeAt.clear();
+    appendRecordingLine(d.RecPath, recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_params.CurDiv),
+                        whole);
+    wholeAt = d.RecPath;
   } catch (...) {
     // A full disk fails every second: said once per test, and the live update goes on.
     if (d.RecWriteFailed)
