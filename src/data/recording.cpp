@@ -31,12 +31,11 @@ void writeLines(const QString& path, QIODevice::OpenMode mode, const QStringList
 // "12<TAB>1.5<TAB>3." must not read as 3 V).
 constexpr char kCutMark[] = " (cut off)";
 
-bool endsInsideALine(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
-    return false;
+// `file` is open for appending, so its position is its end.
+bool endsInsideALine(QFile& file) {
+  const qint64 size = file.pos();
   char last = 0;
-  return !(file.seek(file.size() - 1) && file.getChar(&last) && last == '\n');
+  return size > 0 && !(file.seek(size - 1) && file.getChar(&last) && last == '\n');
 }
 
 bool isDigit(char c) {
@@ -137,12 +136,20 @@ void createRecordingFile(const QString& basePath, const QStringList& header) {
   writeLines(path, QIODevice::NewOnly, header);
 }
 
-void appendRecordingLine(const QString& basePath, const QString& line) {
+void appendRecordingLine(const QString& basePath, const QString& line, bool endsWithWholeLine) {
   const QString path = basePath + QStringLiteral(".bak");
-  if (endsInsideALine(path))
-    writeLines(path, QIODevice::Append, {QLatin1String(kCutMark), line});
-  else
-    writeLines(path, QIODevice::Append, {line});
+  // Every sample opens the file once: a look at its last byte shares that open, and the line goes
+  // out in one unbuffered write.
+  QFile file(path);
+  if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+    throw Failure(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+  QByteArray bytes;
+  if (!endsWithWholeLine && endsInsideALine(file))
+    bytes = QByteArray(kCutMark) + "\r\n";
+  bytes += line.toUtf8();
+  bytes += "\r\n";
+  if (file.write(bytes) != bytes.size())
+    throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
 }
 
 void renameRecording(const QString& fromBase, const QString& toBase, const QString& device) {

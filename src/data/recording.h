@@ -39,7 +39,11 @@ QString recordingLine(qint32 testSec, float cur, float volt, std::optional<float
 // Creates "<basePath>.bak" anew with the header; appends one line. Both open, write and close
 // the file in the one call and throw Failure when the file cannot be written completely.
 void createRecordingFile(const QString& basePath, const QStringList& header);
-void appendRecordingLine(const QString& basePath, const QString& line);
+// A file may end inside a line cut short by a crash: the line appended then starts a line of its
+// own. `endsWithWholeLine` says the caller knows better (its own last append to this file went
+// through), and the file's last byte is not read.
+void appendRecordingLine(const QString& basePath, const QString& line,
+                         bool endsWithWholeLine = false);
 
 // The line appended when a test ends normally, "End:2026-12-10 14:03:05" (local time). It is no
 // sample line, so the file shows a finished test that must not be continued by itself.

@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 
 #include <cmath>
+#include <cstring>
 
 namespace ondrel {
 
@@ -843,6 +844,35 @@ bool CurveGraph::drawFrame(QImage& image) {
   return true;
 }
 
+CurveGraph::FrameKey CurveGraph::frameKey(const QImage& image) const {
+  return {image.size(),
+          image.devicePixelRatio(),
+          m_view,
+          colour(m_backColor).rgba(),
+          colour(m_axesColor).rgba(),
+          colour(m_gridColor).rgba(),
+          m_gridType1,
+          m_gridType2,
+          m_xBarType,
+          m_axesY1Txt,
+          m_axesY2Txt,
+          m_font};
+}
+
+void CurveGraph::putFrame(QImage& image) {
+  // Reports redraw the graph many times a second, while its axes move only now and then: the
+  // labels and grid lines cost far more than the curves, so an unchanged frame is copied.
+  FrameKey key = frameKey(image);
+  if (!m_frame.isNull() && key == m_frameKey && m_frame.format() == image.format() &&
+      m_frame.bytesPerLine() == image.bytesPerLine()) {
+    std::memcpy(image.bits(), m_frame.constBits(), static_cast<size_t>(image.sizeInBytes()));
+    return;
+  }
+  drawFrame(image);
+  m_frame = image.copy();
+  m_frameKey = std::move(key);
+}
+
 bool CurveGraph::render(QImage& image) {
   m_view.W = m_plot->width();
   m_view.H = m_plot->height();
@@ -852,7 +882,7 @@ bool CurveGraph::render(QImage& image) {
   for (const auto& c : m_curves)
     if (c.show && !c.points.empty() && (c.axis < 0 || c.axis > 2))
       return false;
-  drawFrame(image);
+  putFrame(image);
   m_scales = scales;
 
   QPainter p(&image);

@@ -162,6 +162,20 @@ private:
   void placeLegendFrame(int index);
   QLabel* makeLegend(int index);
   bool drawFrame(QImage& image);
+  // Everything the frame (axes, labels, grid lines) is drawn from.
+  struct FrameKey {
+    QSize size;
+    qreal dpr = 0;
+    GraphView view;
+    QRgb back = 0, axes = 0, grid = 0;
+    int gridType1 = 0, gridType2 = 0, xBarType = 0;
+    QString axesY1Txt, axesY2Txt;
+    QFont font;
+    bool operator==(const FrameKey&) const = default;
+  };
+  FrameKey frameKey(const QImage& image) const;
+  // The frame into `image`: copied from the last one drawn while nothing it shows has changed.
+  void putFrame(QImage& image);
   bool render(QImage& image);
   void present();
   QColor colour(quint32 value) const;
@@ -204,6 +218,8 @@ private:
   QImage m_image; // shown
   QImage m_back;  // drawn into, then swapped with m_image
   QFont m_font;
+  QImage m_frame; // the last frame drawn, from m_frameKey
+  FrameKey m_frameKey;
 };
 
 } // namespace ondrel

@@ -26,6 +26,7 @@ struct GraphView {
   std::array<double, 3> MaxY{20, 10, 100};
   bool ShowAxesY1 = true;
   bool ShowAxesY2 = false;
+  bool operator==(const GraphView&) const = default;
 };
 
 // 100 pixels on the right for two right axes, else 50.

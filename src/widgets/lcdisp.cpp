@@ -85,13 +85,55 @@ void LCDisp::setConfig(const LcdConfig& config) {
 }
 
 void LCDisp::setValue(const QString& value) {
-  const QString old = m_cfg.Value;
+  // Reports repeat most values: a text already laid out for this look costs nothing again.
+  if (m_valueFits && value == m_cfg.Value)
+    return;
+  const LcdText lay = layoutLcdText(value, m_cfg); // may throw: nothing changed yet
+  m_valueFits = true;
+  if (value == m_cfg.Value)
+    return;
   m_cfg.Value = value;
+  showText(lay);
+  requestDraw(false);
+}
+
+// The picture is a cache of the value: bringing it up to date changes nothing a caller can see
+// but the pixels that the value already stands for.
+const QImage& LCDisp::surface() const {
+  const_cast<LCDisp*>(this)->drawPendingValue();
+  return m_surface;
+}
+
+int LCDisp::cellsDrawnLastTime() const {
+  const_cast<LCDisp*>(this)->drawPendingValue();
+  return m_cellsDrawn;
+}
+
+void LCDisp::showText(const LcdText& lay) {
+  // A reader hears the new text at once, whether or not it has been drawn yet.
+  const QString shownText = lcdShownText(lay, m_cfg);
+  if (shownText != m_shownText) {
+    m_shownText = shownText;
+    notifyAccessibleValue(this, m_shownText);
+  }
+}
+
+void LCDisp::requestDraw(bool forced) {
+  m_drawPending = true;
+  m_drawForced = m_drawForced || forced;
+  update(); // nothing while hidden: showing the widget paints it whole
+}
+
+void LCDisp::drawPendingValue() {
+  if (!m_drawPending)
+    return;
+  m_drawPending = false;
+  const bool forced = m_drawForced;
+  m_drawForced = false;
   try {
-    displayValue(false);
-  } catch (...) {
-    m_cfg.Value = old;
-    throw;
+    displayValue(forced);
+  } catch (const ComponentError&) {
+    // The stored text does not fit the layout: the readout stays blank until the next value.
   }
 }
 
@@ -122,11 +164,11 @@ void LCDisp::changed(Effect effect) {
   case StoreOnly:
     return;
   case Redraw:
-    displayValue(true);
+    requestDraw(true);
     return;
   case Background:
     paintBackground();
-    displayValue(true);
+    requestDraw(true);
     return;
   case Rebuild:
     build();
@@ -144,12 +186,14 @@ void LCDisp::build() {
   m_marks.clear();
   m_pointArea.clear();
   paintBackground();
+  m_valueFits = false;
   try {
-    displayValue(true);
+    showText(layoutLcdText(m_cfg.Value, m_cfg));
+    m_valueFits = true;
   } catch (const ComponentError&) {
     // The stored text does not fit the new layout: the readout stays blank until the next value.
-    update();
   }
+  requestDraw(true);
 }
 
 void LCDisp::paintBackground() {
@@ -285,7 +329,6 @@ void LCDisp::displayValue(bool forced) {
 
   QPainter p(&m_surface);
   p.setRenderHint(QPainter::Antialiasing, false);
-  QRegion dirty;
 
   // Take away the marks of the last value; cells under them are drawn again below.
   QVector<QRect> restored = m_pointArea;
@@ -294,7 +337,6 @@ void LCDisp::displayValue(bool forced) {
       restored << markArea(i, m_cfg.ThousandsSeparator);
   for (const QRect& r : restored) {
     restore(p, r);
-    dirty += r;
   }
 
   auto cellArea = [this](bool exponent, int i) {
@@ -318,7 +360,6 @@ void LCDisp::displayValue(bool forced) {
         continue;
       restore(p, area);
       drawCell(p, exponent, i, text[i]);
-      dirty += area;
       ++m_cellsDrawn;
     }
     shown = text;
@@ -342,22 +383,12 @@ void LCDisp::displayValue(bool forced) {
   for (int i = 0; i < m_marks.size(); ++i)
     if (m_marks[i])
       drawMark(p, i, m_cfg.ThousandsSeparator);
-  for (const QRect& r : m_pointArea)
-    dirty += r;
-  for (int i = 0; i < m_marks.size(); ++i)
-    if (m_marks[i])
-      dirty += markArea(i, m_cfg.ThousandsSeparator);
   p.end();
-
-  update(dirty);
-  const QString shownText = lcdShownText(lay, m_cfg);
-  if (shownText != m_shownText) {
-    m_shownText = shownText;
-    notifyAccessibleValue(this, m_shownText);
-  }
+  showText(lay);
 }
 
 void LCDisp::paintEvent(QPaintEvent* event) {
+  drawPendingValue();
   QPainter p(this);
   const qreal dpr = m_surface.devicePixelRatio();
   for (const QRect& r : event->region()) {
@@ -368,10 +399,7 @@ void LCDisp::paintEvent(QPaintEvent* event) {
 
 void LCDisp::resizeEvent(QResizeEvent*) {
   paintBackground();
-  try {
-    displayValue(true);
-  } catch (const ComponentError&) {
-  }
+  requestDraw(true);
 }
 
 void LCDisp::changeEvent(QEvent* event) {

@@ -9,7 +9,9 @@ namespace ondrel {
 
 // A numeric readout in the look of a seven-segment LCD. The host sets `Value` (and the lit
 // colours from the user's settings); the rest of the look comes from an LcdConfig, normally one
-// of the program's presets. A new value redraws only the cells whose character changed.
+// of the program's presets. A new value is drawn at the widget's next paint, and then only the
+// cells whose character changed: a readout that cannot be seen does no drawing, and several
+// values between two paints cost one drawing of the latest.
 class LCDisp : public QWidget {
   Q_OBJECT
 
@@ -30,10 +32,14 @@ public:
   // What the cells show, as a reader would say it ("12.34", "01:02:03").
   QString shownText() const { return m_shownText; }
 
-  // The off-screen picture of the readout as last drawn (in device pixels).
-  const QImage& surface() const { return m_surface; }
-  // Number of digit cells drawn by the last value change (for checks of incremental redraw).
-  int cellsDrawnLastTime() const { return m_cellsDrawn; }
+  // The off-screen picture of the readout showing the latest value (in device pixels); a value
+  // not drawn yet is drawn first.
+  const QImage& surface() const;
+  // Number of digit cells drawn by the last drawing, which brings the picture up to the latest
+  // value first (for checks of incremental redraw).
+  int cellsDrawnLastTime() const;
+  // A value waits for the next paint.
+  bool drawPending() const { return m_drawPending; }
 
 #define ONDREL_LCD_PROPERTY(Type, Name, Effect)                                                    \
   Type Name() const {                                                                              \
@@ -109,6 +115,12 @@ private:
   void changed(Effect effect);
   void build();
   void paintBackground();
+  // Tells a reader what the cells show once `lay` is drawn.
+  void showText(const LcdText& lay);
+  // The value is drawn at the next paint (every cell when forced).
+  void requestDraw(bool forced);
+  // Draws a value that waits; a stored text that does not fit leaves the readout blank.
+  void drawPendingValue();
   void displayValue(bool forced);
   void restore(QPainter& p, const QRect& r);
   void drawCell(QPainter& p, bool exponent, int index, QChar ch);
@@ -127,6 +139,9 @@ private:
   QVector<bool> m_marks;      // thousands marks now shown
   QString m_shownText;
   int m_cellsDrawn = 0;
+  bool m_valueFits = false; // the stored text fits the look (a build may leave it not fitting)
+  bool m_drawPending = false;
+  bool m_drawForced = false;
 };
 
 } // namespace ondrel

@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <utility>
 
 using namespace ondrel;
 
@@ -201,6 +203,40 @@ TEST(CurveGraph, DrawsFrameGridAndCurve) {
   g.setShowCurve(0, false);
   g.DrawCurve();
   EXPECT_NE(px(g, {300, 195}), toQColor(0xFF0000));
+}
+
+// A redraw reuses the last frame only while nothing the frame shows has changed: after any such
+// change the picture is the one a graph drawn once with the same settings shows.
+TEST(CurveGraph, RedrawAfterAFrameChangeMatchesAFreshDrawing) {
+  const std::pair<const char*, std::function<void(CurveGraph&)>> changes[] = {
+      {"X range", [](CurveGraph& g) { g.setMaxX(90); }},
+      {"Y range", [](CurveGraph& g) { g.setMaxY(1, 7.5f); }},
+      {"third axis", [](CurveGraph& g) { g.setShowAxesY2(true); }},
+      {"axis caption", [](CurveGraph& g) { g.setAxesY1Txt(QStringLiteral("[mA]")); }},
+      {"grid colour", [](CurveGraph& g) { g.setGridColor(0x00C000); }},
+      {"grid style", [](CurveGraph& g) { g.setGridType1(2); }},
+      {"back colour", [](CurveGraph& g) { g.setBackColor(0xE0E0E0); }},
+      {"time labels", [](CurveGraph& g) { g.setxBarType(1); }},
+      {"size", [](CurveGraph& g) { g.resize(520, 400); }},
+  };
+  auto setUp = [](CurveGraph& g) {
+    g.resize(500, 400);
+    g.setShowCurve(0, true);
+    for (int x = 0; x <= 60; ++x)
+      g.AddXY(0, static_cast<float>(x), 10);
+  };
+  for (const auto& [what, change] : changes) {
+    CurveGraph redrawn;
+    setUp(redrawn);
+    redrawn.DrawCurve();
+    change(redrawn);
+    redrawn.DrawCurve();
+    CurveGraph fresh;
+    setUp(fresh);
+    change(fresh);
+    fresh.DrawCurve();
+    EXPECT_EQ(redrawn.image(), fresh.image()) << what;
+  }
 }
 
 TEST(CurveGraph, RedrawThatCannotBeDoneKeepsThePicture) {

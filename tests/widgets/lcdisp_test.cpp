@@ -3,6 +3,7 @@
 #include "widgets/lcdisp.h"
 
 #include <QAccessible>
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -179,11 +180,44 @@ TEST(LCDisp, NegativeValueRedrawsEveryCellInItsColours) {
 TEST(LCDisp, ValueChangeRedrawsOnlyChangedCells) {
   LCDisp d(LcdPreset::DevCtrlVol);
   d.setValue(QStringLiteral("12.34"));
+  d.surface(); // drawn, as at a paint
   d.setValue(QStringLiteral("12.35"));
   EXPECT_EQ(d.cellsDrawnLastTime(), 1);
   d.setValue(QStringLiteral("12.35"));
-  EXPECT_EQ(d.cellsDrawnLastTime(), 0);
+  EXPECT_FALSE(d.drawPending()); // the same text again draws nothing
   EXPECT_EQ(segmentsAt(d, 3), pattern(5));
+}
+
+TEST(LCDisp, ValuesWaitForThePaintAndShareOneDrawing) {
+  QWidget window;
+  auto* d = new LCDisp(LcdPreset::DevCtrlVol, &window);
+  window.show();
+  QCoreApplication::processEvents();
+  ASSERT_FALSE(d->drawPending());
+
+  // Hidden: nothing is drawn however many values arrive, while a reader hears each at once.
+  window.hide();
+  for (const char* v : {"01.23", "02.34", "03.45"}) {
+    d->setValue(QString::fromLatin1(v));
+    QCoreApplication::processEvents();
+  }
+  EXPECT_TRUE(d->drawPending());
+  EXPECT_EQ(d->shownText(), QStringLiteral("03.45"));
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(d);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->text(QAccessible::Value), QStringLiteral("03.45"));
+
+  // Shown again: one paint draws the latest value, and only the cells that changed since the
+  // picture was last drawn ("00.00" then).
+  window.show();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(d->drawPending());
+  EXPECT_EQ(d->cellsDrawnLastTime(), 3);
+  EXPECT_EQ(segmentsAt(*d, 1), pattern(3));
+  EXPECT_EQ(segmentsAt(*d, 2), pattern(4));
+  EXPECT_EQ(segmentsAt(*d, 3), pattern(5));
+  const QImage onScreen = d->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  EXPECT_EQ(onScreen, d->surface().convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 TEST(LCDisp, TimePresetShowsColonAndSmallSeconds) {
@@ -235,6 +269,11 @@ TEST(LCDisp, RejectedValueKeepsThePicture) {
   EXPECT_EQ(d.surface(), before);
   EXPECT_THROW(d.setNumDigits(51), ComponentError);
   EXPECT_THROW(d.setNumDigitsExp(6), ComponentError);
+
+  // A look that no longer fits the stored text: the same text again is still refused.
+  d.setValue(QStringLiteral("1.2"));
+  d.setNumDigits(1);
+  EXPECT_THROW(d.setValue(QStringLiteral("1.2")), ComponentError);
 }
 
 TEST(LCDisp, SystemColourBackgroundAndOtherStyles) {

@@ -2,6 +2,9 @@
 
 #include "data/support/failure.h"
 
+#include <QVarLengthArray>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -30,85 +33,119 @@ Picture parsePicture(QStringView picture) {
   return p;
 }
 
-// Rounds the decimal text "[-]digits[.digits]" and lays it out by the picture.
-QString layout(std::string_view text, const Picture& p) {
+// Characters of a formatted number; long enough that no ordinary picture allocates.
+using Chars = QVarLengthArray<char, 64>;
+
+// Rounds the decimal text "[-]digits[.digits]" and lays it out by the picture into `out`.
+void layout(std::string_view text, const Picture& p, Chars& out) {
   bool negative = false;
   if (!text.empty() && text.front() == '-') {
     negative = true;
     text.remove_prefix(1);
   }
   const auto point = text.find('.');
-  std::string whole(text.substr(0, point));
-  std::string frac(point == std::string_view::npos ? std::string_view{} : text.substr(point + 1));
+  const std::string_view whole = text.substr(0, point);
+  std::string_view frac =
+      point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
 
+  // The integer digits, then exactly `decimals` digits of the fraction.
+  Chars digits;
+  digits.append(whole.data(), static_cast<qsizetype>(whole.size()));
   if (p.percent) { // move the point two places right: exact, no binary multiplication
-    frac.append(2 > frac.size() ? 2 - frac.size() : 0, '0');
-    whole += frac.substr(0, 2);
-    frac.erase(0, 2);
+    for (size_t i = 0; i < 2; ++i)
+      digits.append(i < frac.size() ? frac[i] : '0');
+    frac.remove_prefix(std::min<size_t>(2, frac.size()));
   }
+  const auto decimals = static_cast<size_t>(p.decimals);
+  const bool roundUp = frac.size() > decimals && frac[decimals] >= '5';
+  const size_t kept = std::min(frac.size(), decimals);
+  digits.append(frac.data(), static_cast<qsizetype>(kept));
+  for (size_t i = kept; i < decimals; ++i)
+    digits.append('0');
+  auto wholeCount = static_cast<size_t>(digits.size()) - decimals;
 
-  bool roundUp = false;
-  if (static_cast<int>(frac.size()) > p.decimals) {
-    roundUp = frac[static_cast<size_t>(p.decimals)] >= '5';
-    frac.resize(static_cast<size_t>(p.decimals));
-  }
-  frac.append(static_cast<size_t>(p.decimals) - frac.size(), '0');
-
-  std::string digits = whole + frac;
   if (roundUp) {
-    int i = static_cast<int>(digits.size()) - 1;
+    qsizetype i = digits.size() - 1;
     for (; i >= 0; --i) {
-      if (digits[static_cast<size_t>(i)] == '9') {
-        digits[static_cast<size_t>(i)] = '0';
+      if (digits[i] == '9') {
+        digits[i] = '0';
       } else {
-        ++digits[static_cast<size_t>(i)];
+        ++digits[i];
         break;
       }
     }
-    if (i < 0)
+    if (i < 0) {
       digits.insert(digits.begin(), '1');
+      ++wholeCount;
+    }
   }
 
-  std::string intPart = digits.substr(0, digits.size() - frac.size());
-  const std::string fracPart = digits.substr(digits.size() - frac.size());
-  const auto firstNonZero = intPart.find_first_not_of('0');
-  intPart = firstNonZero == std::string::npos ? std::string{} : intPart.substr(firstNonZero);
-  if (static_cast<int>(intPart.size()) < p.intDigits)
-    intPart.insert(0, static_cast<size_t>(p.intDigits) - intPart.size(), '0');
+  const bool zero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0'; });
+  size_t firstNonZero = 0;
+  while (firstNonZero < wholeCount && digits[static_cast<qsizetype>(firstNonZero)] == '0')
+    ++firstNonZero;
+  const size_t intLength = wholeCount - firstNonZero;
 
-  const bool zero = digits.find_first_not_of('0') == std::string::npos;
-  std::string out;
+  out.clear();
   if (negative && !zero)
-    out += '-';
-  out += intPart;
+    out.append('-');
+  for (size_t i = intLength; i < static_cast<size_t>(p.intDigits); ++i)
+    out.append('0');
+  out.append(digits.data() + firstNonZero, static_cast<qsizetype>(intLength));
   if (p.decimals > 0) {
-    out += '.';
-    out += fracPart;
+    out.append('.');
+    out.append(digits.data() + wholeCount, static_cast<qsizetype>(decimals));
   }
   if (p.percent)
-    out += '%';
-  return QString::fromLatin1(out.data(), static_cast<qsizetype>(out.size()));
+    out.append('%');
 }
 
-template <typename F> QString formatShortest(F value, QStringView picture) {
+void assign(Chars& out, std::string_view text) {
+  out.clear();
+  out.append(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The characters Format gives.
+template <typename F> void formatShortest(F value, QStringView picture, Chars& out) {
   if (std::isnan(value))
-    return QStringLiteral("NaN");
+    return assign(out, "NaN");
   if (std::isinf(value))
-    return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
+    return assign(out, value < 0 ? "-Inf" : "Inf");
   char buf[512];
   const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
   if (res.ec != std::errc{})
-    return QStringLiteral("NaN");
-  return layout(std::string_view(buf, static_cast<size_t>(res.ptr - buf)), parsePicture(picture));
+    return assign(out, "NaN");
+  layout(std::string_view(buf, static_cast<size_t>(res.ptr - buf)), parsePicture(picture), out);
+}
+
+template <typename F> QString formatText(F value, QStringView picture) {
+  Chars out;
+  formatShortest(value, picture, out);
+  return QString::fromLatin1(out.data(), out.size());
+}
+
+template <typename F> double formattedNumber(F value, QStringView picture) {
+  Chars out;
+  formatShortest(value, picture, out);
+  double number = 0;
+  const auto res = std::from_chars(out.data(), out.data() + out.size(), number);
+  return res.ec == std::errc{} ? number : 0.0;
 }
 
 } // namespace
 
 QString Format(double value, QStringView picture) {
-  return formatShortest(value, picture);
+  return formatText(value, picture);
 }
 QString Format(float value, QStringView picture) {
-  return formatShortest(value, picture);
+  return formatText(value, picture);
+}
+
+double formattedValue(double value, QStringView picture) {
+  return formattedNumber(value, picture);
+}
+double formattedValue(float value, QStringView picture) {
+  return formattedNumber(value, picture);
 }
 
 qint64 roundHalfEven(double value) {

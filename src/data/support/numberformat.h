@@ -19,6 +19,11 @@ template <std::integral T> QString Format(T value, QStringView picture) {
   return Format(static_cast<double>(value), picture);
 }
 
+// The number that Format(value, picture) shows, read back as a number reads it (without text in
+// between): what a curve keeps of a value shown by a picture. Pictures without "%".
+double formattedValue(double value, QStringView picture);
+double formattedValue(float value, QStringView picture);
+
 // Real to integer the way the program converts everywhere: nearest, halves to the even
 // neighbour (116.5 → 116, 117.5 → 118). NaN gives 0; values beyond the range are clamped.
 qint64 roundHalfEven(double value);

@@ -19,6 +19,7 @@
 
 #include <QDateTime>
 #include <QPixmap>
+#include <QStringBuilder>
 #include <QTableWidget>
 
 namespace ondrel {
@@ -409,10 +410,11 @@ void DeviceSlot::UpdateChannel(int c) {
     const int row = gridRow(c);
     const int voltCurve = curveIndex(c, Curve::Voltage);
     if (d.ChnRunning) {
-      m_view.setGridText(row, colMode,
-                         panel().tMode() + QStringLiteral("  ") + panel().tSval(c) +
-                             panel().lSvalt(c) + QStringLiteral("  ") + panel().tSlmt(c) +
-                             panel().lSlmtt(c));
+      // Built in one piece: this runs for every report.
+      const DevCtrl& p = panel();
+      m_view.setGridText(
+          row, colMode,
+          QString(p.tMode() % u"  " % p.tSval(c) % p.lSvalt(c) % u"  " % p.tSlmt(c) % p.lSlmtt(c)));
       const double average = averageVoltage(d, graph().DpCnt(voltCurve));
       if (average >= 0.0)
         m_view.setGridText(row, colAvgVolt, Format(average, u"0.00") + QLatin1Char('V'));
@@ -454,8 +456,15 @@ void DeviceSlot::recordSample(int c) {
   ChannelData& d = channel(c);
   const std::optional<float> temp =
       temperatureShown() ? std::optional<float>(d.Temp) : std::nullopt;
+  // The file's end is looked at only when this slot did not write its last line: a recording
+  // begun, continued or renamed elsewhere may end inside a line cut short by a crash.
+  QString& wholeAt = m_recordedWhole[static_cast<size_t>(c)];
   try {
-    appendRecordingLine(d.RecPath, recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_params.CurDiv));
+    const bool whole = wholeAt == d.RecPath;
+    wholeAt.clear();
+    appendRecordingLine(d.RecPath, recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_params.CurDiv),
+                        whole);
+    wholeAt = d.RecPath;
   } catch (...) {
     // A full disk fails every second: said once per test, and the live update goes on.
     if (d.RecWriteFailed)
@@ -477,7 +486,7 @@ void DeviceSlot::ShowCapEnergy(int c) {
 
 float DeviceSlot::curveValue(float value, QStringView picture) const {
   // Curves hold the value as the readout shows it: rounded to the picture.
-  return Format(value, picture).toFloat();
+  return static_cast<float>(formattedValue(value, picture));
 }
 
 void DeviceSlot::addCurvePoints(int c, qint32 x, float volt, float cur, float third) {

@@ -271,6 +271,8 @@ private:
   bool m_twoChannelLaidOut = false;
   // A running test waits for the device's name before it is adopted.
   std::array<bool, 2> m_adoptPending{};
+  // Per channel, the recording whose last line this slot appended whole (empty: none known).
+  std::array<QString, 2> m_recordedWhole;
 
   QTimer m_tmrComm; // 50 ms: the receive step
   QTimer m_tmrConn; // 1000 ms: repeats the connect command while connecting

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 using namespace ondrel;
@@ -54,6 +55,23 @@ TEST(Format, IntegersAndSpecials) {
   EXPECT_EQ(Format(std::numeric_limits<double>::infinity(), u"0.00"), QStringLiteral("Inf"));
   EXPECT_EQ(Format(-std::numeric_limits<float>::infinity(), u"0.00"), QStringLiteral("-Inf"));
   EXPECT_EQ(Format(1e300, u"0").size(), 301);
+}
+
+// Curves keep what the readouts show: the number must be exactly what its text reads back as.
+TEST(Format, FormattedValueIsTheShownTextReadBack) {
+  const float floats[] = {2.675f,  4.49f, 3.6995f,    -1.25f,  0.0f,   -0.0004f,
+                          9.9995f, 1e-7f, 123456.78f, 3.4e38f, 72.32f, 0.1f};
+  for (const char16_t* picture : {u"0.000", u"0.00", u"00.00", u"0.0", u"000.0", u"0"}) {
+    for (float v : floats)
+      EXPECT_EQ(formattedValue(v, picture), Format(v, picture).toDouble())
+          << v << " in " << QString::fromUtf16(picture).toStdString();
+    for (double v : {2.675, 1.005, 9.995, -2.5, 1e300})
+      EXPECT_EQ(formattedValue(v, picture), Format(v, picture).toDouble())
+          << v << " in " << QString::fromUtf16(picture).toStdString();
+  }
+  EXPECT_TRUE(std::isnan(formattedValue(std::numeric_limits<float>::quiet_NaN(), u"0.00")));
+  EXPECT_EQ(formattedValue(-std::numeric_limits<float>::infinity(), u"0.00"),
+            -std::numeric_limits<double>::infinity());
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {

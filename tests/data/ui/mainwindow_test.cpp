@@ -7,8 +7,10 @@
 #include "support/connectedwindow.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
+#include "widgets/lcdisp.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -63,6 +65,30 @@ TEST_F(MainWindow, TenSlotsAtMostWithTheirTabs) {
   EXPECT_EQ(window->SelectedSlot(), 6);
   EXPECT_TRUE(window->slot(6).frame()->isVisibleTo(window.get()));
   EXPECT_FALSE(window->slot(0).frame()->isVisibleTo(window.get()));
+}
+
+// The readouts of a slot whose tab is not selected draw nothing; selecting the tab shows the
+// latest value at once, exactly as a readout that drew every value would.
+TEST_F(MainWindow, HiddenSlotsReadoutShowsTheLatestValueWhenItsTabIsSelected) {
+  trigger("menuAddDev");
+  connectSlot(1, 3);
+  window->show();
+  QCoreApplication::processEvents();
+  auto* lcd = window->slot(1).panel().findChild<LCDisp*>(QStringLiteral("lcdVol"));
+  ASSERT_NE(lcd, nullptr);
+  for (int volt : {4000, 3950, 3900}) {
+    window->slot(1).receive(idle(model, volt).wire());
+    QCoreApplication::processEvents();
+  }
+  EXPECT_TRUE(lcd->drawPending());
+  EXPECT_EQ(lcd->Value(), QStringLiteral("3.900"));
+
+  tabs()->setCurrentIndex(1);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(lcd->drawPending()); // painted because it was shown, not because it was asked
+  LCDisp drawnAtOnce(LcdPreset::DevCtrlVol);
+  drawnAtOnce.setConfig(lcd->config());
+  EXPECT_EQ(lcd->surface(), drawnAtOnce.surface());
 }
 
 // A slot going idle must not unlock the entries while the selected slot's test runs.

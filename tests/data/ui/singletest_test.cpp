@@ -230,6 +230,22 @@ TEST_F(SingleTest, ContinueReplaysTheRecordingAndGoesOnInTheSameFile) {
                   .endsWith("120\t1.50\t3.700\r\n120\t01.50\t3.690\r\n121\t01.50\t3.680\r\n"));
 }
 
+// A recording cut short by a crash in mid-line: the first sample of the continued test starts a
+// line of its own and marks the cut one; the samples after it, written by this slot, follow as
+// whole lines.
+TEST_F(SingleTest, ContinuingACutRecordingStartsItsFirstSampleOnALineOfItsOwn) {
+  home.write(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"),
+             recordingText("120\t1.50\t3.700\r\n121\t1.50\t3.6"));
+  typeParams(QStringLiteral("1.50"), QStringLiteral("3.00"), QStringLiteral("0"));
+  emit panel().ContClick(0);
+  feed(running(12, 3690, 150));
+  DeviceSlotProbe::channel(slot(), 0).TestSec = 121;
+  feed(running(12, 3680, 150));
+  EXPECT_TRUE(home.read(QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"))
+                  .endsWith("120\t1.50\t3.700\r\n121\t1.50\t3.6 (cut off)\r\n"
+                            "120\t01.50\t3.690\r\n121\t01.50\t3.680\r\n"));
+}
+
 TEST_F(SingleTest, ContinueWithoutARecordingOrWithAnEmptyOne) {
   emit panel().ContClick(0);
   EXPECT_TRUE(writes().isEmpty());
