@@ -529,7 +529,12 @@ TEST_F(MainWindow, SlotPartsFollowTheWindowSize) {
     const QRect graph = slot().graph().geometry();
     const QRect panelRect = panel().geometry();
     const QRect gridRect = grid()->geometry();
-    for (const QRect& r : {graph, panelRect, gridRect}) {
+    // The auto test's full-size table takes the panel's place when it is shown.
+    const auto* autoList = frame->findChild<QTableWidget*>(QStringLiteral("gridAutolist"));
+    ASSERT_NE(autoList, nullptr);
+    const QRect autoRect = autoList->geometry();
+    EXPECT_EQ(autoRect.topLeft(), panelRect.topLeft());
+    for (const QRect& r : {graph, panelRect, gridRect, autoRect}) {
       EXPECT_GE(r.width(), 0);
       EXPECT_GE(r.height(), 0);
     }
@@ -539,6 +544,7 @@ TEST_F(MainWindow, SlotPartsFollowTheWindowSize) {
       EXPECT_LE(panelRect.right(), frame->width());
       EXPECT_GT(graph.width(), 500);
       EXPECT_EQ(gridRect.width(), graph.width());
+      EXPECT_GE(autoRect.height(), panelRect.height());
     }
   }
 }
