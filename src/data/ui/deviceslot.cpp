@@ -729,18 +729,13 @@ void DeviceSlot::Disconnect() {
   }
   if (portHandle() == 0)
     return;
-
-  SendDisconnect();
-  m_comm.ClosePort(portHandle());
-  m_tmrComm.stop();
-  m_tmrConn.stop();
+  closeLink();
 
   for (int c = 0; c < 2; ++c) {
     panel().setTmrCurveEnable(c, false);
     panel().setTmrShowEnable(c, false);
-    m_clock[c].TestClockOff();
-    SecondTimerStop(c);
   }
+  stopClocks();
   m_auto.linkClosed();
   m_step.linkClosed();
   m_view.showNoDevice();
