@@ -1,8 +1,8 @@
 #pragma once
 
-#include <functional>
+#include <QObject>
 
-class QObject;
+#include <functional>
 
 namespace ondrel {
 
@@ -14,5 +14,13 @@ bool letPendingEventsRunTwice(const QObject* guard);
 // Waits for a sub-window that the caller treats as modal while it is shown modeless: processes
 // events (timers and device reports keep running) until `closed` answers true.
 void waitUntilClosed(const std::function<bool()>& closed);
+
+// Shows `window` and waits as waitUntilClosed does until the window emits `closed`.
+template <typename Window, typename Signal> void showAndWaitUntil(Window* window, Signal closed) {
+  bool done = false;
+  QObject::connect(window, closed, window, [&done] { done = true; });
+  window->show();
+  waitUntilClosed([&done] { return done; });
+}
 
 } // namespace ondrel

@@ -620,13 +620,10 @@ void frmMain::FirmwareUpdate() {
     MsgBox(QMessageBox::Critical, LangText(QStringLiteral("Wrong Port!")));
     return;
   }
-  bool closed = false;
-  connect(window.get(), &frmUpdate::closed, this, [&closed] { closed = true; });
   m_updateOpen = true;
   tabDev->setEnabled(false);
   menuUpdate->setEnabled(false);
-  window->show();
-  waitUntilClosed([&closed] { return closed; });
+  showAndWaitUntil(window.get(), &frmUpdate::closed);
   m_updateOpen = false;
   tabDev->setEnabled(true);
   menuUpdate->setEnabled(!slot(m_selectedSlot).panel().Conn());

@@ -42,11 +42,8 @@ void ResistanceTest(frmMain& w) {
         &w);
     // The drop of this slot only: the window itself keeps only its channel's, while it waits.
     QObject::connect(&s, &DeviceSlot::resistanceDropSeen, window.get(), &frmRes::dropSeen);
-    bool closed = false;
-    QObject::connect(window.get(), &frmRes::closed, window.get(), [&closed] { closed = true; });
     w.setSlotTabsEnabled(false);
-    window->show();
-    waitUntilClosed([&closed] { return closed; });
+    showAndWaitUntil(window.get(), &frmRes::closed);
     w.setSlotTabsEnabled(true);
   });
 }

@@ -29,14 +29,6 @@ template <typename Dialog> bool raiseOpen(frmMain& w) {
   return false;
 }
 
-// Shows a dialog the main window waits for (events running) until it says it closed.
-template <typename Dialog> void showAndWait(Dialog* dialog) {
-  bool closed = false;
-  QObject::connect(dialog, &Dialog::closed, dialog, [&closed] { closed = true; });
-  dialog->show();
-  waitUntilClosed([&closed] { return closed; });
-}
-
 } // namespace
 
 void TemperatureData(frmMain& w) {
@@ -75,7 +67,7 @@ void DisplaySetting(frmMain& w) {
     window->setColourChooser(w.chooseColour);
   QObject::connect(window, &frmShow::accepted, &w,
                    [&w](const DisplayChoice& choice) { ApplyDisplaySetting(w, choice); });
-  showAndWait(window);
+  showAndWaitUntil(window, &frmShow::closed);
 }
 
 void ApplyDisplaySetting(frmMain& w, const DisplayChoice& c) {
@@ -160,7 +152,7 @@ void CoordinateSettings(frmMain& w) {
     window->tellUser = w.tellCoordinateError;
   QObject::connect(window, &frmCurve::accepted, &w,
                    [&w](const CoordinateTexts& texts) { ApplyCoordinates(w, texts); });
-  showAndWait(window);
+  showAndWaitUntil(window, &frmCurve::closed);
 }
 
 void ApplyCoordinates(frmMain& w, const CoordinateTexts& t) {
