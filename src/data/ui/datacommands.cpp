@@ -40,18 +40,12 @@ std::vector<QStringList> stepRows(const DeviceSlot& slot, int c) {
   return rows;
 }
 
-MessageAsker asker(frmMain& w) {
-  return [&w](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
-    return w.MsgBox(icon, text, buttons);
-  };
-}
-
 QString finalSavePath(frmMain& w, const QString& chosen, const QString& extension) {
-  return savePathFor(chosen, extension, asker(w));
+  return savePathFor(chosen, extension, w.msgBoxAsker());
 }
 
 void sayNotWritten(frmMain& w, const QString& tag) {
-  ondrel::sayNotWritten(asker(w), tag);
+  ondrel::sayNotWritten(w.msgBoxAsker(), tag);
 }
 
 // "-Channel2" on a two-channel panel's dialog title, "-2" on its proposed name.

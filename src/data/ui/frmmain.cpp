@@ -255,6 +255,12 @@ QMessageBox::StandardButton frmMain::MsgBox(QMessageBox::Icon icon, const QStrin
   return ask ? ask(icon, text, buttons) : QMessageBox::NoButton;
 }
 
+MessageAsker frmMain::msgBoxAsker() {
+  return [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
+    return MsgBox(icon, text, buttons);
+  };
+}
+
 void frmMain::SearchCommPort() {
   if (slot(m_selectedSlot).SearchPorts())
     MsgBox(QMessageBox::Information, LangText(QStringLiteral("Search comm port finished")));
@@ -311,9 +317,7 @@ void frmMain::addSlot() {
   const int n = slotCount();
   auto* frame = new QWidget(m_frames);
   frame->setObjectName(QStringLiteral("frmDev(%1)").arg(n));
-  auto asker = [this](QMessageBox::Icon icon, const QString& text,
-                      QMessageBox::StandardButtons buttons) { return MsgBox(icon, text, buttons); };
-  m_slots.push_back(std::make_unique<DeviceSlot>(n, m_comm, m_prefs, asker, frame));
+  m_slots.push_back(std::make_unique<DeviceSlot>(n, m_comm, m_prefs, msgBoxAsker(), frame));
   DeviceSlot& added = *m_slots.back();
   added.setFileChooser([this](bool save, const QString& title, const QString& filter,
                               const QString& name, const QString& defaultExt) {
@@ -419,10 +423,7 @@ void frmMain::OpenData() {
     return askText ? askText(prompt, text) : QString();
   };
   services.chooseColour = [this] { return chooseColour ? chooseColour() : qint64(-1); };
-  services.ask = [this](QMessageBox::Icon icon, const QString& text,
-                        QMessageBox::StandardButtons buttons) {
-    return MsgBox(icon, text, buttons);
-  };
+  services.ask = msgBoxAsker();
   services.tellCoordinateError = [this](const QString& text) {
     if (tellCoordinateError)
       tellCoordinateError(text);
@@ -609,12 +610,8 @@ void frmMain::FirmwareUpdate() {
     return;
   std::unique_ptr<frmUpdate> window;
   try {
-    window = std::make_unique<frmUpdate>(
-        m_selectedSlot, s.panel().tPort(), m_comm.ports(),
-        [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
-          return MsgBox(icon, text, buttons);
-        },
-        this);
+    window = std::make_unique<frmUpdate>(m_selectedSlot, s.panel().tPort(), m_comm.ports(),
+                                         msgBoxAsker(), this);
   } catch (...) {
     ErrLog(QStringLiteral("ErrUpdate"), describeCurrentException());
     MsgBox(QMessageBox::Critical, LangText(QStringLiteral("Wrong Port!")));

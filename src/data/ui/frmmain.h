@@ -105,6 +105,9 @@ public:
   MessageAsker ask;
   QMessageBox::StandardButton MsgBox(QMessageBox::Icon icon, const QString& text,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+  // MsgBox as an asker for the slots and windows this window makes: it reaches `ask` as it is
+  // when a box is shown, so a replaced `ask` answers for them too.
+  MessageAsker msgBoxAsker();
 
   // The open (save = false) or save dialog of FileDialog, owned by the window: the chosen path, or
   // "" when cancelled. Tests replace it to answer without a user.

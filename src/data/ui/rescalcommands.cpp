@@ -34,12 +34,8 @@ void ResistanceTest(frmMain& w) {
         [&s, c] { return s.ch(c).Volt; },
         [&s, c](const QString& mA) { s.SendResistanceTest(c, mA); },
     };
-    auto window = std::make_unique<frmRes>(
-        s.index(), c, s.dev2S(), std::move(link),
-        [&w](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
-          return w.MsgBox(icon, text, buttons);
-        },
-        &w);
+    auto window =
+        std::make_unique<frmRes>(s.index(), c, s.dev2S(), std::move(link), w.msgBoxAsker(), &w);
     // The drop of this slot only: the window itself keeps only its channel's, while it waits.
     QObject::connect(&s, &DeviceSlot::resistanceDropSeen, window.get(), &frmRes::dropSeen);
     w.setSlotTabsEnabled(false);
@@ -61,12 +57,8 @@ void ParameterCalibration(frmMain& w) {
         logFailures(QStringLiteral("ErrAdj"), [&] { s.SendCalibration(c, point, value); });
       },
   };
-  auto* window = new frmAdj(
-      s.index(), c, s.dev2S(), s.params(), std::move(link),
-      [&w](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons) {
-        return w.MsgBox(icon, text, buttons);
-      },
-      &w);
+  auto* window =
+      new frmAdj(s.index(), c, s.dev2S(), s.params(), std::move(link), w.msgBoxAsker(), &w);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->SetCalibButtons(!s.ch(c).ChnRunning);
   // Only the calibrated slot moves the buttons; its channel cannot change while the window is open.
