@@ -1,13 +1,13 @@
 #include "e2e/endtoend.h"
 
 #include "link/ui/frmupdate.h"
+#include "support/bootloaderline.h"
 #include "widgets/ucprogressbar.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTabBar>
 #include <QThread>
 #include <QTimer>
@@ -38,10 +38,7 @@ protected:
 };
 
 TEST_F(FirmwareEndToEnd, IdentifyThenUpdateWritesTheImageByteForByte) {
-  QByteArray image(1000, Qt::Uninitialized);
-  QRandomGenerator random(7);
-  for (char& c : image)
-    c = static_cast<char>(random.bounded(256));
+  const QByteArray image = ondrel::testing::randomImage(1000, 7);
   home.write(QStringLiteral("Firmware/262.bin"), image);
   sim::SimDevice& loader = device("3:boot=26,version=320");
   start();

@@ -1,9 +1,8 @@
 #include "link/bootsession.h"
 
 #include "sim/bootloader.h"
+#include "support/bootloaderline.h"
 #include "support/tempfolder.h"
-
-#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -11,24 +10,11 @@
 #include <memory>
 
 using namespace ondrel;
+using ondrel::testing::bytes;
+using ondrel::testing::randomImage;
 using ondrel::testing::TempProgramFolder;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> list) {
-  QByteArray b;
-  for (int v : list)
-    b.append(static_cast<char>(v));
-  return b;
-}
-
-QByteArray randomImage(int size) {
-  QByteArray image(size, Qt::Uninitialized);
-  QRandomGenerator random(size);
-  for (char& c : image)
-    c = static_cast<char>(random.bounded(256));
-  return image;
-}
 
 int count(const QString& text, const QString& what) {
   return static_cast<int>(text.count(what));
@@ -66,12 +52,7 @@ protected:
   }
 
   void device(int type, int version, std::function<void(sim::BootConfig&)> more = {}) {
-    sim::BootConfig config;
-    config.deviceType = type;
-    config.version = version;
-    if (more)
-      more(config);
-    loader = std::make_unique<sim::BootLoader>(config);
+    loader = ondrel::testing::bootLoader(type, version, more);
   }
 
   // BootLink: writes are answered by the loader once the session has returned.

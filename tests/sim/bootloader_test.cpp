@@ -1,5 +1,6 @@
 #include "sim/bootloader.h"
 
+#include "support/bootloaderline.h"
 #include "support/tempfolder.h"
 
 #include <QFile>
@@ -9,12 +10,7 @@
 namespace ondrel::sim {
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list) {
-  QByteArray b;
-  for (int v : list)
-    b.append(static_cast<char>(v));
-  return b;
-}
+using ondrel::testing::bytes;
 
 QByteArray address(int a) {
   const int hi = a >> 8, lo = a & 0xFF;

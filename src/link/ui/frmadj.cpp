@@ -2,16 +2,15 @@
 
 #include "data/support/langtext.h"
 #include "data/support/numberformat.h"
+#include "widgets/windowplacement.h"
 
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace ondrel {
 
@@ -80,8 +79,7 @@ frmAdj::frmAdj(int slot, int channel, bool twoChannels, const ModelParams& model
   connect(cmdReset, &QPushButton::clicked, this, &frmAdj::cmdReset_Click);
 
   adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
 }
 
 frmAdj::~frmAdj() = default;

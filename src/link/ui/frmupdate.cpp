@@ -7,15 +7,14 @@
 #include "link/portnames.h"
 #include "widgets/progressmath.h"
 #include "widgets/ucprogressbar.h"
+#include "widgets/windowplacement.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 namespace ondrel {
@@ -102,8 +101,7 @@ frmUpdate::frmUpdate(int slot, QString portText, PortProvider& ports, Asker ask,
   showBusy();
 
   adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
 }
 
 frmUpdate::~frmUpdate() {

@@ -4,13 +4,12 @@
 #include "data/support/failure.h"
 #include "data/support/langtext.h"
 #include "test/ui/panelparts.h"
+#include "widgets/windowplacement.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 namespace ondrel {
 
@@ -60,8 +59,7 @@ frmRes::frmRes(int slot, int channel, bool twoChannels, ResChannel link, Message
   connect(txtCap, &PanelBox::left, this, &frmRes::txtCap_Leave);
 
   adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
 }
 
 frmRes::~frmRes() = default;

@@ -4,14 +4,13 @@
 #include "test/steps.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/panelparts.h"
+#include "widgets/windowplacement.h"
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace ondrel {
@@ -129,8 +128,7 @@ frmStep::frmStep(const ModelParams& model, DevCtrl& panel, MessageAsker ask, QWi
   FlowClick();
 
   adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
 }
 
 QString frmStep::cell(int row, int col) const {

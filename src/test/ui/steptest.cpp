@@ -63,21 +63,26 @@ void StepController::StartStepClick() {
     startProgram();
 }
 
-void StepController::stopProgram() {
+void StepController::programOff() {
   DevCtrl& p = m_slot.panel();
   m_engine.stop();
   m_running = false;
   for (int r = 1; r <= kColouredStepRows; ++r)
     p.setStepColor(r, kStepFaceColour);
+  p.setStepTmrEnable(false);
+  p.setStepCmd(LangText(QStringLiteral("Start")));
+  p.setStepEnable(true);
+}
+
+void StepController::stopProgram() {
+  DevCtrl& p = m_slot.panel();
+  programOff();
   ChannelData& d = m_slot.channel(0);
   if (p.StopEnable())
     m_slot.singleTest().StopClick(0);
   else if (!d.ChnRunning)
     m_slot.singleTest().SetRunButtons(true); // the mode list, Monitor and menus the steps kept
   d.StartPoint = 0;
-  p.setStepTmrEnable(false);
-  p.setStepCmd(LangText(QStringLiteral("Start")));
-  p.setStepEnable(true);
   if (m_slot.infoRow(infoMonitorRow(0)).isEmpty()) {
     p.setTmrCurveEnable(0, false);
     m_slot.SecondTimerStop(0);
@@ -90,16 +95,8 @@ void StepController::stopProgram() {
 }
 
 void StepController::linkClosed() {
-  if (!m_engine.StepOn())
-    return;
-  DevCtrl& p = m_slot.panel();
-  m_engine.stop();
-  m_running = false;
-  for (int r = 1; r <= kColouredStepRows; ++r)
-    p.setStepColor(r, kStepFaceColour);
-  p.setStepTmrEnable(false);
-  p.setStepCmd(LangText(QStringLiteral("Start")));
-  p.setStepEnable(true);
+  if (m_engine.StepOn())
+    programOff();
 }
 
 void StepController::startProgram() {

@@ -46,6 +46,8 @@ public:
   QStringList modes() const;
 
 private:
+  // The program's page and engine back to idle, the channel left as it is.
+  void programOff();
   void stopProgram();
   void startProgram();
   void act(const StepAction& a);

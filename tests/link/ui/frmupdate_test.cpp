@@ -2,6 +2,7 @@
 
 #include "link/memoryport.h"
 #include "sim/bootloader.h"
+#include "support/bootloaderline.h"
 #include "support/tempfolder.h"
 #include "widgets/ucprogressbar.h"
 
@@ -10,7 +11,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -21,17 +21,10 @@
 #include <memory>
 
 using namespace ondrel;
+using ondrel::testing::randomImage;
 using ondrel::testing::TempProgramFolder;
 
 namespace {
-
-QByteArray randomImage(int size) {
-  QByteArray image(size, Qt::Uninitialized);
-  QRandomGenerator random(size);
-  for (char& c : image)
-    c = static_cast<char>(random.bounded(256));
-  return image;
-}
 
 // The window of slot 1 (port COM3) on a memory line whose far end is the simulator's boot
 // loader; the test carries the bytes across while the window's timers run.
@@ -51,12 +44,7 @@ protected:
   qsizetype m_carried = 0;
 
   void device(int type, int version, std::function<void(sim::BootConfig&)> more = {}) {
-    sim::BootConfig config;
-    config.deviceType = type;
-    config.version = version;
-    if (more)
-      more(config);
-    loader = std::make_unique<sim::BootLoader>(config);
+    loader = ondrel::testing::bootLoader(type, version, more);
   }
 
   frmUpdate& open(const QString& port = QStringLiteral("COM3")) {
