@@ -2,14 +2,13 @@
 
 #include "data/support/langtext.h"
 #include "data/support/version.h"
+#include "widgets/windowplacement.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace ondrel {
@@ -70,8 +69,7 @@ frmAbout::frmAbout(QWidget* owner, std::function<void()> openGuide) : QDialog(ow
   layout->addWidget(buttons);
 
   adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
 }
 
 } // namespace ondrel

@@ -11,6 +11,7 @@
 #include "data/ui/settingsdialogs.h"
 #include "link/commands.h"
 #include "widgets/curvegraph.h"
+#include "widgets/windowplacement.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -47,8 +48,7 @@ void showAndWait(QWidget* w) {
   QObject::connect(w, &QObject::destroyed, [&closed] { closed = true; });
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    w->move(screen->availableGeometry().center() - w->rect().center());
+  centreOnScreen(*w);
   w->show();
   waitUntilClosed([&closed] { return closed; });
 }

@@ -351,7 +351,8 @@ void frmMain::selectSavedPort(DeviceSlot& s) {
 }
 
 void frmMain::ReadSettings() {
-  // The one place the settings file is read at start-up: read once, every key by its rule.
+  // Every preference in one pass over the settings file, each key by its rule (the saved port is
+  // read by its own key when slot 0 selects it).
   IniDocument ini;
   QFile f(m_settingsFile);
   if (f.open(QIODevice::ReadOnly))

@@ -1,11 +1,10 @@
 #include "data/ui/frmmsg.h"
 
 #include "data/support/langtext.h"
+#include "widgets/windowplacement.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace ondrel {
@@ -42,8 +41,7 @@ void frmMsg::showMessage(const QString& text) {
   m_unloading = false;
   m_opacity = 0;
   applyOpacity();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  centreOnScreen(*this);
   show();
   raise();
   tmrIn.start();

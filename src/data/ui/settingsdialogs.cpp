@@ -3,6 +3,7 @@
 #include "data/support/langtext.h"
 #include "data/ui/dialogs.h"
 #include "widgets/colour.h"
+#include "widgets/windowplacement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -12,13 +13,11 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace ondrel {
@@ -26,8 +25,7 @@ namespace {
 
 void centre(QWidget* w) {
   w->adjustSize();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    w->move(screen->availableGeometry().center() - w->rect().center());
+  centreOnScreen(*w);
 }
 
 // A dialog window of the main window: its own title bar, deleted when closed.
