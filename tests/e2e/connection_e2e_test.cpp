@@ -67,7 +67,12 @@ TEST_F(EndToEnd, ConnectIdentifiesEveryKindOfDevice) {
   EXPECT_FALSE(meter.connecting());
   EXPECT_EQ(meter.gridText(1, 0), QStringLiteral("KL-10"));
   EXPECT_EQ(meter.params().FwVersion, 320);
+  // "Quick Charger Test" follows the selected tab: offered for the meter only.
+  window->selectSlot(0);
+  EXPECT_FALSE(window->action(QStringLiteral("menuUsb"))->isVisible());
+  window->selectSlot(3);
   EXPECT_TRUE(window->action(QStringLiteral("menuUsb"))->isVisible());
+  window->selectSlot(0);
 
   for (const auto& d : devices)
     EXPECT_EQ(commands(*d).value(0), QStringLiteral("connect")) << d->portName().toStdString();

@@ -280,21 +280,78 @@ frmUSB* frmMain::usbWindow() const {
   return m_usbWin;
 }
 
+bool frmMain::isUsbMeterSlot(int index) const {
+  const DeviceSlot& s = slot(index);
+  return s.params().ModelCode != 0 && s.params().caps.usbMeter;
+}
+
+QString frmMain::slotCaption(int index) const {
+  const DeviceSlot& s = slot(index);
+  QString text = QStringLiteral("Device%1").arg(index + 1);
+  const QString model = s.gridText(gridRow(0), colDevice).trimmed();
+  if (!model.isEmpty())
+    text += QLatin1Char(' ') + model;
+  const QString port = s.panel().tPort();
+  if (!port.isEmpty())
+    text += QStringLiteral(" (") + port + QLatin1Char(')');
+  return text;
+}
+
 void frmMain::showUsbWindow() {
+  // The trigger requests are set-value frames: on anything but a USB meter they would change a
+  // running test, so the window only ever drives a meter.
+  int target = m_selectedSlot;
+  if (!isUsbMeterSlot(target)) {
+    int meter = -1;
+    for (int i = 0; i < slotCount(); ++i)
+      if (isUsbMeterSlot(i) && slot(i).portOpen()) {
+        meter = i;
+        break;
+      }
+    if (meter < 0) {
+      MsgBox(QMessageBox::Information,
+             LangText(QStringLiteral("The quick charge test needs a connected USB meter. "
+                                     "The selected device is not one.")));
+      return;
+    }
+    if (MsgBox(QMessageBox::Question,
+               LangText(QStringLiteral("The selected device is not a USB meter. "
+                                       "Open the quick charge test for %1?"))
+                   .arg(slotCaption(meter)),
+               QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+      return;
+    selectSlot(meter);
+    target = meter;
+  }
+  if (m_usbWin && m_usbSlot != target) {
+    // Open for another meter: that window closes, a new one binds to this slot.
+    frmUSB* old = m_usbWin;
+    m_usbWin.clear();
+    old->close();
+  }
   if (!m_usbWin) {
-    DeviceSlot& s = slot(m_selectedSlot);
+    DeviceSlot& s = slot(target);
+    m_usbSlot = target;
     m_usbWin = new frmUSB(s, this);
     frmUSB* w = m_usbWin;
+    w->setWindowTitle(QStringLiteral("USB Quick Charge - ") + slotCaption(target));
     connect(&s, &DeviceSlot::connectionChanged, w, [w](bool open) {
       if (!open)
         w->deviceDisconnected();
     });
     // A closed window deletes itself a moment later: the menu makes a new one meanwhile.
-    connect(w, &frmUSB::closed, this, [this] { m_usbWin.clear(); });
+    connect(w, &frmUSB::closed, this, [this, w] {
+      if (m_usbWin == w)
+        m_usbWin.clear();
+    });
   }
   m_usbWin->show();
   m_usbWin->raise();
   m_usbWin->activateWindow();
+}
+
+void frmMain::showModelMenus() {
+  menuUsb->setVisible(isUsbMeterSlot(m_selectedSlot));
 }
 
 void frmMain::setSlotTabsEnabled(bool on) {
@@ -453,10 +510,11 @@ void frmMain::connectSlot(DeviceSlot& s) {
     if (!m_calibrationOpen)
       menuAdj->setEnabled(true);
   });
-  connect(&s, &DeviceSlot::identified, this, [this](const SlotMenus& menus) {
+  connect(&s, &DeviceSlot::identified, this, [this, &s](const SlotMenus& menus) {
     menuRes->setVisible(menus.resistanceMenu);
-    if (menus.showUsbMenu)
-      menuUsb->setVisible(true);
+    // Said before the slot takes its new model: the menus carry what it will be.
+    if (s.index() == m_selectedSlot)
+      menuUsb->setVisible(menus.showUsbMenu);
     if (menus.showTempMenu)
       menuTemp->setVisible(true);
   });
@@ -469,6 +527,8 @@ void frmMain::connectSlot(DeviceSlot& s) {
     if (s.index() == m_selectedSlot)
       menuUpdate->setEnabled(!open && !m_updateOpen);
     if (!open) {
+      if (m_meter && m_meterSlot == s.index())
+        m_meter->hide();
       menuAdj->setEnabled(false);
       menuRes->setEnabled(false);
       m_runMenus[size_t(s.index())] = RunMenus{};
@@ -553,6 +613,7 @@ void frmMain::selectSlot(int index) {
     tabDev->setCurrentIndex(index);
   slot(index).flushGraph();
   refreshRunMenus();
+  showModelMenus();
 }
 
 void frmMain::showClock() {
@@ -638,6 +699,10 @@ void frmMain::updateDisplayWindows(DeviceSlot& s, int c) {
     m_disp->setReadout(frmDisp::Energy, bigReadoutText(sel.ch(0).Energy));
   }
 
+  // The meter window shows one USB meter, the one whose reports loaded it: another tester's
+  // reports would otherwise hide and show it in turn.
+  if (m_meter && m_meterSlot != s.index())
+    return;
   const ModelParams& p = s.params();
   const int fromFw = p.caps.meterWindowFromFw;
   if (fromFw == 0 || p.FwVersion < fromFw) {
@@ -651,13 +716,17 @@ void frmMain::updateDisplayWindows(DeviceSlot& s, int c) {
     m_meter = nullptr;
     return;
   }
+  if (s.infoReportCount() <= 1 && (!m_meter || !m_meter->isVisible()))
+    return;
   if (!m_meter) {
-    if (s.infoReportCount() <= 1)
-      return;
     m_meter = new frmMeter(this);
     m_meter->chooseColour = chooseColour;
-    m_meter->show();
+    m_meterSlot = s.index();
   }
+  // Hidden (a disconnect, another model for a while): the meter's reports show it again, except
+  // while the minimised main window keeps it out of sight.
+  if (!m_meter->isVisible() && !(m_minimised && m_meterHiddenByMinimise))
+    m_meter->show();
   m_meter->setReadout(frmMeter::Cur, Format(d.MeterCur, u"0.0000"));
   m_meter->setReadout(frmMeter::Vol, Format(d.Volt, u"00.000"));
   m_meter->setReadout(frmMeter::Pwr, Format(d.Volt * d.MeterCur, u"00.000"));
@@ -678,7 +747,10 @@ void frmMain::changeEvent(QEvent* event) {
 void frmMain::windowMinimised() {
   m_minimised = true;
   const DeviceSlot& sel = slot(m_selectedSlot);
-  if (sel.panel().Conn() && !m_meter && m_prefs.DISP) {
+  // A meter window that is loaded but hidden does not take the big readout's place.
+  const bool meterShown = m_meter && m_meter->isVisible();
+  m_meterHiddenByMinimise = false;
+  if (sel.panel().Conn() && !meterShown && m_prefs.DISP) {
     if (!m_disp) {
       m_disp = new frmDisp(this);
       m_disp->chooseColour = chooseColour;
@@ -689,8 +761,10 @@ void frmMain::windowMinimised() {
     m_disp->setTitle(sel.gridText(gridRow(0), colDevice));
     m_disp->show();
   }
-  if (!m_prefs.DISP && m_meter && m_meter->isVisible())
+  if (!m_prefs.DISP && meterShown) {
     m_meter->hide();
+    m_meterHiddenByMinimise = true;
+  }
   // Without a notification area the window stays in the task bar: hidden, nothing would bring
   // it back.
   if (m_prefs.HIDE && addTrayIcon && addTrayIcon(windowTitle(), [this] { trayIconClicked(); })) {
@@ -703,8 +777,9 @@ void frmMain::windowRestored() {
   m_minimised = false;
   if (m_disp)
     m_disp->hide();
-  if (m_meter)
+  if (m_meter && m_meterHiddenByMinimise)
     m_meter->show();
+  m_meterHiddenByMinimise = false;
 }
 
 void frmMain::trayIconClicked() {

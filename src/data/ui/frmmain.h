@@ -128,9 +128,12 @@ public:
   // Starts a resistance measurement on the selected slot's panel channel with the current text
   // of the resistance window (mA).
   void SendResistanceTest(const QString& currentText);
-  // "Quick Charger Test": opens the USB trigger window for the selected slot, or brings the
-  // open one (bound to the slot it was opened for) to the front.
+  // "Quick Charger Test": opens the USB trigger window for the selected slot when it holds a USB
+  // meter (else offers the connected meter, or says why not), or brings the open one to the
+  // front. A window open for another meter is closed first.
   void showUsbWindow();
+  // The slot the USB trigger window drives (meaningful while it is open).
+  int usbWindowSlot() const { return m_usbSlot; }
 
   // "Firmware Update": the update window for the selected slot, which must be disconnected. The
   // slot tabs are disabled while it is open, and this waits (events running) until it closes.
@@ -148,6 +151,11 @@ private:
   // The entries a running test locks follow the selected slot: what its buttons last said,
   // whichever slot's buttons changed.
   void refreshRunMenus();
+  // Model-specific entries that follow the selected slot ("Quick Charger Test").
+  void showModelMenus();
+  bool isUsbMeterSlot(int index) const;
+  // "Device2 KM001 (COM3)": how a message or caption names a slot.
+  QString slotCaption(int index) const;
   // Closing: the clocks stopped, running channels stopped when the user agrees, every slot
   // disconnected and every other window of the program closed.
   void shutDown();
@@ -176,6 +184,10 @@ private:
   bool m_calibrationOpen = false; // the calibration window is open
   bool m_updateOpen = false;      // the firmware-update window is open
   QPointer<frmUSB> m_usbWin;
+  int m_usbSlot = -1;
+  int m_meterSlot = -1; // the slot whose reports loaded the meter window
+  // Minimising hid the meter window ("DISP" off): restoring shows it again.
+  bool m_meterHiddenByMinimise = false;
   QString m_versionText;
   QTabBar* tabDev = nullptr;
   QStackedWidget* m_frames = nullptr;

@@ -233,11 +233,12 @@ frmShow::frmShow(QWidget* owner, const DisplayLoad& load, const Preferences& pre
   lblAxesColor->setColour(load.axes);
   lblPwrColor->setColour(load.power);
   lblTimeColor->setColour(load.time);
-  const int lineIndex = cmbLine->findText(QString::number(load.line));
-  if (lineIndex >= 0)
-    cmbLine->setCurrentIndex(lineIndex);
-  else
-    cmbLine->setEditText(QString::number(load.line));
+  // A width other than the list's (the settings file allows up to 20) joins the list, so that
+  // OK keeps it instead of writing the first entry.
+  const QString width = QString::number(load.line);
+  if (cmbLine->findText(width) < 0)
+    cmbLine->addItem(width);
+  cmbLine->setCurrentIndex(cmbLine->findText(width));
   (prefs.XTIME ? optTime : optCap)->setChecked(true);
   chkCap->setChecked(prefs.SAH != 0);
   chkWh->setChecked(prefs.SWH != 0);

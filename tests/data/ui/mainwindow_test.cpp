@@ -452,6 +452,50 @@ TEST_F(MeterWindow, ShownFedAndUnloadedByTheLiveUpdate) {
   EXPECT_EQ(window->meterWindow(), nullptr);
 }
 
+// Another tester's reports leave the window alone; once hidden (the meter disconnected), the
+// meter's own reports bring it back, and meanwhile it does not keep the big readout away.
+TEST_F(MeterWindow, AnotherTesterLeavesItAloneAndTheMetersReportsShowItAgain) {
+  identifyMeter(320, 2);
+  feed(meterSample(1));
+  frmMeter* meter = window->meterWindow();
+  ASSERT_TRUE(meter);
+  ASSERT_TRUE(meter->isVisible());
+
+  ports->line(3);
+  trigger("menuAddDev");
+  DeviceSlot& load = window->slot(1);
+  load.panel().setTPort(QStringLiteral("COM3"));
+  emit load.panel().ConnClick();
+  ASSERT_TRUE(load.portOpen());
+  load.receive(running(12, 4000, 100).wire());
+  load.receive(running(12, 3990, 100).wire());
+  EXPECT_TRUE(meter->isVisible());
+
+  emit panel().ConnClick(); // the meter goes: its window hides
+  ASSERT_FALSE(slot().portOpen());
+  EXPECT_EQ(window->meterWindow(), meter);
+  EXPECT_FALSE(meter->isVisible());
+
+  window->prefs().DISP = true;
+  window->selectSlot(1);
+  window->setWindowState(Qt::WindowMinimized);
+  ASSERT_TRUE(window->dispWindow());
+  EXPECT_TRUE(window->dispWindow()->isVisible());
+  window->setWindowState(Qt::WindowNoState);
+  EXPECT_FALSE(meter->isVisible()); // restoring shows only what minimising hid
+
+  emit panel().ConnClick(); // back in meter mode: after its info reports it shows again
+  Report meterIdle = idle(26, 5000);
+  meterIdle.mode = 1;
+  feed(meterIdle);
+  feed(infoReport(320));
+  feed(infoReport(320));
+  feed(meterSample(1));
+  EXPECT_EQ(window->meterWindow(), meter);
+  EXPECT_TRUE(meter->isVisible());
+  EXPECT_EQ(meter->readout(frmMeter::Vol), QStringLiteral("05.100"));
+}
+
 TEST_F(MeterWindow, NotForOlderFirmware) {
   identifyMeter(310, 3);
   feed(meterSample(1));

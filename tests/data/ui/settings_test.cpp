@@ -253,6 +253,28 @@ TEST_F(SettingsWindow, DisplaySettingChangesEverySlotAndShowHidesTheThirdCurve) 
   EXPECT_EQ(graph(2).Line(), 1);
 }
 
+// The settings file allows widths up to 20; the dialog's list offers 1 and 2 only.
+TEST_F(SettingsWindow, DisplaySettingKeepsAStoredLineWidthOutsideItsList) {
+  start(kComment + "[DATA]\r\nLINE=5\r\n");
+  ASSERT_EQ(graph().Line(), 5);
+  withDialog<frmShow>("menuDisp", [&](frmShow& d) {
+    EXPECT_EQ(child<QComboBox>(d, "cmbLine")->currentText(), QStringLiteral("5"));
+    d.okClicked();
+  });
+  EXPECT_EQ(graph().Line(), 5);
+  EXPECT_EQ(key(settings::LINE), QStringLiteral("5"));
+
+  // Choosing a listed width still works, and the odd one stays on offer.
+  withDialog<frmShow>("menuDisp", [&](frmShow& d) {
+    auto* widths = child<QComboBox>(d, "cmbLine");
+    EXPECT_GE(widths->findText(QStringLiteral("5")), 0);
+    widths->setCurrentIndex(widths->findText(QStringLiteral("2")));
+    d.okClicked();
+  });
+  EXPECT_EQ(graph().Line(), 2);
+  EXPECT_EQ(key(settings::LINE), QStringLiteral("2"));
+}
+
 TEST_F(SettingsWindow, ShowWithTempTicksTemperatureDataWithoutWritingIt) {
   start();
   DisplayChoice c;

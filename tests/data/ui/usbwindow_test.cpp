@@ -1,6 +1,7 @@
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
 #include "link/memoryport.h"
+#include "support/reportbuilder.h"
 #include "support/tempfolder.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/frmusb.h"
@@ -17,12 +18,15 @@ using namespace ondrel;
 
 namespace {
 
-// A main window with two slots on memory ports 3 and 4, both connected.
+// A main window with two slots on memory ports 3 and 4, both connected; each test says which
+// devices answer.
 class UsbWindowInMain : public ::testing::Test {
 protected:
   ondrel::testing::TempProgramFolder home{ondrel::testing::TempProgramFolder::Bare};
   MemoryPorts* ports = nullptr;
   std::unique_ptr<frmMain> window;
+  QStringList messages;
+  QMessageBox::StandardButton answer = QMessageBox::Ok;
 
   void SetUp() override {
     auto p = std::make_unique<MemoryPorts>();
@@ -30,8 +34,9 @@ protected:
     ports->line(3);
     ports->line(4);
     window = std::make_unique<frmMain>(std::move(p));
-    window->ask = [](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) {
-      return QMessageBox::Ok;
+    window->ask = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+      messages << text;
+      return answer;
     };
     window->action(QStringLiteral("menuAddDev"))->trigger();
     for (int i = 0; i < 2; ++i) {
@@ -40,6 +45,19 @@ protected:
     }
     ASSERT_TRUE(window->slot(0).portOpen());
     ASSERT_TRUE(window->slot(1).portOpen());
+  }
+
+  // The devices' first reports identify them: a load (code 12) runs a test, a USB meter (26)
+  // idles.
+  void identify(int model0, int model1) {
+    const int models[] = {model0, model1};
+    for (int i = 0; i < 2; ++i) {
+      ondrel::testing::Report r;
+      r.model = models[i], r.volt = 5000;
+      if (models[i] != 26)
+        r.state = 1, r.cur = 100, r.set = 100, r.limit = 300;
+      window->slot(i).receive(r.wire());
+    }
   }
 
   // Byte 7 of every frame written to a port since the last look.
@@ -59,6 +77,7 @@ protected:
 };
 
 TEST_F(UsbWindowInMain, MenuOpensOneWindowForTheSelectedSlotAndClosingClearsTheFlag) {
+  identify(26, 26);
   window->selectSlot(1);
   window->slot(1).panel().setTVol(0, QStringLiteral("12.01"));
   EXPECT_FALSE(window->UsbWinOpen());
@@ -88,6 +107,7 @@ TEST_F(UsbWindowInMain, MenuOpensOneWindowForTheSelectedSlotAndClosingClearsTheF
 }
 
 TEST_F(UsbWindowInMain, RequestsAndTheRampStayWithTheSlotTheWindowWasOpenedFor) {
+  identify(26, 26);
   frmUSB* w = openUsb();
   heard(3);
   heard(4);
@@ -116,6 +136,71 @@ TEST_F(UsbWindowInMain, RequestsAndTheRampStayWithTheSlotTheWindowWasOpenedFor) 
   click(w, "cmdQCDec"); // with the port closed nothing is sent, nothing logged
   EXPECT_TRUE(heard(3).isEmpty());
   EXPECT_TRUE(home.mainLog().isEmpty()) << home.mainLog().toStdString();
+}
+
+// Its requests are set-value frames: sent to a running load they would change its test.
+TEST_F(UsbWindowInMain, OnlyAUsbMeterIsDrivenAndTheMenuFollowsTheSelectedSlot) {
+  identify(12, 26); // slot 0 holds a load running a test
+  heard(3);
+  heard(4);
+  QAction* menu = window->action(QStringLiteral("menuUsb"));
+  window->selectSlot(1);
+  EXPECT_TRUE(menu->isVisible());
+  window->selectSlot(0);
+  EXPECT_FALSE(menu->isVisible());
+
+  // From the load's tab: the connected meter is offered; declined, nothing opens.
+  answer = QMessageBox::Cancel;
+  EXPECT_EQ(openUsb(), nullptr);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("Device2"))) << messages[0].toStdString();
+  EXPECT_EQ(window->SelectedSlot(), 0);
+
+  // Accepted: the window drives the meter, and its caption says so.
+  answer = QMessageBox::Ok;
+  frmUSB* w = openUsb();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(window->usbWindowSlot(), 1);
+  EXPECT_EQ(window->SelectedSlot(), 1);
+  EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("USB Quick Charge - Device2")))
+      << w->windowTitle().toStdString();
+  click(w, "opt12V");
+  EXPECT_EQ(heard(4), QList<int>({12}));
+  EXPECT_TRUE(heard(3).isEmpty());
+}
+
+TEST_F(UsbWindowInMain, WithoutAConnectedMeterNothingOpensAndNothingIsSent) {
+  identify(12, 26);
+  emit window->slot(1).panel().ConnClick(); // the meter goes
+  heard(3);
+  window->selectSlot(0);
+  EXPECT_EQ(openUsb(), nullptr);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("USB meter"))) << messages[0].toStdString();
+  EXPECT_FALSE(window->UsbWinOpen());
+  EXPECT_TRUE(heard(3).isEmpty());
+}
+
+TEST_F(UsbWindowInMain, OpenedFromAnotherMeterTheWindowRebindsToIt) {
+  identify(26, 26);
+  window->selectSlot(0);
+  QPointer<frmUSB> first = openUsb();
+  ASSERT_NE(first, nullptr);
+  window->selectSlot(1);
+  QPointer<frmUSB> second = openUsb();
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(window->usbWindowSlot(), 1);
+  EXPECT_EQ(window->usbWindow(), second.data());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(first.isNull());
+  ASSERT_FALSE(second.isNull());
+  heard(3);
+  heard(4);
+  click(second, "cmdPEInc");
+  EXPECT_EQ(heard(4), QList<int>({21}));
+  EXPECT_TRUE(heard(3).isEmpty());
+  EXPECT_TRUE(window->UsbWinOpen()); // the first window's close did not clear the flag
 }
 
 } // namespace
