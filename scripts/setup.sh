@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libicu-dev
+  libxlsxwriter-dev
+  unzip
   fonts-wqy-microhei
   xvfb xauth
 )
