@@ -13,8 +13,8 @@ set(expected
   share/icons/hicolor/scalable/apps/io.github.ondrel.Ondrel.svg
   share/icons/hicolor/48x48/apps/io.github.ondrel.Ondrel.png
   share/icons/hicolor/256x256/apps/io.github.ondrel.Ondrel.png
-  share/man/man1/ondrel.1
-  share/man/man1/ondrel-sim.1
+  share/man/man1/ondrel.1.gz
+  share/man/man1/ondrel-sim.1.gz
   share/doc/ondrel/ondrel-guide.html)
 foreach(f IN LISTS expected)
   if(NOT EXISTS ${PREFIX}/${f})

@@ -15,6 +15,11 @@ packages=(
   desktop-file-utils appstream
 )
 
+# scripts/package.sh also needs Debian's packaging tools.
+if [ "${1:-}" = "--packaging" ]; then
+  packages+=(dpkg-dev file lintian)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
