@@ -3,6 +3,7 @@
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
 #include "data/support/langtext.h"
+#include "widgets/accessibility.h"
 
 #include <QMessageBox>
 #include <QScopeGuard>
@@ -12,6 +13,8 @@
 namespace ondrel {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+  // Windows and components describe themselves to screen readers from the first window on.
+  installComponentAccessibility();
   tellUser = [](const QString& text) {
     QMessageBox box(QMessageBox::Critical, LangText(QStringLiteral("Prompt")), text,
                     QMessageBox::Ok, QApplication::activeWindow());

@@ -68,8 +68,10 @@ std::optional<CurveColours> curveColourDialog(QWidget* owner, const CurveColours
   auto* w = new QWidget(owner, Qt::Dialog | Qt::WindowStaysOnTopHint);
   w->setObjectName(QStringLiteral("frmColor"));
   w->setWindowTitle(QStringLiteral("Curve Color"));
-  auto* vol = new ColourSwatch(QStringLiteral("lblVolColor"), w);
-  auto* cur = new ColourSwatch(QStringLiteral("lblCurColor"), w);
+  auto* vol =
+      new ColourSwatch(QStringLiteral("lblVolColor"), QStringLiteral("Voltage curve color"), w);
+  auto* cur =
+      new ColourSwatch(QStringLiteral("lblCurColor"), QStringLiteral("Current curve color"), w);
   vol->setColour(start.volt);
   cur->setColour(start.cur);
   if (chooseColour)
@@ -160,8 +162,8 @@ frmData::frmData(QWidget* owner, bool volCap, const CurveGraph& look, ViewerServ
   auto* central = new QWidget(this);
   setCentralWidget(central);
   m_graph = new CurveGraph(central);
+  // The graph is named by its title.
   m_graph->setObjectName(QStringLiteral("CurveGraph"));
-  m_graph->setAccessibleName(QStringLiteral("CurveGraph"));
   gridRun = makeResultTable(2, kViewerColumns, central);
   for (int c = 0; c < kViewerColumns; ++c) {
     gridRun->item(0, c)->setText(LangText(QLatin1String(kViewerHeadings[size_t(c)])));

@@ -80,7 +80,7 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   layout->setSpacing(0);
   tabDev = new QTabBar(central);
   tabDev->setObjectName(QStringLiteral("tabDev"));
-  tabDev->setAccessibleName(QStringLiteral("tabDev"));
+  tabDev->setAccessibleName(LangText(QStringLiteral("Devices")));
   tabDev->setExpanding(false);
   m_frames = new QStackedWidget(central);
   layout->addWidget(tabDev);
