@@ -1,13 +1,13 @@
 #include "data/support/programfolder.h"
 #include "data/ui/frmmain.h"
+#include "widgets/application.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
+  ondrel::Application app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ondrel"));
   QApplication::setOrganizationName(QStringLiteral("Ondrel"));
 

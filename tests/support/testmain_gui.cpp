@@ -1,4 +1,4 @@
-#include <QApplication>
+#include "widgets/application.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,9 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
+  ondrel::Application app(argc, argv);
+  // A failure that escapes an event handler fails the running test instead of waiting for a
+  // user; a test that expects one replaces this.
+  app.tellUser = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
   return RUN_ALL_TESTS();
 }

@@ -24,6 +24,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -41,12 +42,14 @@ int px(int twips) {
   return static_cast<int>(std::lround(double(twips) / kTwips));
 }
 
-// A window the caller waits for with events running: `run` builds it on `w` and connects its
-// buttons; the wait ends when it closes.
+// A question the caller waits for with events running; the wait ends when `w` is gone. It is
+// modal to its owner only: the owner cannot be used or closed by the user meanwhile, while the
+// program's timers, reports and other windows go on.
 void showAndWait(QWidget* w) {
   bool closed = false;
   QObject::connect(w, &QObject::destroyed, [&closed] { closed = true; });
   w->setAttribute(Qt::WA_DeleteOnClose);
+  w->setWindowModality(Qt::WindowModal);
   w->adjustSize();
   centreOnScreen(*w);
   w->show();
@@ -65,8 +68,10 @@ std::optional<CurveColours> curveColourDialog(QWidget* owner, const CurveColours
   auto* w = new QWidget(owner, Qt::Dialog | Qt::WindowStaysOnTopHint);
   w->setObjectName(QStringLiteral("frmColor"));
   w->setWindowTitle(QStringLiteral("Curve Color"));
-  auto* vol = new ColourSwatch(QStringLiteral("lblVolColor"), w);
-  auto* cur = new ColourSwatch(QStringLiteral("lblCurColor"), w);
+  auto* vol =
+      new ColourSwatch(QStringLiteral("lblVolColor"), QStringLiteral("Voltage curve color"), w);
+  auto* cur =
+      new ColourSwatch(QStringLiteral("lblCurColor"), QStringLiteral("Current curve color"), w);
   vol->setColour(start.volt);
   cur->setColour(start.cur);
   if (chooseColour)
@@ -105,6 +110,23 @@ std::optional<CurveColours> curveColourDialog(QWidget* owner, const CurveColours
 
 } // namespace
 
+// Other windows' events run while the viewer waits for a dialog, and one of them may close (and
+// so delete) the viewer: the scope then leaves it alone.
+class frmData::BusyScope {
+public:
+  explicit BusyScope(frmData* viewer) : m_viewer(viewer) { viewer->m_busy = true; }
+  ~BusyScope() {
+    if (m_viewer)
+      m_viewer->m_busy = false;
+  }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+  bool viewerAlive() const { return !m_viewer.isNull(); }
+
+private:
+  QPointer<frmData> m_viewer;
+};
+
 bool askCurveType(QWidget* owner) {
   auto* w = new QWidget(owner, Qt::Dialog);
   w->setObjectName(QStringLiteral("frmType"));
@@ -140,8 +162,8 @@ frmData::frmData(QWidget* owner, bool volCap, const CurveGraph& look, ViewerServ
   auto* central = new QWidget(this);
   setCentralWidget(central);
   m_graph = new CurveGraph(central);
+  // The graph is named by its title.
   m_graph->setObjectName(QStringLiteral("CurveGraph"));
-  m_graph->setAccessibleName(QStringLiteral("CurveGraph"));
   gridRun = makeResultTable(2, kViewerColumns, central);
   for (int c = 0; c < kViewerColumns; ++c) {
     gridRun->item(0, c)->setText(LangText(QLatin1String(kViewerHeadings[size_t(c)])));
@@ -206,9 +228,18 @@ void frmData::buildMenus() {
   connect(make(curve, "menuCurve", "Coordinate Settings"), &QAction::triggered, this,
           &frmData::coordinateSettings);
   connect(make(curve, "menuClear", "Clear"), &QAction::triggered, this, [this] {
-    if (m_services.ask &&
-        m_services.ask(QMessageBox::Information, LangText(QStringLiteral("Clear Curve?")),
-                       QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)
+    const auto ask = m_services.ask;
+    if (!ask || m_busy)
+      return;
+    QMessageBox::StandardButton answer;
+    {
+      const BusyScope busy(this);
+      answer = ask(QMessageBox::Information, LangText(QStringLiteral("Clear Curve?")),
+                   QMessageBox::Ok | QMessageBox::Cancel);
+      if (!busy.viewerAlive())
+        return;
+    }
+    if (answer == QMessageBox::Ok)
       ClearFiles();
   });
 }
@@ -259,18 +290,30 @@ void frmData::layoutParts() {
 }
 
 void frmData::LoadDataFile() {
-  if (!m_services.chooseFile)
+  // The copy outlives the viewer, which may be closed while the dialog waits.
+  const auto chooseFile = m_services.chooseFile;
+  if (!chooseFile || m_busy)
     return;
-  const QString path =
-      m_services.chooseFile(false, LangText(QStringLiteral("Open Data")),
-                            QStringLiteral("csv file(*.csv)|*.csv|data file(*.dat)|*.dat|"
-                                           "text file(*.txt)|*.txt"),
-                            QString(), QString());
+  QString path;
+  {
+    const BusyScope busy(this);
+    path = chooseFile(false, LangText(QStringLiteral("Open Data")),
+                      QStringLiteral("csv file(*.csv)|*.csv|data file(*.dat)|*.dat|"
+                                     "text file(*.txt)|*.txt"),
+                      QString(), QString());
+    if (!busy.viewerAlive())
+      return;
+  }
   if (!path.isEmpty())
     LoadFile(path);
 }
 
 bool frmData::LoadFile(const QString& path) {
+  // A second file or "Clear" while the first one waits for its colours would build on rows and
+  // curves that are half made.
+  if (m_busy)
+    return false;
+  const BusyScope busy(this);
   const QString name = QFileInfo(path).fileName();
   if (m_files >= kMaxFiles) {
     if (m_services.ask)
@@ -320,9 +363,13 @@ bool frmData::LoadFile(const QString& path) {
   g.setLegendText(c, LangText(QStringLiteral("Current%1").arg(k + 1)));
   g.setCurveAxesY(v, 0);
   g.setCurveAxesY(c, 1);
-  if (chooseCurveColours) {
-    if (const auto chosen =
-            chooseCurveColours({g.CurveLineColor(v), g.CurveLineColor(c), g.LegendText(v)})) {
+  // The viewer may be closed, and so deleted, while the colours are chosen: the load then ends
+  // without touching it.
+  if (const auto choose = chooseCurveColours) {
+    const auto chosen = choose({g.CurveLineColor(v), g.CurveLineColor(c), g.LegendText(v)});
+    if (!busy.viewerAlive())
+      return false;
+    if (chosen) {
       g.setCurveLineColor(v, chosen->volt);
       g.setCurveLineColor(c, chosen->cur);
       g.setLegendText(v, chosen->legend);
@@ -373,6 +420,8 @@ void frmData::showLegends() {
 }
 
 void frmData::ClearFiles() {
+  if (m_busy)
+    return;
   m_graph->ClearAll();
   for (int r = 1; r <= m_files && r < gridRun->rowCount(); ++r)
     for (int c = 0; c < kViewerColumns; ++c)
@@ -402,20 +451,27 @@ void frmData::toggleLabel() {
   m_graph->DrawCurve();
 }
 
+QString frmData::askText(const QString& prompt, const QString& text) {
+  // The copy outlives the viewer, which may be closed while the input box waits; the answer is
+  // then dropped.
+  const auto ask = m_services.askText;
+  if (!ask)
+    return {};
+  const QPointer<frmData> alive(this);
+  const QString answer = ask(prompt, text);
+  return alive ? answer : QString();
+}
+
 void frmData::editTitle() {
-  if (!m_services.askText)
-    return;
   const QString answer =
-      m_services.askText(LangText(QStringLiteral("Please input new title")), m_graph->TitleText());
+      askText(LangText(QStringLiteral("Please input new title")), m_graph->TitleText());
   if (!answer.isEmpty())
     m_graph->setTitleText(answer);
 }
 
 void frmData::editLegend(int index) {
-  if (!m_services.askText)
-    return;
-  const QString answer = m_services.askText(LangText(QStringLiteral("Please input new label")),
-                                            m_graph->LegendText(index));
+  const QString answer =
+      askText(LangText(QStringLiteral("Please input new label")), m_graph->LegendText(index));
   if (!answer.isEmpty()) {
     m_graph->setLegendText(index, answer);
     m_graph->DrawCurve();
@@ -423,11 +479,11 @@ void frmData::editLegend(int index) {
 }
 
 void frmData::editTitleCell(int row, int col) {
-  if (col != 7 || row < 1 || row > m_files || !m_services.askText)
+  if (col != 7 || row < 1 || row > m_files)
     return;
   logFailures(QStringLiteral("ErrTitle2"), [&] {
     const QString answer =
-        m_services.askText(LangText(QStringLiteral("Please input new title")), cell(row, col));
+        askText(LangText(QStringLiteral("Please input new title")), cell(row, col));
     if (!answer.isEmpty())
       gridRun->item(row, col)->setText(answer);
   });
@@ -462,17 +518,19 @@ QImage frmData::picture(bool withGrid) {
 }
 
 void frmData::savePicture(bool withGrid) {
-  if (!m_services.chooseFile)
+  const auto chooseFile = m_services.chooseFile;
+  if (!chooseFile)
     return;
   QString name = dateTimeStem(QDateTime::currentDateTime());
   // "Save Curve" names the first file's device.
   if (!withGrid && !cell(1, 0).isEmpty())
     name += QLatin1Char('-') + fileNameSafe(cell(1, 0));
   const QString extension = QStringLiteral("bmp");
-  const QString chosen = m_services.chooseFile(
+  const QPointer<frmData> alive(this);
+  const QString chosen = chooseFile(
       true, LangText(withGrid ? QStringLiteral("Save Picture") : QStringLiteral("Save Curve")),
       QStringLiteral("bmp file(*.bmp)|*.bmp"), name, extension);
-  if (chosen.isEmpty())
+  if (!alive || chosen.isEmpty())
     return;
   const QString path = withExtension(chosen, extension);
   if (!letPendingEventsRunTwice(this))

@@ -60,6 +60,9 @@ public:
   bool LoadFile(const QString& path);
   // "Clear" (after its question).
   void ClearFiles();
+  // A file is being opened or loaded, or "Clear" is being asked: further loads and "Clear" are
+  // refused until it ends.
+  bool busy() const { return m_busy; }
 
   // The "Curve Color" step: the choice, or nothing when cancelled. Replaceable in tests; by
   // default the dialog, waited for.
@@ -89,6 +92,9 @@ private:
   void savePicture(bool withGrid);
   void toggleCurrent();
   void toggleLabel();
+  // The input box through the window's services; "" when cancelled or when the viewer was
+  // closed meanwhile.
+  QString askText(const QString& prompt, const QString& text);
   void editTitle();
   void editLegend(int index);
   void editTitleCell(int row, int col);
@@ -96,7 +102,11 @@ private:
   void showLegends();
   int gridHeight() const;
 
+  // Marks the viewer busy for its lifetime, and tells whether the viewer still exists.
+  class BusyScope;
+
   ViewerServices m_services;
+  bool m_busy = false;
   bool m_volCap;
   int m_files = 0;
   ViewerExtremes m_ext;

@@ -80,7 +80,7 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   layout->setSpacing(0);
   tabDev = new QTabBar(central);
   tabDev->setObjectName(QStringLiteral("tabDev"));
-  tabDev->setAccessibleName(QStringLiteral("tabDev"));
+  tabDev->setAccessibleName(LangText(QStringLiteral("Devices")));
   tabDev->setExpanding(false);
   m_frames = new QStackedWidget(central);
   layout->addWidget(tabDev);
@@ -470,7 +470,22 @@ void frmMain::OpenData() {
     m_viewer->activateWindow();
     return;
   }
-  const bool volCap = chooseCurveType ? chooseCurveType() : false;
+  // One question at a time: a second "Open Data" while it waits would make a second viewer and
+  // lose the first.
+  if (m_askingCurveType)
+    return;
+  bool volCap = false;
+  if (const auto choose = chooseCurveType) {
+    const QPointer<frmMain> alive(this);
+    m_askingCurveType = true;
+    volCap = choose();
+    // The window may have been closed meanwhile: no viewer after shutdown.
+    if (!alive)
+      return;
+    m_askingCurveType = false;
+    if (m_closing)
+      return;
+  }
   // The viewer uses the window's dialogs as they are when it asks, so tests answer for both.
   ViewerServices services;
   services.chooseFile = [this](bool save, const QString& title, const QString& filter,

@@ -199,7 +199,8 @@ private:
   frmMeter* m_meter = nullptr;
   QPointer<frmAbout> m_about;
   QPointer<frmData> m_viewer;
-  bool m_minimised = false; // the big readout may be up because the window is minimised
+  bool m_askingCurveType = false; // "Open Data" waits for the curve-type question
+  bool m_minimised = false;       // the big readout may be up because the window is minimised
   bool m_trayShown = false;
   void windowMinimised();
   void windowRestored();

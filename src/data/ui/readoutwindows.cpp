@@ -1,5 +1,6 @@
 #include "data/ui/readoutwindows.h"
 
+#include "data/support/langtext.h"
 #include "data/support/numberformat.h"
 #include "widgets/colour.h"
 #include "widgets/lcdisp.h"
@@ -24,10 +25,12 @@ void setTextColour(QWidget* w, quint32 colour) {
 }
 } // namespace
 
-ReadoutWindow::ReadoutWindow(QWidget* owner, const QString& name,
+ReadoutWindow::ReadoutWindow(QWidget* owner, const QString& name, const QString& caption,
                              const std::array<Readout, 5>& readouts)
-    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool) {
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool),
+      m_caption(caption) {
   setObjectName(name);
+  setWindowTitle(caption);
   setWindowOpacity(200 / 255.0);
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -59,7 +62,7 @@ ReadoutWindow::ReadoutWindow(QWidget* owner, const QString& name,
   for (size_t i = 0; i < readouts.size(); ++i) {
     m_lcd[i] = new LCDisp(readouts[i].preset, this);
     m_lcd[i]->setObjectName(QLatin1String(readouts[i].name));
-    m_lcd[i]->setAccessibleName(QLatin1String(readouts[i].name));
+    m_lcd[i]->setAccessibleName(LangText(QString::fromUtf8(readouts[i].spoken)));
     m_unit[i] = new QLabel(QString::fromUtf8(readouts[i].unit), this);
     m_unit[i]->setObjectName(QStringLiteral("lblUnit%1").arg(i));
     m_unit[i]->setFont(big);
@@ -83,7 +86,7 @@ ReadoutWindow::ReadoutWindow(QWidget* owner, const QString& name,
 
 void ReadoutWindow::setTitle(const QString& title) {
   lblTitle->setText(title);
-  setWindowTitle(title.isEmpty() ? objectName() : title);
+  setWindowTitle(title.isEmpty() ? m_caption : title);
 }
 
 QString ReadoutWindow::title() const {
@@ -158,21 +161,20 @@ void ReadoutWindow::resizeEvent(QResizeEvent* event) {
 }
 
 frmDisp::frmDisp(QWidget* owner)
-    : ReadoutWindow(owner, QStringLiteral("frmDisp"),
-                    {{{"lcdCurM", LcdPreset::DispCur, " A"},
-                      {"lcdVolM", LcdPreset::DispVol, " V"},
-                      {"lcdPwrM", LcdPreset::DispPwr, " W"},
-                      {"lcdD1M", LcdPreset::DispD1, "Ah"},
-                      {"lcdD2M", LcdPreset::DispD2, "Wh"}}}) {}
+    : ReadoutWindow(owner, QStringLiteral("frmDisp"), LangText(QStringLiteral("Readouts")),
+                    {{{"lcdCurM", "Current", LcdPreset::DispCur, " A"},
+                      {"lcdVolM", "Voltage", LcdPreset::DispVol, " V"},
+                      {"lcdPwrM", "Power", LcdPreset::DispPwr, " W"},
+                      {"lcdD1M", "Capacity", LcdPreset::DispD1, "Ah"},
+                      {"lcdD2M", "Energy", LcdPreset::DispD2, "Wh"}}}) {}
 
 frmMeter::frmMeter(QWidget* owner)
-    : ReadoutWindow(owner, QStringLiteral("frmMeter"),
-                    {{{"lcdCurM", LcdPreset::MeterCur, " A"},
-                      {"lcdVolM", LcdPreset::MeterVol, " V"},
-                      {"lcdPwrM", LcdPreset::MeterPwr, " W"},
-                      {"lcdD1M", LcdPreset::MeterD1, "D+"},
-                      {"lcdD2M", LcdPreset::MeterD2, "D-"}}}) {
-  setWindowTitle(QStringLiteral("USB测量"));
+    : ReadoutWindow(owner, QStringLiteral("frmMeter"), QStringLiteral("USB测量"),
+                    {{{"lcdCurM", "Current", LcdPreset::MeterCur, " A"},
+                      {"lcdVolM", "Voltage", LcdPreset::MeterVol, " V"},
+                      {"lcdPwrM", "Power", LcdPreset::MeterPwr, " W"},
+                      {"lcdD1M", "D+", LcdPreset::MeterD1, "D+"},
+                      {"lcdD2M", "D-", LcdPreset::MeterD2, "D-"}}}) {
   setTitle(QStringLiteral("USB测量"));
 }
 

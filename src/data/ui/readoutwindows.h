@@ -33,16 +33,20 @@ public:
 protected:
   struct Readout {
     const char* name;
+    const char* spoken; // the readout's accessible name
     LcdPreset preset;
     const char* unit;
   };
-  ReadoutWindow(QWidget* owner, const QString& name, const std::array<Readout, 5>& readouts);
+  // `caption`: the window's title while no model name is shown.
+  ReadoutWindow(QWidget* owner, const QString& name, const QString& caption,
+                const std::array<Readout, 5>& readouts);
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
 private:
   void pickColour(int readoutIndex); // -1: the title
 
+  QString m_caption;
   QLabel* lblTitle;
   std::array<QWidget*, 2> m_rules{};
   std::array<LCDisp*, 5> m_lcd{};

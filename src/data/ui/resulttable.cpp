@@ -1,5 +1,7 @@
 #include "data/ui/resulttable.h"
 
+#include "data/support/langtext.h"
+
 #include <QHeaderView>
 #include <QTableWidget>
 
@@ -18,7 +20,7 @@ void fillRow(QTableWidget* table, int row) {
 QTableWidget* makeResultTable(int rows, int columns, QWidget* parent) {
   auto* grid = new QTableWidget(rows, columns, parent);
   grid->setObjectName(QStringLiteral("gridRun"));
-  grid->setAccessibleName(QStringLiteral("gridRun"));
+  grid->setAccessibleName(LangText(QStringLiteral("Results")));
   grid->horizontalHeader()->hide();
   grid->verticalHeader()->hide();
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);

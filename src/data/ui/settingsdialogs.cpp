@@ -72,9 +72,10 @@ QLabel* caption(const char* text, QWidget* buddy, QWidget* parent) {
 
 // ---- ColourSwatch ---------------------------------------------------------------------------
 
-ColourSwatch::ColourSwatch(const QString& name, QWidget* parent) : QLabel(parent) {
+ColourSwatch::ColourSwatch(const QString& name, const QString& spoken, QWidget* parent)
+    : QLabel(parent) {
   setObjectName(name);
-  setAccessibleName(name);
+  setAccessibleName(LangText(spoken));
   setFixedSize(48, 20);
   setFrameShape(QFrame::Box);
   setAutoFillBackground(true);
@@ -113,11 +114,11 @@ frmSw::frmSw(QWidget* owner, Preferences& prefs, const QString& iniFile, const Q
   optDat = named(new QRadioButton(QStringLiteral("dat"), this), "optDat");
   auto* txtPath = named(new QLineEdit(QDir::toNativeSeparators(dataFolder), this), "txtPath");
   txtPath->setReadOnly(true);
-  txtPath->setAccessibleName(QStringLiteral("txtPath"));
+  txtPath->setAccessibleName(LangText(QStringLiteral("Data folder")));
   txtPath->setMinimumWidth(260);
   // The data folder is always the program's "Data" folder; the button beside it chooses nothing.
   QPushButton* cmdPath = button("...", "cmdPath", this);
-  cmdPath->setAccessibleName(QStringLiteral("cmdPath"));
+  cmdPath->setAccessibleName(LangText(QStringLiteral("Choose data folder")));
   cmdPath->setEnabled(false);
 
   chkAuto->setChecked(prefs.SAVE);
@@ -177,7 +178,7 @@ frmShow::frmShow(QWidget* owner, const DisplayLoad& load, const Preferences& pre
   chkY2 = named(new QCheckBox(QStringLiteral("Show"), fraY2), "chkY2");
   optPwr = named(new QRadioButton(QStringLiteral("Power"), fraY2), "optPwr");
   optTemp = named(new QRadioButton(QStringLiteral("Temp"), fraY2), "optTemp");
-  lblY2 = new ColourSwatch(QStringLiteral("lblY2"), fraY2);
+  lblY2 = new ColourSwatch(QStringLiteral("lblY2"), QStringLiteral("Curve2 color"), fraY2);
   auto* y2 = new QHBoxLayout(fraY2);
   for (QWidget* w : {static_cast<QWidget*>(chkY2), static_cast<QWidget*>(optPwr),
                      static_cast<QWidget*>(optTemp), static_cast<QWidget*>(lblY2)})
@@ -206,9 +207,12 @@ frmShow::frmShow(QWidget* owner, const DisplayLoad& load, const Preferences& pre
   lines->addRow(caption("Minor:", cmbDot2, fraLine), cmbDot2);
 
   auto* fraColor = named(new QGroupBox(QStringLiteral("Color"), this), "fraColor");
-  lblAxesColor = new ColourSwatch(QStringLiteral("lblAxesColor"), fraColor);
-  lblGridColor = new ColourSwatch(QStringLiteral("lblGridColor"), fraColor);
-  lblBackColor = new ColourSwatch(QStringLiteral("lblBackColor"), fraColor);
+  lblAxesColor =
+      new ColourSwatch(QStringLiteral("lblAxesColor"), QStringLiteral("Axes color"), fraColor);
+  lblGridColor =
+      new ColourSwatch(QStringLiteral("lblGridColor"), QStringLiteral("Grid color"), fraColor);
+  lblBackColor = new ColourSwatch(QStringLiteral("lblBackColor"),
+                                  QStringLiteral("Background color"), fraColor);
   auto* colours = new QFormLayout(fraColor);
   colours->addRow(caption("Axes:", lblAxesColor, fraColor), lblAxesColor);
   colours->addRow(caption("Grid:", lblGridColor, fraColor), lblGridColor);
@@ -216,8 +220,10 @@ frmShow::frmShow(QWidget* owner, const DisplayLoad& load, const Preferences& pre
 
   chkLabel = named(new QCheckBox(QStringLiteral("Label"), this), "chkLabel");
   chkScale = named(new QCheckBox(QStringLiteral("Auto Scale"), this), "chkScale");
-  lblTimeColor = new ColourSwatch(QStringLiteral("lblTimeColor"), this);
-  lblPwrColor = new ColourSwatch(QStringLiteral("lblPwrColor"), this);
+  lblTimeColor =
+      new ColourSwatch(QStringLiteral("lblTimeColor"), QStringLiteral("Time color"), this);
+  lblPwrColor =
+      new ColourSwatch(QStringLiteral("lblPwrColor"), QStringLiteral("Power color"), this);
   auto* panelColours = new QFormLayout;
   panelColours->addRow(caption("Time:", lblTimeColor, this), lblTimeColor);
   panelColours->addRow(caption("Power:", lblPwrColor, this), lblPwrColor);
@@ -320,19 +326,20 @@ void tellCoordinateProblem(QWidget* owner, const QString& text) {
 frmCurve::frmCurve(QWidget* owner, const CoordinateTexts& load) : QWidget(owner) {
   makeDialogWindow(this, "frmCurve", QStringLiteral("Curve Coordinate Settings"));
   tellUser = [this](const QString& text) { tellCoordinateProblem(this, text); };
-  auto box = [this](const char* name, const QString& text) {
+  // Each row's caption stands before two boxes: the names say which end of the range.
+  auto box = [this](const char* name, const char* spoken, const QString& text) {
     auto* b = named(new QLineEdit(text, this), name);
-    b->setAccessibleName(QLatin1String(name));
+    b->setAccessibleName(LangText(QLatin1String(spoken)));
     b->setAlignment(Qt::AlignRight);
     b->installEventFilter(this);
     return b;
   };
-  txtVL = box("txtVL", load.voltLow);
-  txtVH = box("txtVH", load.voltHigh);
-  txtCL = box("txtCL", load.curLow);
-  txtCH = box("txtCH", load.curHigh);
-  txtTime = box("txtTime", load.timeLow);
-  txtTime2 = box("txtTime2", load.timeHigh);
+  txtVL = box("txtVL", "Voltage from", load.voltLow);
+  txtVH = box("txtVH", "Voltage to", load.voltHigh);
+  txtCL = box("txtCL", "Current from", load.curLow);
+  txtCH = box("txtCH", "Current to", load.curHigh);
+  txtTime = box("txtTime", "Time from", load.timeLow);
+  txtTime2 = box("txtTime2", "Time to", load.timeHigh);
 
   auto* grid = new QGridLayout(this);
   const struct {

@@ -22,7 +22,8 @@ namespace ondrel {
 class ColourSwatch : public QLabel {
   Q_OBJECT
 public:
-  ColourSwatch(const QString& name, QWidget* parent);
+  // `spoken`: what a screen reader calls it (a swatch has no text of its own).
+  ColourSwatch(const QString& name, const QString& spoken, QWidget* parent);
   quint32 colour() const { return m_colour; }
   void setColour(quint32 colour);
   // The colour chooser: 0x00BBGGRR, or -1 when cancelled. Replaceable in tests.

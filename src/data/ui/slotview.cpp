@@ -5,8 +5,8 @@
 #include "data/slotgeometry.h"
 #include "data/slotlayout.h"
 #include "data/support/langtext.h"
-#include "test/autostepper.h"
 #include "data/ui/resulttable.h"
+#include "test/autostepper.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/panelparts.h"
 #include "widgets/colour.h"
@@ -70,10 +70,10 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
     : frmDev(frame), panel(new DevCtrl(frame)), graph(new CurveGraph(frame)),
       gridRun(makeResultGrid(frame)), lstInfo(new QListWidget(frame)),
       gridAutolist(new PanelGrid(4, 41, frame)) {
+  // The graph is named by its title.
   graph->setObjectName(QStringLiteral("CurveGraph"));
-  graph->setAccessibleName(QStringLiteral("CurveGraph"));
   lstInfo->setObjectName(QStringLiteral("lstInfo"));
-  lstInfo->setAccessibleName(QStringLiteral("lstInfo"));
+  lstInfo->setAccessibleName(LangText(QStringLiteral("Information")));
   lstInfo->setFocusPolicy(Qt::NoFocus);
   for (int i = 0; i < kInfoRows; ++i)
     lstInfo->addItem(QString());
@@ -83,7 +83,7 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   frmDev->installEventFilter(m_resizeWatch);
 
   gridAutolist->setObjectName(QStringLiteral("gridAutolist"));
-  gridAutolist->setAccessibleName(QStringLiteral("gridAutolist"));
+  gridAutolist->setAccessibleName(LangText(QStringLiteral("All auto test results")));
   gridAutolist->hide();
   QObject::connect(gridAutolist, &PanelGrid::gridDoubleClicked, gridAutolist, [this] {
     gridAutolist->hide();

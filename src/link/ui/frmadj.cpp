@@ -28,7 +28,8 @@ frmAdj::frmAdj(int slot, int channel, bool twoChannels, const ModelParams& model
   setWindowTitle(title);
 
   auto row = [this](QGridLayout* grid, int r, const char* caption, const char* boxName,
-                    const char* buttonName, QLineEdit*& box, QPushButton*& button) {
+                    const char* buttonName, const char* spoken, QLineEdit*& box,
+                    QPushButton*& button) {
     box = new QLineEdit(this);
     box->setObjectName(QLatin1String(boxName));
     box->installEventFilter(this);
@@ -37,19 +38,19 @@ frmAdj::frmAdj(int slot, int channel, bool twoChannels, const ModelParams& model
     button = new QPushButton(LangText(QStringLiteral("Calibration")), this);
     button->setObjectName(QLatin1String(buttonName));
     // Four buttons share one caption: the accessible name tells them apart.
-    button->setAccessibleName(QLatin1String(buttonName));
+    button->setAccessibleName(LangText(QLatin1String(spoken)));
     grid->addWidget(label, r, 0);
     grid->addWidget(box, r, 1);
     grid->addWidget(button, r, 2);
   };
   auto* volts = new QGroupBox(LangText(QStringLiteral("Voltage Calibration")), this);
   auto* vg = new QGridLayout(volts);
-  row(vg, 0, "Low Volt:", "txtVL", "cmdVL", txtVL, cmdVL);
-  row(vg, 1, "High Volt:", "txtVH", "cmdVH", txtVH, cmdVH);
+  row(vg, 0, "Low Volt:", "txtVL", "cmdVL", "Calibrate low voltage", txtVL, cmdVL);
+  row(vg, 1, "High Volt:", "txtVH", "cmdVH", "Calibrate high voltage", txtVH, cmdVH);
   auto* amps = new QGroupBox(LangText(QStringLiteral("Current Calibration")), this);
   auto* cg = new QGridLayout(amps);
-  row(cg, 0, "Low Curr:", "txtCL", "cmdCL", txtCL, cmdCL);
-  row(cg, 1, "High Curr:", "txtCH", "cmdCH", txtCH, cmdCH);
+  row(cg, 0, "Low Curr:", "txtCL", "cmdCL", "Calibrate low current", txtCL, cmdCL);
+  row(cg, 1, "High Curr:", "txtCH", "cmdCH", "Calibrate high current", txtCH, cmdCH);
   cmdOK = new QPushButton(LangText(QStringLiteral("OK")), this);
   cmdOK->setObjectName(QStringLiteral("cmdOK"));
   cmdCancel = new QPushButton(LangText(QStringLiteral("Cancel")), this);

@@ -32,10 +32,12 @@ QString indexed(const char* name, int i) {
   return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
 }
 
-template <typename W> W* named(W* w, const QString& name, bool accessible = false) {
+// `spoken`: the accessible name of a control without a caption of its own (a readout, a table);
+// a box with a caption label is named by that label.
+template <typename W> W* named(W* w, const QString& name, const QString& spoken = {}) {
   w->setObjectName(name);
-  if (accessible)
-    w->setAccessibleName(name);
+  if (!spoken.isEmpty())
+    w->setAccessibleName(LangText(spoken));
   return w;
 }
 
@@ -46,8 +48,8 @@ QLabel* caption(const QString& text, const QString& name, QWidget* buddy = nullp
   return l;
 }
 
-QComboBox* list(const QString& name, bool editable, int chars) {
-  auto* c = named(new QComboBox, name, true);
+QComboBox* list(const QString& name, bool editable, int chars, const QString& spoken = {}) {
+  auto* c = named(new QComboBox, name, spoken);
   c->setEditable(editable);
   c->setMinimumContentsLength(chars);
   c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -83,7 +85,7 @@ void clearList(QComboBox* c) {
 }
 
 QLineEdit* readout(const QString& name, const QString& text) {
-  auto* e = named(new PanelBox(8), name, true);
+  auto* e = named(new PanelBox(8), name);
   e->setReadOnly(true);
   e->setFocusPolicy(Qt::NoFocus);
   e->setText(text);
@@ -111,7 +113,7 @@ int pageOfKey(const QString& key) {
 DevCtrl::DevCtrl(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("DevCtrl"));
 
-  tabDev = named(new QTabBar, QStringLiteral("tabDev"), true);
+  tabDev = named(new QTabBar, QStringLiteral("tabDev"), QStringLiteral("Tests"));
   tabDev->setExpanding(false);
   tabDev->setDrawBase(false);
   m_pages = new QStackedWidget;
@@ -183,9 +185,9 @@ QWidget* DevCtrl::buildSinglePage() {
 
 QGroupBox* DevCtrl::buildComm() {
   frmCom = frame(QStringLiteral("Comm Setting"), QStringLiteral("frmCom"));
-  cmbPort = list(QStringLiteral("cmbPort"), true, 6);
+  cmbPort = list(QStringLiteral("cmbPort"), true, 6, QStringLiteral("Port"));
   cmdConn = button(QStringLiteral("Connect"), QStringLiteral("cmdConn"));
-  shpRecv = named(new RecvLamp, QStringLiteral("shpRecv"), true);
+  shpRecv = named(new RecvLamp, QStringLiteral("shpRecv"), QStringLiteral("Receiving"));
   auto* h = new QHBoxLayout(frmCom);
   h->addWidget(cmbPort, 1);
   h->addWidget(cmdConn);
@@ -196,14 +198,18 @@ QGroupBox* DevCtrl::buildComm() {
 
 QGroupBox* DevCtrl::buildRun() {
   auto* f = frame(QStringLiteral("Run Data"), QStringLiteral("frmRun"));
-  lcdVol = named(new LCDisp(LcdPreset::DevCtrlVol), QStringLiteral("lcdVol"), true);
-  lcdCur = named(new LCDisp(LcdPreset::DevCtrlCur), QStringLiteral("lcdCur"), true);
-  lcdPwr = named(new LCDisp(LcdPreset::DevCtrlPwr), QStringLiteral("lcdPwr"), true);
-  lcdTime = named(new LCDisp(LcdPreset::DevCtrlTime), QStringLiteral("lcdTime"), true);
+  lcdVol =
+      named(new LCDisp(LcdPreset::DevCtrlVol), QStringLiteral("lcdVol"), QStringLiteral("Voltage"));
+  lcdCur =
+      named(new LCDisp(LcdPreset::DevCtrlCur), QStringLiteral("lcdCur"), QStringLiteral("Current"));
+  lcdPwr =
+      named(new LCDisp(LcdPreset::DevCtrlPwr), QStringLiteral("lcdPwr"), QStringLiteral("Power"));
+  lcdTime =
+      named(new LCDisp(LcdPreset::DevCtrlTime), QStringLiteral("lcdTime"), QStringLiteral("Time"));
   lblVolt = caption(QStringLiteral("V"), QStringLiteral("lblVolt"));
   lblCurt = caption(QStringLiteral("A"), QStringLiteral("lblCurt"));
   lblPwrt = caption(QStringLiteral("W"), QStringLiteral("lblPwrt"));
-  imgLogo = named(new QLabel, QStringLiteral("imgLogo"), true);
+  imgLogo = named(new QLabel, QStringLiteral("imgLogo"), QStringLiteral("Logo"));
   imgLogo->setAlignment(Qt::AlignCenter);
 
   auto* g = new QGridLayout(f);
@@ -246,6 +252,8 @@ QGroupBox* DevCtrl::buildRun2S() {
                                           caption(QStringLiteral("A"), indexed("lblCur2St", c)),
                                           caption(QStringLiteral("W"), indexed("lblPwr2St", c))};
     for (int r = 0; r < 4; ++r) {
+      // Both channels' readouts share their captions: the description says whose it is.
+      rows[r].first->setAccessibleDescription(LangText(QStringLiteral("Channel%1").arg(c + 1)));
       g->addWidget(rows[r].second, r + 1, col, Qt::AlignRight);
       g->addWidget(rows[r].first, r + 1, col + 1);
       if (units[r])
@@ -260,9 +268,9 @@ QGroupBox* DevCtrl::buildRun2S() {
 QGroupBox* DevCtrl::buildCtrl() {
   auto* f = frame(QStringLiteral("Parameter Setting"), QStringLiteral("frmCtrl"));
   cmbMode = list(QStringLiteral("cmbMode"), false, 9);
-  txtSval = named(new PanelBox(7), QStringLiteral("txtSval"), true);
-  txtSlmt = named(new PanelBox(7), QStringLiteral("txtSlmt"), true);
-  txtStim = named(new PanelBox(7), QStringLiteral("txtStim"), true);
+  txtSval = named(new PanelBox(7), QStringLiteral("txtSval"));
+  txtSlmt = named(new PanelBox(7), QStringLiteral("txtSlmt"));
+  txtStim = named(new PanelBox(7), QStringLiteral("txtStim"));
   auto* lblMode = caption(QStringLiteral("Mode:"), QStringLiteral("lblMode"), cmbMode);
   lblSval = caption(QStringLiteral("Test Val:"), QStringLiteral("lblSval"), txtSval);
   lblSlmt = caption(QStringLiteral("Cutoff Volt:"), QStringLiteral("lblSlmt"), txtSlmt);
@@ -317,9 +325,9 @@ QGroupBox* DevCtrl::buildCtrl2S() {
   g->addWidget(cmbMode2S, 0, 1, 1, 3);
   for (int c = 0; c < 2; ++c) {
     const int col = c * 4;
-    txtSval2S[c] = named(new PanelBox(6), indexed("txtSval2S", c), true);
-    txtSlmt2S[c] = named(new PanelBox(6), indexed("txtSlmt2S", c), true);
-    txtStim2S[c] = named(new PanelBox(6), indexed("txtStim2S", c), true);
+    txtSval2S[c] = named(new PanelBox(6), indexed("txtSval2S", c));
+    txtSlmt2S[c] = named(new PanelBox(6), indexed("txtSlmt2S", c));
+    txtStim2S[c] = named(new PanelBox(6), indexed("txtStim2S", c));
     lblSval2S[c] = caption(QStringLiteral("Test Val:"), indexed("lblSval2S", c), txtSval2S[c]);
     lblSlmt2S[c] = caption(QStringLiteral("Cutoff V:"), indexed("lblSlmt2S", c), txtSlmt2S[c]);
     lblStim2S[c] = caption(QStringLiteral("Time:"), indexed("lblStim2S", c), txtStim2S[c]);
@@ -331,6 +339,7 @@ QGroupBox* DevCtrl::buildCtrl2S() {
          {lblSlmt2S[c], txtSlmt2S[c], lblSlmt2St[c]},
          {lblStim2S[c], txtStim2S[c], lblStim2St[c]}}};
     for (int r = 0; r < 3; ++r) {
+      rows[r][1]->setAccessibleDescription(LangText(QStringLiteral("Channel%1").arg(c + 1)));
       g->addWidget(rows[r][0], r + 1, col, Qt::AlignRight);
       g->addWidget(rows[r][1], r + 1, col + 1);
       g->addWidget(rows[r][2], r + 1, col + 2);
@@ -390,7 +399,7 @@ QWidget* DevCtrl::buildAutoPage() {
 
   auto* ctrl = frame(QStringLiteral("Parameter Setting"), QStringLiteral("frmCtrlAuto"));
   cmbModeAuto = list(QStringLiteral("cmbModeAuto"), false, 6);
-  txtVolAuto = named(new PanelBox(6), QStringLiteral("txtVolAuto"), true);
+  txtVolAuto = named(new PanelBox(6), QStringLiteral("txtVolAuto"));
   txtVolAuto->setText(QStringLiteral("0.80"));
   cmbC1Auto = list(QStringLiteral("cmbC1Auto"), true, 6);
   cmbC2Auto = list(QStringLiteral("cmbC2Auto"), true, 6);
@@ -433,7 +442,8 @@ QWidget* DevCtrl::buildAutoPage() {
   v->addWidget(ctrl);
 
   auto* run = frame(QStringLiteral("Run Data"), QStringLiteral("frmRunAuto"));
-  gridAutoRun = named(new PanelGrid(4, 11), QStringLiteral("gridAutoRun"), true);
+  gridAutoRun = named(new PanelGrid(4, 11), QStringLiteral("gridAutoRun"),
+                      QStringLiteral("Auto test results"));
   auto* rl = new QVBoxLayout(run);
   rl->addWidget(gridAutoRun);
   v->addWidget(run, 1);
@@ -451,7 +461,8 @@ QWidget* DevCtrl::buildCyclePage() {
   auto* v = new QVBoxLayout(page);
 
   auto* ctrl = frame(QStringLiteral("Parameter Setting"), QStringLiteral("frmCtrlPrg"));
-  gridStepSet = named(new PanelGrid(5, 11), QStringLiteral("gridStepSet"), true);
+  gridStepSet =
+      named(new PanelGrid(5, 11), QStringLiteral("gridStepSet"), QStringLiteral("Step program"));
   cmdStartStep = button(QStringLiteral("Start"), QStringLiteral("cmdStartStep"));
   cmdClearStep = button(QStringLiteral("Clear"), QStringLiteral("cmdClearStep"));
   cmdSetStep = button(QStringLiteral("Setting"), QStringLiteral("cmdSetStep"));
@@ -469,7 +480,8 @@ QWidget* DevCtrl::buildCyclePage() {
   v->addWidget(ctrl);
 
   auto* run = frame(QStringLiteral("Run Data"), QStringLiteral("frmRunPrg"));
-  gridStepRun = named(new PanelGrid(4, 9), QStringLiteral("gridStepRun"), true);
+  gridStepRun =
+      named(new PanelGrid(4, 9), QStringLiteral("gridStepRun"), QStringLiteral("Step results"));
   gridStepRun->setNaturalWidthTwips(500 + 800 + 850 + 900);
   auto* rl = new QVBoxLayout(run);
   rl->addWidget(gridStepRun);

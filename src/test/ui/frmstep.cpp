@@ -16,9 +16,9 @@
 namespace ondrel {
 namespace {
 
+// Boxes are named by their caption labels (buddies), labels by their text.
 template <typename W> W* named(W* w, const QString& name) {
   w->setObjectName(name);
-  w->setAccessibleName(name);
   return w;
 }
 
@@ -57,6 +57,7 @@ frmStep::frmStep(const ModelParams& model, DevCtrl& panel, MessageAsker ask, QWi
   cmdOK = button("OK", QStringLiteral("cmdOK"));
   cmdCancel = button("Cancel", QStringLiteral("cmdCancel"));
   gridSet = named(new PanelGrid(5, 11), QStringLiteral("gridSet"));
+  gridSet->setAccessibleName(LangText(QStringLiteral("Step program")));
   gridSet->setNaturalWidthTwips(700 + 4 * 1300);
   gridSet->setMinimumWidth((700 + 4 * 1300) / 15);
 

@@ -19,10 +19,8 @@ namespace ondrel {
 
 namespace {
 
-template <typename W> W* named(W* w, const char* name, bool accessible = false) {
+template <typename W> W* named(W* w, const char* name) {
   w->setObjectName(QLatin1String(name));
-  if (accessible)
-    w->setAccessibleName(QLatin1String(name));
   return w;
 }
 
@@ -104,7 +102,9 @@ void frmUSB::build() {
   peRow->addWidget(cmdPEDec);
   peRow->addWidget(cmdPEInc);
 
-  lcdVol = named(new LCDisp(LcdPreset::UsbVol), "lcdVol", true);
+  lcdVol = named(new LCDisp(LcdPreset::UsbVol), "lcdVol");
+  // The readout has no caption: it shows the voltage the charger gives.
+  lcdVol->setAccessibleName(QStringLiteral("Voltage"));
   lblVolt = named(new QLabel(QStringLiteral(" V")), "lblVolt");
 
   auto* bottom = new QHBoxLayout;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -284,6 +285,91 @@ TEST_F(DataViewer, CurveTypeAndCurveColourDialogs) {
   ASSERT_TRUE(v->LoadFile(dataFile(QStringLiteral("a.csv"))));
   EXPECT_EQ(v->graph().CurveLineColor(0), 0x00FF00u);
   EXPECT_EQ(v->graph().LegendText(0), QStringLiteral("Cell A"));
+}
+
+// While "Curve Color" waits, the program's events run: closing the viewer then ends the load
+// without touching the deleted viewer, and a second load or "Clear" is refused. Both questions
+// are modal to their owner only.
+TEST_F(DataViewer, TheViewerMayCloseWhileCurveColorWaits) {
+  window->chooseCurveType = [] { return false; };
+  trigger("menuOpenData");
+  QPointer<frmData> v = window->dataViewer();
+  ASSERT_TRUE(v);
+  v->show();
+  QTimer::singleShot(0, v, [v] {
+    QWidget* colours = shownChild<QWidget>(v, "frmColor");
+    ASSERT_TRUE(colours);
+    EXPECT_EQ(colours->windowModality(), Qt::WindowModal);
+    v->close();
+  });
+  EXPECT_FALSE(v->LoadFile(dataFile(QStringLiteral("a.csv"))));
+  EXPECT_TRUE(v.isNull());
+  EXPECT_EQ(window->dataViewer(), nullptr);
+  // The next "Open Data" starts anew.
+  trigger("menuOpenData");
+  ASSERT_TRUE(window->dataViewer());
+  EXPECT_EQ(window->dataViewer()->fileCount(), 0);
+}
+
+TEST_F(DataViewer, OpenDataAndClearWaitWhileCurveColorWaits) {
+  window->chooseCurveType = [] { return false; };
+  trigger("menuOpenData");
+  frmData* v = window->dataViewer();
+  ASSERT_TRUE(v);
+  const QString second = dataFile(QStringLiteral("b.csv"));
+  dialogAnswer = second;
+  QTimer::singleShot(0, v, [this, v, second] {
+    QWidget* colours = shownChild<QWidget>(v, "frmColor");
+    ASSERT_TRUE(colours);
+    EXPECT_TRUE(v->busy());
+    v->findChild<QAction*>(QStringLiteral("menuOpenData"))->trigger();
+    EXPECT_FALSE(v->LoadFile(second));
+    v->findChild<QAction*>(QStringLiteral("menuClear"))->trigger();
+    v->ClearFiles();
+    EXPECT_TRUE(dialogs.isEmpty());  // no open dialog
+    EXPECT_TRUE(messages.isEmpty()); // no "Clear Curve?"
+    QTest::mouseClick(colours->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+  });
+  ASSERT_TRUE(v->LoadFile(dataFile(QStringLiteral("a.csv"))));
+  EXPECT_FALSE(v->busy());
+  EXPECT_EQ(v->fileCount(), 1);
+  EXPECT_EQ(v->graph().CurveCount(), 5);
+  EXPECT_EQ(v->grid()->rowCount(), 2);
+  EXPECT_EQ(v->cell(1, 7), QStringLiteral("a.csv"));
+  EXPECT_EQ(v->graph().DpCnt(0), 61);
+}
+
+// "Curve Type" waits once: a second "Open Data" meanwhile makes no second viewer, and closing the
+// program meanwhile opens none after shutdown.
+TEST_F(DataViewer, CurveTypeWaitsOnceAndNotPastShutdown) {
+  auto okEveryQuestion = [this] {
+    for (auto* type : window->findChildren<QWidget*>(QStringLiteral("frmType")))
+      if (type->isVisible())
+        QTest::mouseClick(type->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+  };
+  QTimer::singleShot(0, window.get(), [this, okEveryQuestion] {
+    QWidget* type = shownChild<QWidget>(window.get(), "frmType");
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->windowModality(), Qt::WindowModal);
+    // Answers whatever is asked, should the second "Open Data" ask again.
+    QTimer::singleShot(0, window.get(), okEveryQuestion);
+    trigger("menuOpenData");
+  });
+  trigger("menuOpenData");
+  EXPECT_EQ(window->findChildren<frmData*>().size(), 1);
+  ASSERT_TRUE(window->dataViewer());
+  window->dataViewer()->close();
+  QTest::qWait(0);
+
+  QTimer::singleShot(0, window.get(), [this] {
+    ASSERT_TRUE(shownChild<QWidget>(window.get(), "frmType"));
+    answer = QMessageBox::Ok; // "Close software?"
+    window->close();
+  });
+  trigger("menuOpenData");
+  EXPECT_EQ(window->dataViewer(), nullptr);
+  for (auto* viewer : window->findChildren<frmData*>())
+    EXPECT_FALSE(viewer->isVisible());
 }
 
 } // namespace

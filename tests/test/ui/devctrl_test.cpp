@@ -7,6 +7,7 @@
 #include "widgets/componenterror.h"
 #include "widgets/lcdisp.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -616,10 +617,19 @@ TEST_F(Panel, EveryControlCarriesItsName) {
       EXPECT_NE(panel->findChild<QObject*>(name), nullptr) << name.toStdString();
     }
 
-  // Controls without a caption of their own are found by their accessible name too.
-  for (const char* n : {"txtSval", "txtSval2S(1)", "txtTime2S(0)", "lcdTime", "cmbMode2S",
-                        "gridStepSet", "shpRecv", "cmbPort", "txtVolAuto"})
-    EXPECT_EQ(find(n)->accessibleName(), n);
+  // A screen reader hears a box's caption label, and a short phrase for a control without one;
+  // both channels' boxes say their channel in the description.
+  const std::pair<const char*, const char*> spoken[] = {
+      {"txtSval", "Test Val:"},        {"txtSval2S(1)", "Test Val:"},
+      {"txtTime2S(0)", "Time:"},       {"lcdTime", "Time"},
+      {"gridStepSet", "Step program"}, {"shpRecv", "Receiving"},
+      {"txtVolAuto", "Cutoff Volt:"},  {"gridAutoRun", "Auto test results"}};
+  for (const auto& [name, words] : spoken)
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(find(name))->text(QAccessible::Name),
+              QLatin1String(words))
+        << name;
+  EXPECT_EQ(find("txtSval2S(1)")->accessibleDescription(), QStringLiteral("Channel2"));
+  EXPECT_EQ(find("cmbPort")->accessibleName(), QStringLiteral("Port"));
 }
 
 TEST_F(Panel, CaptionsAsTheyStand) {
