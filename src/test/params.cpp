@@ -214,9 +214,9 @@ std::optional<BoxRefusal> checkSval(const ModelParams& m, int modeNo, const QStr
       return refused(QStringLiteral("1"));
     return std::nullopt;
   }
-  if (*v > m.MaxCurrent)
+  if (aboveLimit(*v, m.MaxCurrent))
     return refused(Format(m.MaxCurrent, u"0.00"));
-  if (*v < m.MinCurrent)
+  if (belowLimit(*v, m.MinCurrent))
     return refused(Format(m.MinCurrent, u"0.00"));
   return std::nullopt;
 }
@@ -237,9 +237,9 @@ std::optional<BoxRefusal> checkSlmt(const ModelParams& m, int modeNo, const QStr
     if (most > 0)
       return std::nullopt;
   }
-  if (*v > m.MaxVoltage)
+  if (aboveLimit(*v, m.MaxVoltage))
     return refused(Format(m.MaxVoltage, u"0.00"));
-  if (*v < m.MinVoltage)
+  if (belowLimit(*v, m.MinVoltage))
     return refused(Format(m.MinVoltage, u"0.00"));
   return std::nullopt;
 }
@@ -249,7 +249,7 @@ std::optional<BoxRefusal> checkStim(const ModelParams& m, int modeNo, const QStr
   if (!v)
     return invalid();
   if (modeNo == m.CvModeNo && m.CvCutoff) {
-    if (*v < m.MinCurrent || *v > m.MaxCurrent)
+    if (!withinLimits(*v, m.MinCurrent, m.MaxCurrent))
       return refused(Format(m.MinCurrent, u"0.00"));
     return std::nullopt;
   }
@@ -262,7 +262,7 @@ std::optional<BoxRefusal> checkVolAuto(const ModelParams& m, const QString& text
   const std::optional<double> v = boxNumber(text);
   if (!v)
     return invalid();
-  if (*v < m.MinVoltage || *v > m.MaxVoltage)
+  if (!withinLimits(*v, m.MinVoltage, m.MaxVoltage))
     return refused(Format(m.MinVoltage, u"0.00"));
   return std::nullopt;
 }

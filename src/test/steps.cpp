@@ -12,12 +12,6 @@ bool isCvCutoffMode(const ModelParams& m, int modeNo) {
   return modeNo == m.CvModeNo && m.CvCutoff;
 }
 
-// In single precision, as the device's ranges are: 0.1 typed is MinCurrent 0.1.
-bool inRange(double v, float lo, float hi) {
-  const float f = static_cast<float>(v);
-  return f >= lo && f <= hi;
-}
-
 QString invalidValue() {
   return LangText(QStringLiteral("Invalid value!"));
 }
@@ -84,7 +78,7 @@ std::optional<QString> stepValuesRefusal(const ModelParams& m, int modeNo, int m
     if (!v)
       return invalidValue();
     const BoxRule rule = boxRule(m, modeNo, modeCount, box);
-    if (!inRange(*v, rule.lo, rule.hi))
+    if (!withinLimits(*v, rule.lo, rule.hi))
       return outOfRange();
   }
   return std::nullopt;
@@ -177,7 +171,7 @@ StepBoxCheck checkStepBox(const ModelParams& m, int modeNo, int modeCount, int b
   const std::optional<double> v = boxNumber(text);
   if (!v)
     return {invalidValue(), rule.reset};
-  if (!inRange(*v, rule.lo, rule.hi))
+  if (!withinLimits(*v, rule.lo, rule.hi))
     return {outOfRange(), std::nullopt};
   return {std::nullopt, Format(*v, rule.picture)};
 }
