@@ -159,8 +159,9 @@ ParamView showParams(const ModelParams& m, bool dev2S, const QStringList& modes,
   case ParamGroup::MilliampCharger:
     v.tSval = I(u"0.000");
     v.tSlmt = U();
+    // Its currents are milliamperes in every mode, the test's mode line included.
+    v.lSvalt = caption("mA");
     if (mode == 1) {
-      v.lSvalt = caption("mA");
       cutoffCurrent(u"0.000");
       v.lStimt = caption("mA");
     } else {

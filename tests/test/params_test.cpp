@@ -59,7 +59,7 @@ TEST(ShowParams, CaptionsUnitsAndTextsByGroupAndMode) {
       // E: milliamperes; mode 0 ignores the reported time.
       {40, 1, 1500, 420, 20, "Test Val:", "mA", "1.500", "Cutoff Volt:", "V", "4.20",
        "Cutoff Curr:", "mA", "0.020", true, true},
-      {40, 0, 1500, 300, 77, "Test Val:", "A", "1.500", "Cutoff Volt:", "V", "3.00",
+      {40, 0, 1500, 300, 77, "Test Val:", "mA", "1.500", "Cutoff Volt:", "V", "3.00",
        "Max Time:", "M", "0", true, true},
       // F: code 41's D-CV.
       {41, 1, 100, 1200, 0, "Test Val:", "A", "0.00", "Test Val:", "V", "12.00", "Max Time:", "M",
