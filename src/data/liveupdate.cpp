@@ -67,13 +67,35 @@ QString curveCurrentPicture(const ModelParams& params) {
   return params.CurDiv == 100 ? QStringLiteral("0.00") : QStringLiteral("0.000");
 }
 
-QString capacityText(float cap) {
+namespace {
+
+// Three decimals below 10, two from 10 on, as the step results show them. A float is shown by
+// its own shortest text, as the readouts show it.
+template <typename Real> QString milliText(Real value, QLatin1StringView unit) {
+  return Format(value, value < Real(10) ? u"0.000" : u"0.00") + unit;
+}
+
+} // namespace
+
+QString milliampHourText(double mAh) {
+  return milliText(mAh, QLatin1StringView("mAh"));
+}
+
+QString milliwattHourText(double mWh) {
+  return milliText(mWh, QLatin1StringView("mWh"));
+}
+
+QString capacityText(float cap, const ModelCaps& caps) {
+  if (caps.currentInMilliamps)
+    return milliText(cap, QLatin1StringView("mAh"));
   if (cap < 10.0f)
     return Format(static_cast<double>(cap) * 1000.0, u"0") + QStringLiteral("mAh");
   return Format(cap, u"0.00") + QStringLiteral("Ah");
 }
 
-QString energyText(float energy) {
+QString energyText(float energy, const ModelCaps& caps) {
+  if (caps.currentInMilliamps)
+    return milliText(energy, QLatin1StringView("mWh"));
   if (energy < 10.0f)
     return Format(static_cast<double>(energy) * 1000.0, u"0") + QStringLiteral("mWh");
   return Format(energy, u"0.00") + QStringLiteral("Wh");

@@ -31,9 +31,14 @@ QString powerPicture(float pwr);
 // The picture of current values on curves and in files: "0.00" with CurDiv 100, else "0.000".
 QString curveCurrentPicture(const ModelParams& params);
 
-// "9500mAh" below 10 Ah, else "10.00Ah"; the same for energy in mWh/Wh.
-QString capacityText(float cap);
-QString energyText(float energy);
+// "9500mAh" below 10 Ah, else "10.00Ah"; the same for energy in mWh/Wh. A model that counts in
+// milliamperes has its capacity in mAh and its energy in mWh already: "0.999mAh" below 10, else
+// "12.50mAh".
+QString capacityText(float cap, const ModelCaps& caps);
+QString energyText(float energy, const ModelCaps& caps);
+// The texts of a capacity in mAh and an energy in mWh of a milliampere model.
+QString milliampHourText(double mAh);
+QString milliwattHourText(double mWh);
 
 // hh:mm:ss with hours not wrapped (100:00:00 after a hundred hours).
 QString testTimeText(qint32 testSec);

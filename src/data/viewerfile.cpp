@@ -1,5 +1,6 @@
 #include "data/viewerfile.h"
 
+#include "data/liveupdate.h"
 #include "data/support/numberformat.h"
 #include "data/textfile.h"
 
@@ -8,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace ondrel {
 
@@ -64,28 +66,59 @@ QString shortest(double v) {
   return QLocale::c().toString(v, 'g', QLocale::FloatingPointShortest);
 }
 
-void completeCells(ViewerFile& f) {
+// The number before `unit` at the end of `text`.
+std::optional<double> numberBefore(const QString& text, QLatin1StringView unit) {
+  if (!text.endsWith(unit))
+    return std::nullopt;
+  bool ok = false;
+  const double n = text.chopped(unit.size()).trimmed().toDouble(&ok);
+  return ok ? std::optional(n) : std::nullopt;
+}
+
+// A result of a milliampere file as older versions wrote it: they took the device's mAh for Ah,
+// so "999mAh" (always whole) stands for 0.999 mAh and "12.50Ah" for 12.50 mAh. This version
+// writes "0.999mAh" and "12.50mAh", which stay as they are.
+QString mendedMilliampResult(const QString& text, QLatin1StringView milliUnit,
+                             QLatin1StringView unit, QString (*shown)(double)) {
+  if (text.endsWith(milliUnit)) {
+    const std::optional<double> n = numberBefore(text, milliUnit);
+    if (n && !text.contains(QLatin1Char('.')))
+      return shown(*n / 1000.0);
+    return text;
+  }
+  if (const std::optional<double> n = numberBefore(text, unit))
+    return shown(*n);
+  return text;
+}
+
+void completeCells(ViewerFile& f, bool milliamps) {
   QString& avg = f.cells[6];
   if (avg.isEmpty())
     avg = shortest(f.average) + QLatin1Char('V');
   QString& cap = f.cells[4];
+  QString& energy = f.cells[5];
+  if (milliamps) {
+    cap = mendedMilliampResult(cap, QLatin1StringView("mAh"), QLatin1StringView("Ah"),
+                               milliampHourText);
+    energy = mendedMilliampResult(energy, QLatin1StringView("mWh"), QLatin1StringView("Wh"),
+                                  milliwattHourText);
+    // The samples' own unit: milliampere hours, and milliwatt hours from them.
+    if (cap.isEmpty())
+      cap = milliampHourText(f.capAcc / 3600.0);
+    if (const auto n = numberBefore(cap, QLatin1StringView("mAh")); energy.isEmpty() && n)
+      energy = milliwattHourText(*n * f.average);
+    return;
+  }
   if (cap.isEmpty()) {
     const qint64 c = std::llround(f.capAcc) / 3600;
     cap = c > 9999 ? Format(double(c) / 1000.0, u"00.00") + QStringLiteral("Ah")
                    : QString::number(c) + QStringLiteral("mAh");
   }
-  QString& energy = f.cells[5];
   if (energy.isEmpty()) {
-    bool ok = false;
-    if (cap.endsWith(QLatin1String("mAh"))) {
-      const double n = cap.chopped(3).trimmed().toDouble(&ok);
-      if (ok)
-        energy = Format(n * f.average, u"0") + QStringLiteral("mWh");
-    } else if (cap.endsWith(QLatin1String("Ah"))) {
-      const double n = cap.chopped(2).trimmed().toDouble(&ok);
-      if (ok)
-        energy = Format(n * f.average, u"0.00") + QStringLiteral("Wh");
-    }
+    if (const auto n = numberBefore(cap, QLatin1StringView("mAh")))
+      energy = Format(*n * f.average, u"0") + QStringLiteral("mWh");
+    else if (const auto n = numberBefore(cap, QLatin1StringView("Ah")))
+      energy = Format(*n * f.average, u"0.00") + QStringLiteral("Wh");
   }
 }
 
@@ -153,7 +186,7 @@ ViewerFile readViewerFile(const QByteArray& bytes, char sep, bool volCap) {
     return f;
   }
   f.average = std::round(f.voltSum / double(count) * 100.0) / 100.0;
-  completeCells(f);
+  completeCells(f, milliamps);
   return f;
 }
 

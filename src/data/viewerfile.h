@@ -38,7 +38,9 @@ struct ViewerFile {
 
 // Reads a data file's bytes: header lines into the grid row, data lines into points. A file that
 // is no text, or has no data line, gets its `problem` and no points. `volCap`: X is the capacity
-// in mAh. Currents of a "Cur(mA)" file are taken in amperes.
+// in mAh. Currents of a "Cur(mA)" file are taken in amperes; its capacity and energy are shown in
+// mAh and mWh with decimals, and its result lines as older versions wrote them (the device's mAh
+// taken for Ah, so 1000 times too large) are read in those units.
 ViewerFile readViewerFile(const QByteArray& bytes, char separator, bool volCap);
 
 // The running extremes over every file shown.

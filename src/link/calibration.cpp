@@ -31,7 +31,7 @@ CalibBoxCheck checkCalibBox(const QString& text, float most, QStringView picture
   const std::optional<double> v = boxNumber(text);
   if (!v)
     return {invalid(), text};
-  if (*v < 0 || *v > static_cast<double>(most))
+  if (*v < 0 || aboveLimit(*v, most))
     return {outOfRange(), text};
   return {std::nullopt, Format(*v, picture)};
 }
@@ -40,7 +40,7 @@ CalibValue calibrationValue(const QString& text, float most, const QString& show
   const std::optional<double> v = boxNumber(text);
   if (!v)
     return {invalid()};
-  if (*v < 0 || *v > static_cast<double>(most))
+  if (*v < 0 || aboveLimit(*v, most))
     return {outOfRange()};
   // A panel that shows no number gives nothing to compare with.
   const std::optional<double> s = boxNumber(shown);

@@ -98,6 +98,9 @@ StartCommand startFrame(const ModelParams& params, int channel, int m, const Sta
   auto cellsInByte5 = [&] {
     if (params.VolDiv == 0)
       throw Failure(QStringLiteral("Division by zero"));
+    // Whole cells, at least one: dividing 0.9 or 2.5 down would charge another number of cells.
+    if (out.LimitRaw < params.VolDiv || out.LimitRaw % params.VolDiv != 0)
+      throw Failure(QStringLiteral("Not a number of cells: \"%1\"").arg(texts.Slmt));
     return checkedByte(out.LimitRaw / params.VolDiv);
   };
   enum class Limit { Pair, Cells, Zero } limit = Limit::Pair;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <limits>
 #include <vector>
 
 namespace ondrel {
@@ -203,6 +204,29 @@ ModelCaps modelCaps(int code) {
     if (r.code == code)
       return r.caps;
   return {};
+}
+
+namespace {
+
+// The typed number as the device's single-precision limits are kept; one beyond the float range
+// stays beyond every limit (a plain conversion would be undefined).
+float asLimitPrecision(double typed) {
+  constexpr double most = std::numeric_limits<float>::max();
+  return static_cast<float>(std::clamp(typed, -most, most));
+}
+
+} // namespace
+
+bool belowLimit(double typed, float limit) {
+  return asLimitPrecision(typed) < limit;
+}
+
+bool aboveLimit(double typed, float limit) {
+  return asLimitPrecision(typed) > limit;
+}
+
+bool withinLimits(double typed, float low, float high) {
+  return !belowLimit(typed, low) && !aboveLimit(typed, high);
 }
 
 float calibrationCurrentScale(const ModelParams& params) {

@@ -100,6 +100,12 @@ struct ModelParams {
   friend bool operator==(const ModelParams&, const ModelParams&) = default;
 };
 
+// A typed number against one of the model's limits, compared in single precision as the limits
+// are kept: "0.20" typed is the 0.2 minimum, though as a double it lies below it.
+bool belowLimit(double typed, float limit);
+bool aboveLimit(double typed, float limit);
+bool withinLimits(double typed, float low, float high);
+
 // The firmware-dependent quirks of the model, by the version known now.
 bool reportsTenthMilliamps(const ModelParams& params);
 bool continuesAsStart(const ModelParams& params);

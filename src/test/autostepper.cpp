@@ -2,9 +2,11 @@
 
 #include "data/recording.h"
 #include "data/support/failure.h"
+#include "data/support/langtext.h"
 #include "data/support/numberformat.h"
 #include "link/commands.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ondrel {
@@ -34,6 +36,49 @@ int autoIntervalSeconds(const QString& timeText, bool seconds) {
   if (!std::isfinite(value) || s < 1 || s > 32767)
     throw Failure(QStringLiteral("step length out of range: ") + timeText);
   return static_cast<int>(s);
+}
+
+namespace {
+
+// The step may exceed the span by no more than the rounding of its two ends: well below the
+// finest step any auto page offers (0.01 A).
+constexpr float kSpanTolerance = 0.0005f;
+
+} // namespace
+
+AutoStartCheck checkAutoStart(const ModelParams& model, const AutoPageTexts& page) {
+  AutoStartCheck check;
+  const std::optional<double> start = boxNumber(page.startCurrent);
+  const std::optional<double> stop = boxNumber(page.stopCurrent);
+  const std::optional<double> step = boxNumber(page.step);
+  if (!start || !stop || !step || !boxNumber(page.time)) {
+    check.refusal = LangText(QStringLiteral("Invalid value!"));
+    return check;
+  }
+  const auto refuse = [&] {
+    check.refusal = LangText(QStringLiteral("Setting value out of range!"));
+    return check;
+  };
+  if (!withinLimits(*start, model.MinCurrent, model.MaxCurrent) ||
+      !withinLimits(*stop, model.MinCurrent, model.MaxCurrent))
+    return refuse();
+  // Both currents are within a float's range now.
+  AutoSettings& s = check.settings;
+  s.startCurrent = static_cast<float>(*start);
+  s.stopCurrent = static_cast<float>(*stop);
+  // A step of 0 never reaches the stop current, and a negative one walks away from it.
+  if (!(*step > 0.0))
+    return refuse();
+  const float span = std::abs(s.stopCurrent - s.startCurrent);
+  if (span > 0.0f && *step > double(span + kSpanTolerance))
+    return refuse();
+  s.step = static_cast<float>(std::min(*step, 1.0e6));
+  try {
+    s.interval = autoIntervalSeconds(page.time, page.seconds);
+  } catch (const Failure&) {
+    return refuse();
+  }
+  return check;
 }
 
 int fullAutoListRows(int copiedRows) {

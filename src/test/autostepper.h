@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace ondrel {
@@ -24,6 +25,28 @@ AutoPageLists autoPageLists(const ModelParams& model);
 // The auto test's step length in seconds from the page's time text: seconds as they stand,
 // minutes × 60. Throws Failure for a text that is no number or a length outside 1..32767 s.
 int autoIntervalSeconds(const QString& timeText, bool seconds);
+
+// What Start reads of the auto-test page.
+struct AutoPageTexts {
+  QString startCurrent, stopCurrent, step, time;
+  bool seconds = true; // the time is in seconds, else minutes
+};
+// What an auto test runs with.
+struct AutoSettings {
+  float startCurrent = 0.0f;
+  float stopCurrent = 0.0f;
+  float step = 0.0f;
+  int interval = 1; // seconds
+};
+// The page checked at Start with the panel's messages: "Invalid value!" for a text that is no
+// number, "Setting value out of range!" for a start or stop current outside the model's range, a
+// step that is not above 0 or is more than the span between them (a test at one current takes
+// any step), or a step length outside 1..32767 s. Nothing may be sent while `refusal` is set.
+struct AutoStartCheck {
+  std::optional<QString> refusal;
+  AutoSettings settings;
+};
+AutoStartCheck checkAutoStart(const ModelParams& model, const AutoPageTexts& page);
 
 // Rows of the full-size auto-test table that shows `copiedRows` rows of the result table: 41,
 // and one more for every copied row past row 39.

@@ -5,6 +5,8 @@
 #include "data/support/numberformat.h"
 #include "link/commands.h"
 
+#include <cmath>
+
 namespace ondrel {
 namespace {
 
@@ -28,6 +30,14 @@ BoxRefusal invalid() {
 
 BoxRefusal refused(const QString& corrected) {
   return {outOfRange(), corrected};
+}
+
+std::optional<BoxRefusal> checkVoltage(const ModelParams& m, double v) {
+  if (aboveLimit(v, m.MaxVoltage))
+    return refused(Format(m.MaxVoltage, u"0.00"));
+  if (belowLimit(v, m.MinVoltage))
+    return refused(Format(m.MinVoltage, u"0.00"));
+  return std::nullopt;
 }
 
 } // namespace
@@ -149,8 +159,9 @@ ParamView showParams(const ModelParams& m, bool dev2S, const QStringList& modes,
   case ParamGroup::MilliampCharger:
     v.tSval = I(u"0.000");
     v.tSlmt = U();
+    // Its currents are milliamperes in every mode, the test's mode line included.
+    v.lSvalt = caption("mA");
     if (mode == 1) {
-      v.lSvalt = caption("mA");
       cutoffCurrent(u"0.000");
       v.lStimt = caption("mA");
     } else {
@@ -214,9 +225,9 @@ std::optional<BoxRefusal> checkSval(const ModelParams& m, int modeNo, const QStr
       return refused(QStringLiteral("1"));
     return std::nullopt;
   }
-  if (*v > m.MaxCurrent)
+  if (aboveLimit(*v, m.MaxCurrent))
     return refused(Format(m.MaxCurrent, u"0.00"));
-  if (*v < m.MinCurrent)
+  if (belowLimit(*v, m.MinCurrent))
     return refused(Format(m.MinCurrent, u"0.00"));
   return std::nullopt;
 }
@@ -225,23 +236,27 @@ std::optional<BoxRefusal> checkSlmt(const ModelParams& m, int modeNo, const QStr
   const std::optional<double> v = boxNumber(text);
   if (!v)
     return invalid();
-  if (limitIsCells(m, modeNo)) {
-    const int most = m.caps.paramGroup == ParamGroup::ClassicCharger
-                         ? m.caps.maxCells.at(static_cast<size_t>(modeNo - 1))
-                         : 0;
-    if (most > 0 && *v > most)
-      return refused(Format(most, u"0"));
-    // No cells is no charge, and fewer cannot be sent.
-    if (*v < 1.0)
-      return refused(QStringLiteral("1"));
-    if (most > 0)
-      return std::nullopt;
-  }
-  if (*v > m.MaxVoltage)
-    return refused(Format(m.MaxVoltage, u"0.00"));
-  if (*v < m.MinVoltage)
-    return refused(Format(m.MinVoltage, u"0.00"));
-  return std::nullopt;
+  if (limitIsCells(m, modeNo))
+    return checkCells(m, modeNo, *v);
+  return checkVoltage(m, *v);
+}
+
+std::optional<BoxRefusal> checkCells(const ModelParams& m, int modeNo, double cells) {
+  const int most = m.caps.paramGroup == ParamGroup::ClassicCharger
+                       ? m.caps.maxCells.at(static_cast<size_t>(modeNo - 1))
+                       : 0;
+  if (most > 0 && cells > most)
+    return refused(Format(most, u"0"));
+  // No cells is no charge, and fewer cannot be sent.
+  if (cells < 1.0)
+    return refused(QStringLiteral("1"));
+  // The device takes whole cells: 2.5 would be sent as 2.
+  if (cells != std::floor(cells))
+    return refused(Format(std::floor(cells), u"0"));
+  if (most > 0)
+    return std::nullopt;
+  // Without a count of its own the model bounds the cells by its voltage range.
+  return checkVoltage(m, cells);
 }
 
 std::optional<BoxRefusal> checkStim(const ModelParams& m, int modeNo, const QString& text) {
@@ -249,7 +264,7 @@ std::optional<BoxRefusal> checkStim(const ModelParams& m, int modeNo, const QStr
   if (!v)
     return invalid();
   if (modeNo == m.CvModeNo && m.CvCutoff) {
-    if (*v < m.MinCurrent || *v > m.MaxCurrent)
+    if (!withinLimits(*v, m.MinCurrent, m.MaxCurrent))
       return refused(Format(m.MinCurrent, u"0.00"));
     return std::nullopt;
   }
@@ -262,7 +277,7 @@ std::optional<BoxRefusal> checkVolAuto(const ModelParams& m, const QString& text
   const std::optional<double> v = boxNumber(text);
   if (!v)
     return invalid();
-  if (*v < m.MinVoltage || *v > m.MaxVoltage)
+  if (!withinLimits(*v, m.MinVoltage, m.MaxVoltage))
     return refused(Format(m.MinVoltage, u"0.00"));
   return std::nullopt;
 }

@@ -52,6 +52,8 @@ struct BoxRefusal {
 std::optional<BoxRefusal> checkSval(const ModelParams& model, int modeNo, const QString& text);
 std::optional<BoxRefusal> checkSlmt(const ModelParams& model, int modeNo, const QString& text);
 std::optional<BoxRefusal> checkStim(const ModelParams& model, int modeNo, const QString& text);
+// A cell count of a charge-chemistry mode (where limitIsCells), as the limit box takes it.
+std::optional<BoxRefusal> checkCells(const ModelParams& model, int modeNo, double cells);
 // The auto test's voltage box.
 std::optional<BoxRefusal> checkVolAuto(const ModelParams& model, const QString& text);
 

@@ -41,15 +41,21 @@ ResBoxCheck checkResCurrent(const QString& text) {
   return {std::nullopt, Format(*v, u"0")};
 }
 
-std::optional<int> resistanceCurrentMa(const ModelParams& model, const QString& text) {
-  const std::optional<double> v = boxNumber(text);
-  if (!v || *v < kResMinCurrentMa || *v > kResMaxCurrentMa)
-    return std::nullopt;
+ResCurrent resistanceCurrent(const ModelParams& model, const QString& text) {
+  if (const ResBoxCheck check = checkResCurrent(text); check.message)
+    return {std::nullopt, *check.message};
+  const double typed = *boxNumber(text);
   const double most = static_cast<double>(model.MaxCurrent) * 1000.0;
-  const qint64 mA = roundHalfEven(std::min(*v, most));
-  if (mA <= 0)
-    return std::nullopt;
-  return static_cast<int>(mA);
+  const qint64 mA = roundHalfEven(std::min(typed, most));
+  // A small device's maximum leaves less than a test may ask for: say so rather than send
+  // nothing and wait.
+  if (mA < kResMinCurrentMa)
+    return {std::nullopt,
+            LangText(QStringLiteral("The device's maximum current (%1 mA) is below the lowest "
+                                    "test current (%2 mA)."))
+                .arg(Format(std::max(most, 0.0), u"0"))
+                .arg(kResMinCurrentMa)};
+  return {static_cast<int>(mA), QString()};
 }
 
 void ResistanceWait::start(int currentMa) {

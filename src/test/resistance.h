@@ -22,18 +22,23 @@ inline constexpr int kResMaxTicks = 4;
 std::optional<QString> resistanceOpenRefusal(const ModelParams& model, float volt);
 std::optional<QString> resistanceStartRefusal(bool running, float volt);
 
-// The test-current box left by the user: nullopt when the text stands as it is, else the message
-// and, for a number in range, the text it becomes.
+// The test-current box left by the user: a number in range and the text it becomes, or the
+// message after which the box keeps its text and takes the focus back to be mended.
 struct ResBoxCheck {
   std::optional<QString> message;
   std::optional<QString> text;
 };
 ResBoxCheck checkResCurrent(const QString& text);
 
-// The current a test runs with, in mA: the typed current capped at the model's maximum. Nothing
-// when the text is no number or outside 200..30000 mA, or the cap leaves no current: the result
+// The current a test runs with, in mA: the typed current capped at the model's maximum. None,
+// with the message that says why, when the text is no number or outside 200..30000 mA, or when
+// the model's maximum caps it below 200 mA: the device is never asked for less, and the result
 // divides by it.
-std::optional<int> resistanceCurrentMa(const ModelParams& model, const QString& text);
+struct ResCurrent {
+  std::optional<int> mA;
+  QString refusal;
+};
+ResCurrent resistanceCurrent(const ModelParams& model, const QString& text);
 
 // One test's wait for its answer. The first drop seen after start() is kept; tick() runs every
 // second and tells when the wait is over.

@@ -12,12 +12,6 @@ bool isCvCutoffMode(const ModelParams& m, int modeNo) {
   return modeNo == m.CvModeNo && m.CvCutoff;
 }
 
-// In single precision, as the device's ranges are: 0.1 typed is MinCurrent 0.1.
-bool inRange(double v, float lo, float hi) {
-  const float f = static_cast<float>(v);
-  return f >= lo && f <= hi;
-}
-
 QString invalidValue() {
   return LangText(QStringLiteral("Invalid value!"));
 }
@@ -53,6 +47,15 @@ BoxRule boxRule(const ModelParams& m, int modeNo, int modeCount, int box) {
   }
 }
 
+// A number in a box of the mode: a cell count as the panel's limit box takes it, anything else
+// within the box's range.
+bool boxAccepts(const ModelParams& m, int modeNo, int modeCount, int box, double v) {
+  if (box == 1 && modeNo < modeCount && limitIsCells(m, modeNo))
+    return !checkCells(m, modeNo, v);
+  const BoxRule rule = boxRule(m, modeNo, modeCount, box);
+  return withinLimits(v, rule.lo, rule.hi);
+}
+
 } // namespace
 
 QString waitModeText() {
@@ -83,8 +86,7 @@ std::optional<QString> stepValuesRefusal(const ModelParams& m, int modeNo, int m
     const std::optional<double> v = boxNumber(texts[box]);
     if (!v)
       return invalidValue();
-    const BoxRule rule = boxRule(m, modeNo, modeCount, box);
-    if (!inRange(*v, rule.lo, rule.hi))
+    if (!boxAccepts(m, modeNo, modeCount, box, *v))
       return outOfRange();
   }
   return std::nullopt;
@@ -177,7 +179,7 @@ StepBoxCheck checkStepBox(const ModelParams& m, int modeNo, int modeCount, int b
   const std::optional<double> v = boxNumber(text);
   if (!v)
     return {invalidValue(), rule.reset};
-  if (!inRange(*v, rule.lo, rule.hi))
+  if (!boxAccepts(m, modeNo, modeCount, box, *v))
     return {outOfRange(), std::nullopt};
   return {std::nullopt, Format(*v, rule.picture)};
 }

@@ -63,10 +63,17 @@ TEST(LiveUpdate, ReadoutPictures) {
 }
 
 TEST(LiveUpdate, GridAndTimeTexts) {
-  EXPECT_EQ(capacityText(9.5f), QStringLiteral("9500mAh"));
-  EXPECT_EQ(capacityText(10.0f), QStringLiteral("10.00Ah"));
-  EXPECT_EQ(energyText(0.0f), QStringLiteral("0mWh"));
-  EXPECT_EQ(energyText(12.345f), QStringLiteral("12.35Wh"));
+  const ModelCaps amps = modelCaps(12);
+  EXPECT_EQ(capacityText(9.5f, amps), QStringLiteral("9500mAh"));
+  EXPECT_EQ(capacityText(10.0f, amps), QStringLiteral("10.00Ah"));
+  EXPECT_EQ(energyText(0.0f, amps), QStringLiteral("0mWh"));
+  EXPECT_EQ(energyText(12.345f, amps), QStringLiteral("12.35Wh"));
+  // A milliampere model (KC-10) counts in mAh and mWh already.
+  const ModelCaps milliamps = modelCaps(40);
+  EXPECT_EQ(capacityText(0.999f, milliamps), QStringLiteral("0.999mAh"));
+  EXPECT_EQ(capacityText(12.5f, milliamps), QStringLiteral("12.50mAh"));
+  EXPECT_EQ(energyText(3.5445f, milliamps), QStringLiteral("3.545mWh"));
+  EXPECT_EQ(energyText(0.0f, milliamps), QStringLiteral("0.000mWh"));
   EXPECT_EQ(testTimeText(3723), QStringLiteral("01:02:03"));
   EXPECT_EQ(testTimeText(360000), QStringLiteral("100:00:00"));
   EXPECT_EQ(versionText(320), QStringLiteral("V3.20"));

@@ -72,8 +72,44 @@ TEST(ViewerFile, MilliampereColumnsDividedBeforeTheSums) {
   for (int t = 0; t <= 3600; ++t)
     b += QByteArray::number(t) + ",500,3.7\r\n";
   const ViewerFile f = readViewerFile(b, ',', false);
-  EXPECT_EQ(f.cells[4], QStringLiteral("500mAh"));
+  EXPECT_EQ(f.cells[4], QStringLiteral("500.00mAh"));
+  EXPECT_EQ(f.cells[5], QStringLiteral("1850.00mWh"));
   EXPECT_FLOAT_EQ(f.cur.back(), 0.5f);
+}
+
+// A KC-10 test at 40 mA whose samples hold 0.97 mAh. Older versions wrote its device count of
+// 0.999 mAh as "999mAh" (and "12.50Ah" for 12.50 mAh): such a file's results are read in mAh.
+// This version's texts, and those of files in amperes, stay as written.
+TEST(ViewerFile, AMilliampereFilesResultsAreInMilliampereHours) {
+  const auto kc10 = [](const char* cap, const char* energy) {
+    QByteArray b = "Device:KC-10\r\nMode:D-CC  40.000A  3.00V\r\n";
+    if (cap)
+      b += QByteArray("Capacity:") + cap + "\r\nEnergy:" + energy + "\r\n";
+    b += "Time(S),Cur(mA),Vol(V)\r\n";
+    for (int t = 0; t <= 87; ++t)
+      b += QByteArray::number(t) + ",40.000,3.548\r\n";
+    return b;
+  };
+  const struct {
+    const char *cap, *energy, *shownCap, *shownEnergy;
+  } cases[] = {
+      {"999mAh", "3544mWh", "0.999mAh", "3.544mWh"},    // an older version's file
+      {"12.50Ah", "44.35Wh", "12.50mAh", "44.35mWh"},   // ... from 10 mAh on
+      {"0.999mAh", "3.544mWh", "0.999mAh", "3.544mWh"}, // this version's
+      {"12.50mAh", "44.35mWh", "12.50mAh", "44.35mWh"},
+      {nullptr, nullptr, "0.967mAh", "3.433mWh"}, // none written: 87 s at 40 mA, x 3.55 V
+  };
+  for (const auto& c : cases) {
+    const ViewerFile f = readViewerFile(kc10(c.cap, c.energy), ',', false);
+    EXPECT_EQ(f.cells[4], QLatin1String(c.shownCap)) << (c.cap ? c.cap : "computed");
+    EXPECT_EQ(f.cells[5], QLatin1String(c.shownEnergy)) << (c.cap ? c.cap : "computed");
+    EXPECT_EQ(f.capAh.back(), 0.001f) << "the samples' own sum, in Ah";
+  }
+  // A file in amperes keeps what it says.
+  const ViewerFile amps =
+      readViewerFile(steadyFile(10, 1, 3.7, "Capacity:999mAh\r\nEnergy:3544mWh\r\n"), ',', false);
+  EXPECT_EQ(amps.cells[4], QStringLiteral("999mAh"));
+  EXPECT_EQ(amps.cells[5], QStringLiteral("3544mWh"));
 }
 
 // Above 596 Ah a 32-bit capacity sum would have wrapped.

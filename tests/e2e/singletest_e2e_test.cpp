@@ -101,7 +101,7 @@ TEST_F(EndToEnd, ADischargeFromThePanelIsWatchedRecordedAndEndedByTheDeviceAtIts
   EXPECT_EQ(s.gridText(row, colBeginVolt), QStringLiteral("4.200V"));
   EXPECT_TRUE(s.gridText(row, colCutoffVolt).isEmpty());
   EXPECT_GT(s.ch(0).Cap, 0.0f);
-  EXPECT_EQ(s.gridText(row, colCapacity), capacityText(s.ch(0).Cap));
+  EXPECT_EQ(s.gridText(row, colCapacity), capacityText(s.ch(0).Cap, modelCaps(12)));
   const QByteArray early = readFile(rec);
   const RecordingContent earlyContent = parseRecording(early);
   ASSERT_GT(earlyContent.samples.size(), 10u);
@@ -277,7 +277,7 @@ TEST_P(AfterACrash, TheRunningTestIsAdoptedAndGoesOnInItsOwnRecording) {
   ASSERT_TRUE(runUntil([&] { return !again.ch(0).ChnRunning; }, 60000));
   EXPECT_EQ(dev.logic()->channel(0).endReason, QStringLiteral("cutoff voltage"));
   EXPECT_NEAR(again.ch(0).Cap, dev.logic()->channel(0).capacityAh, 0.001);
-  EXPECT_EQ(again.gridText(gridRow(0), colCapacity), capacityText(again.ch(0).Cap));
+  EXPECT_EQ(again.gridText(gridRow(0), colCapacity), capacityText(again.ch(0).Cap, modelCaps(12)));
 
   // One recording: the old lines as they were, then the new ones, one header, times in order.
   const QByteArray after = readFile(rec);

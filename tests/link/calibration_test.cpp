@@ -48,6 +48,9 @@ TEST(Calibration, ButtonChecksAndValue) {
       {"57.6", "57.6", 100, 1000, "Setting value out of range!", 0},
       {"57.599", "57.6", 100, 1000, nullptr, 57599},
       {"6", "6", 10, 10000, "Setting value out of range!", 0}, // large current
+      // A maximum from an info report that is no exact float: 0.7 typed is 0.7f.
+      {"0.7", "0.7", 0.7f, 1000, nullptr, 700},
+      {"0.701", "0.7", 0.7f, 1000, "Setting value out of range!", 0},
   };
   for (const auto& c : cases) {
     const CalibValue r =
@@ -70,6 +73,7 @@ TEST(Calibration, LeavingABox) {
             QStringLiteral("Setting value out of range!"));
   EXPECT_EQ(checkCalibBox(QStringLiteral("-0.1"), 30, kCalibVoltPicture).message,
             QStringLiteral("Setting value out of range!"));
+  EXPECT_EQ(checkCalibBox(QStringLiteral("0.7"), 0.7f, u"0.000").message, std::nullopt);
 }
 
 } // namespace

@@ -116,6 +116,11 @@ TEST(Commands, ValuesThatCannotTravelFail) {
   EXPECT_THROW(remoteQCFrame(0, -20), Failure);
   EXPECT_THROW(commandByte(2, 0, 1), Failure);
   EXPECT_THROW(commandByte(1, 5, 1), Failure); // 0xF1 would read as a delimiter
+  // A cell count goes as a whole number of at least one: 0.9 and 2.5 would be cut to 0 and 2.
+  const ModelParams charger = identifiedModel(1);
+  for (const char* cells : {"0", "0.9", "2.5", "-1"})
+    EXPECT_THROW(startFrame(charger, 0, 2, {"1", QLatin1String(cells), "0"}, 1), Failure) << cells;
+  EXPECT_NO_THROW(startFrame(charger, 0, 6, {"1", "0.9", "0"}, 1)); // C-CV: a voltage
 }
 
 TEST(Commands, ContinueOperationByModelAndFirmware) {

@@ -139,6 +139,59 @@ TEST(AutoStepper, AChannelNotYetReportedRunningIsWaitedForThenStopped) {
   EXPECT_EQ(never.tick({false, 0.0f}), (std::vector<A>{{A::Finish}, {A::StopChannel}}));
 }
 
+// Start takes the page only when every current is the model's and the steps reach the stop
+// current; an accepted page runs to its end without leaving the model's range.
+TEST(AutoStepper, StartChecksThePageAgainstTheModel) {
+  const QString invalid = QStringLiteral("Invalid value!");
+  const QString range = QStringLiteral("Setting value out of range!");
+  const struct {
+    const char* what;
+    int code; // 12: KL-F2, 0.1..10 A; 13: KL-F3, 0.2..30 A
+    const char *from, *to, *step, *time;
+    const QString* refusal;
+  } cases[] = {
+      {"rising", 12, "0.1", "0.3", "0.1", "2", nullptr},
+      {"falling", 12, "1.0", "0.5", "0.1", "1", nullptr},
+      {"the model's own limits", 13, "0.2", "30", "1", "2", nullptr},
+      {"one current, the page's defaults", 12, "0.1", "0.1", "0.1", "2", nullptr},
+      {"a step of the whole span", 12, "0.1", "0.3", "0.2", "2", nullptr},
+      {"start above the maximum", 12, "50", "1", "1", "2", &range},
+      {"stop above the maximum", 12, "1", "10.01", "1", "2", &range},
+      {"start below the minimum", 13, "0.1", "1", "0.1", "2", &range},
+      {"stop below the minimum", 12, "1", "0.05", "0.1", "2", &range},
+      {"a step of 0", 12, "0.1", "0.3", "0", "2", &range},
+      {"a negative step falling", 12, "1.0", "0.5", "-0.1", "2", &range},
+      {"a negative step rising", 12, "0.5", "1.0", "-0.1", "2", &range},
+      {"a step beyond the span", 12, "0.1", "0.3", "0.21", "2", &range},
+      {"a step length of 0", 12, "0.1", "0.3", "0.1", "0", &range},
+      {"a start that is no number", 12, "x", "0.3", "0.1", "2", &invalid},
+      {"a stop that is no number", 12, "0.1", "", "0.1", "2", &invalid},
+      {"a step that is no number", 12, "0.1", "0.3", "1,5", "2", &invalid},
+      {"a time that is no number", 12, "0.1", "0.3", "0.1", "two", &invalid},
+  };
+  for (const auto& c : cases) {
+    const ModelParams m = identifiedModel(c.code);
+    const AutoStartCheck check =
+        checkAutoStart(m, {QLatin1String(c.from), QLatin1String(c.to), QLatin1String(c.step),
+                           QLatin1String(c.time), true});
+    if (c.refusal) {
+      EXPECT_EQ(check.refusal, *c.refusal) << c.what;
+      continue;
+    }
+    ASSERT_FALSE(check.refusal) << c.what << ": " << check.refusal->toStdString();
+    const AutoSettings& s = check.settings;
+    EXPECT_FLOAT_EQ(s.startCurrent, QString::fromLatin1(c.from).toFloat()) << c.what;
+    EXPECT_FLOAT_EQ(s.stopCurrent, QString::fromLatin1(c.to).toFloat()) << c.what;
+    FakeAutoRun run;
+    run.start(s.startCurrent, s.stopCurrent, s.step, s.interval);
+    EXPECT_LT(run.runToEnd(), 1000) << c.what;
+    for (float sent : run.sent) {
+      EXPECT_LE(sent, m.MaxCurrent) << c.what;
+      EXPECT_GE(sent, m.MinCurrent) << c.what;
+    }
+  }
+}
+
 TEST(AutoStepper, IntervalFromTheTimeBox) {
   EXPECT_EQ(autoIntervalSeconds(QStringLiteral("2"), true), 2);
   EXPECT_EQ(autoIntervalSeconds(QStringLiteral("1"), false), 60);

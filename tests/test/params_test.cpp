@@ -59,7 +59,7 @@ TEST(ShowParams, CaptionsUnitsAndTextsByGroupAndMode) {
       // E: milliamperes; mode 0 ignores the reported time.
       {40, 1, 1500, 420, 20, "Test Val:", "mA", "1.500", "Cutoff Volt:", "V", "4.20",
        "Cutoff Curr:", "mA", "0.020", true, true},
-      {40, 0, 1500, 300, 77, "Test Val:", "A", "1.500", "Cutoff Volt:", "V", "3.00",
+      {40, 0, 1500, 300, 77, "Test Val:", "mA", "1.500", "Cutoff Volt:", "V", "3.00",
        "Max Time:", "M", "0", true, true},
       // F: code 41's D-CV.
       {41, 1, 100, 1200, 0, "Test Val:", "A", "0.00", "Test Val:", "V", "12.00", "Max Time:", "M",
@@ -187,6 +187,49 @@ TEST(BoxChecks, RefusalsAndCorrections) {
   EXPECT_EQ(checkVolAuto(identifiedModel(12), QStringLiteral("100"))->corrected,
             QStringLiteral("0.00"));
   EXPECT_FALSE(checkVolAuto(identifiedModel(12), QStringLiteral("12")));
+}
+
+// Limits are single floats and typed values doubles: 0.2 as a double lies below 0.2f, 0.7 above
+// 0.7f. A model's own limit typed as it is shown must pass; just beyond it must not.
+TEST(BoxChecks, TheModelsOwnLimitsAreAcceptedAndNothingBeyond) {
+  enum Box { Sval, Slmt, Stim, VolAuto };
+  const struct {
+    const char* what;
+    int code, mode;
+    float maxCurrent; // 0: the model's own
+    Box box;
+    const char* text;
+    bool accepted;
+  } cases[] = {
+      {"KL-F3 minimum current", 13, 0, 0, Sval, "0.20", true},
+      {"KL-F3 below it", 13, 0, 0, Sval, "0.19", false},
+      {"KL-F2 minimum current", 12, 0, 0, Sval, "0.10", true},
+      {"KC-13/14 minimum current", 6, 0, 0, Sval, "0.05", true},
+      {"KL-18 minimum current", 35, 0, 0, Sval, "0.001", true},
+      {"KL-18 below it", 35, 0, 0, Sval, "0.0009", false},
+      {"maximum of an info report", 12, 0, 0.7f, Sval, "0.70", true},
+      {"beyond it", 12, 0, 0.7f, Sval, "0.71", false},
+      {"KL-F3 auto page cutoff as it starts", 13, 0, 0, VolAuto, "0.80", true},
+      {"KL-F3 auto page cutoff below", 13, 0, 0, VolAuto, "0.79", false},
+      {"KC-F1 charge voltage minimum", 1, 6, 0, Slmt, "0.80", true},
+      {"KL-F3 cutoff voltage minimum", 13, 0, 0, Slmt, "0.8", true},
+      {"KC-01 cutoff current at the minimum", 7, 2, 0, Stim, "0.10", true},
+      {"KC-01 cutoff current at an info report's maximum", 7, 2, 0.7f, Stim, "0.7", true},
+      {"KC-01 cutoff current beyond it", 7, 2, 0.7f, Stim, "0.71", false},
+      {"far beyond every float", 12, 0, 0, Sval, "1e300", false},
+      {"far below every float", 12, 0, 0, Sval, "-1e300", false},
+  };
+  for (const auto& c : cases) {
+    ModelParams m = identifiedModel(c.code);
+    if (c.maxCurrent > 0)
+      m.MaxCurrent = c.maxCurrent;
+    const QString text = QString::fromLatin1(c.text);
+    const std::optional<BoxRefusal> r = c.box == Sval   ? checkSval(m, c.mode, text)
+                                        : c.box == Slmt ? checkSlmt(m, c.mode, text)
+                                        : c.box == Stim ? checkStim(m, c.mode, text)
+                                                        : checkVolAuto(m, text);
+    EXPECT_EQ(!r, c.accepted) << c.what;
+  }
 }
 
 } // namespace

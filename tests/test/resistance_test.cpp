@@ -43,16 +43,37 @@ TEST(Resistance, CurrentBox) {
   }
 }
 
+// The typed current capped at the model's maximum; a cap below the lowest test current leaves
+// no test, and the refusal says why rather than nothing being sent.
 TEST(Resistance, TestCurrentIsCappedAtTheModelsMaximum) {
-  ModelParams half = identifiedModel(12);
-  half.MaxCurrent = 0.5f;
-  EXPECT_EQ(resistanceCurrentMa(identifiedModel(12), QStringLiteral("1000")), 1000);
-  EXPECT_EQ(resistanceCurrentMa(half, QStringLiteral("1000")), 500);
-  EXPECT_EQ(resistanceCurrentMa(identifiedModel(12), QStringLiteral("199")), std::nullopt);
-  EXPECT_EQ(resistanceCurrentMa(identifiedModel(12), QStringLiteral("x")), std::nullopt);
-  ModelParams none = identifiedModel(12);
-  none.MaxCurrent = 0.0f;
-  EXPECT_EQ(resistanceCurrentMa(none, QStringLiteral("1000")), std::nullopt);
+  const QString range = QStringLiteral("Setting value out of range!");
+  const struct {
+    const char* what;
+    float maxCurrent; // A; 0: the model's own (10 A)
+    const char* typed;
+    std::optional<int> mA;
+    QString refusal;
+  } cases[] = {
+      {"as typed", 0, "1000", 1000, {}},
+      {"capped", 0.5f, "1000", 500, {}},
+      {"capped at the lowest test current", 0.2f, "1000", 200, {}},
+      {"typed below the lowest", 0, "199", std::nullopt, range},
+      {"no number", 0, "x", std::nullopt, QStringLiteral("Invalid value!")},
+      {"capped below the lowest", 0.15f, "1000", std::nullopt,
+       QStringLiteral("The device's maximum current (150 mA) is below the lowest test current "
+                      "(200 mA).")},
+      {"no maximum at all", 0.001f, "1000", std::nullopt,
+       QStringLiteral("The device's maximum current (1 mA) is below the lowest test current "
+                      "(200 mA).")},
+  };
+  for (const auto& c : cases) {
+    ModelParams m = identifiedModel(12);
+    if (c.maxCurrent > 0)
+      m.MaxCurrent = c.maxCurrent;
+    const ResCurrent r = resistanceCurrent(m, QLatin1String(c.typed));
+    EXPECT_EQ(r.mA, c.mA) << c.what;
+    EXPECT_EQ(r.refusal, c.refusal) << c.what;
+  }
 }
 
 TEST(Resistance, WaitTakesTheFirstDropAndGivesUpAfterFourSeconds) {

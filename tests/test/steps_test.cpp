@@ -5,6 +5,7 @@
 #include "data/textfile.h"
 #include "support/identifiedmodel.h"
 #include "support/steptable.h"
+#include "test/params.h"
 
 #include <QRandomGenerator>
 
@@ -56,6 +57,42 @@ TEST(Steps, TheEditorsChecksOfARow) {
                                      QLatin1String(c.limit), QLatin1String(c.cutoff));
     EXPECT_EQ(r, c.refusal ? std::optional(QString::fromLatin1(c.refusal)) : std::nullopt)
         << c.mode << " " << c.set << " " << c.limit << " " << c.cutoff;
+  }
+}
+
+// The limit of a charge-chemistry step is a number of cells, taken as the panel's limit box
+// takes it for that model: whole, at least one, at most what the model charges in that mode.
+TEST(Steps, CellCountsOfChargeStepsAreCheckedAsThePanelDoes) {
+  const struct {
+    int code, mode, modeCount;
+    const char* cells;
+    bool accepted;
+  } cases[] = {
+      {1, 3, 7, "3", true},   // KC-F1 C-Liion: up to 3
+      {1, 3, 7, "4", false},  //
+      {1, 3, 7, "15", false}, // within the 15 V range, but not Li-ion cells of this model
+      {2, 3, 7, "4", true},   // KC-F2 C-Liion: up to 4
+      {2, 1, 7, "12", true},  // KC-F2 C-NiMh: up to 12
+      {1, 1, 7, "0", false},
+      {1, 1, 7, "0.9", false}, // would go out as 0 cells
+      {1, 1, 7, "2.5", false}, // would go out as 2
+      {1, 1, 7, "1", true},
+      {5, 4, 9, "0", false}, // KC-11/12 C-LiPo: no count of its own, still at least one
+      {5, 4, 9, "1.5", false},
+      {5, 4, 9, "6", true},
+      {5, 4, 9, "31", false}, // beyond the voltage range that bounds it
+      {1, 6, 7, "0.9", true}, // C-CV takes a voltage, 0.8 V and up
+  };
+  for (const auto& c : cases) {
+    const ModelParams m = identifiedModel(c.code);
+    const std::string where = std::to_string(c.code) + "/" + std::to_string(c.mode) + " " + c.cells;
+    const auto row = stepValuesRefusal(m, c.mode, c.modeCount, QStringLiteral("1.00"),
+                                       QLatin1String(c.cells), QStringLiteral("0"));
+    EXPECT_EQ(!row, c.accepted) << where;
+    const StepBoxCheck box = checkStepBox(m, c.mode, c.modeCount, 1, QLatin1String(c.cells));
+    EXPECT_EQ(!box.message, c.accepted) << where;
+    // The panel's own limit box agrees.
+    EXPECT_EQ(!checkSlmt(m, c.mode, QLatin1String(c.cells)), c.accepted) << where;
   }
 }
 

@@ -479,8 +479,8 @@ void DeviceSlot::recordSample(int c) {
 void DeviceSlot::ShowCapEnergy(int c) {
   logFailures(QStringLiteral("ErrCap"), [&] {
     const ChannelData& d = ch(c);
-    m_view.setGridText(gridRow(c), colCapacity, capacityText(d.Cap));
-    m_view.setGridText(gridRow(c), colEnergy, energyText(d.Energy));
+    m_view.setGridText(gridRow(c), colCapacity, capacityText(d.Cap, m_params.caps));
+    m_view.setGridText(gridRow(c), colEnergy, energyText(d.Energy, m_params.caps));
   });
 }
 

@@ -70,13 +70,16 @@ void AutoTestController::stopAuto() {
 void AutoTestController::startAuto() {
   DevCtrl& p = m_slot.panel();
   const int chn = p.chn().toInt();
-  // Every number first: a page that cannot make a test starts nothing.
-  const float startCurrent = static_cast<float>(numberFromText(p.tAutoC1()));
-  const float stopCurrent = static_cast<float>(numberFromText(p.tAutoC2()));
-  const float step = static_cast<float>(numberFromText(p.tAutoStep()));
-  const int interval = autoIntervalSeconds(p.tAutoTime(), p.AutoOptSec());
   if (p.ModeCnt() < 1)
     return;
+  // The whole page first: one that cannot make a test starts nothing and sends nothing.
+  const AutoStartCheck check = checkAutoStart(
+      m_slot.model(), {p.tAutoC1(), p.tAutoC2(), p.tAutoStep(), p.tAutoTime(), p.AutoOptSec()});
+  if (check.refusal) {
+    m_slot.ask(QMessageBox::Critical, *check.refusal, QMessageBox::Ok);
+    return;
+  }
+  const AutoSettings& settings = check.settings;
   // The channel belongs to one test at a time.
   if (m_slot.channel(chn).ChnRunning || p.StepTmrEnable()) {
     m_slot.ask(QMessageBox::Critical, LangText(QStringLiteral("Please stop other test first")),
@@ -90,14 +93,14 @@ void AutoTestController::startAuto() {
     d.ModeNo = 0;
     m_slot.singleTest().ShowParams(chn); // the captions of D-CC
   }
-  p.setTSval(chn, Format(startCurrent, u"0.00"));
+  p.setTSval(chn, Format(settings.startCurrent, u"0.00"));
   p.setTSlmt(chn, p.tAutoVol());
   p.setTStim(chn, QStringLiteral("0"));
   if (!m_slot.singleTest().RunClick(chn))
     return; // refused with its message
 
   m_chn = chn;
-  m_stepper.start(startCurrent, stopCurrent, step, interval);
+  m_stepper.start(settings.startCurrent, settings.stopCurrent, settings.step, settings.interval);
   p.setAutoTmrEnable(true);
   p.setAutoCmd(LangText(QStringLiteral("Stop")));
   p.AutoListClr();

@@ -72,9 +72,9 @@ void frmRes::dropSeen(int channel, float drop) {
 void frmRes::txtCap_Leave() {
   const ResBoxCheck check = checkResCurrent(txtCap->text());
   if (check.message) {
+    // The text stays for the user to mend, and the box keeps the focus until it is mended.
     m_ask(QMessageBox::Critical, *check.message, QMessageBox::Ok);
-    if (!check.text)
-      txtCap->setFocus();
+    txtCap->setFocus();
     return;
   }
   txtCap->setText(*check.text);
@@ -85,16 +85,13 @@ void frmRes::cmdTest_Click() {
     m_ask(QMessageBox::Critical, *refusal, QMessageBox::Ok);
     return;
   }
-  const std::optional<int> mA = resistanceCurrentMa(m_link.model(), txtCap->text());
-  if (!mA) {
-    const ResBoxCheck check = checkResCurrent(txtCap->text());
-    m_ask(QMessageBox::Critical,
-          check.message.value_or(LangText(QStringLiteral("Setting value out of range!"))),
-          QMessageBox::Ok);
+  const ResCurrent current = resistanceCurrent(m_link.model(), txtCap->text());
+  if (!current.mA) {
+    m_ask(QMessageBox::Critical, current.refusal, QMessageBox::Ok);
     return;
   }
-  logFailures(QStringLiteral("ErrRes"), [&] { m_link.send(QString::number(*mA)); });
-  m_wait.start(*mA);
+  logFailures(QStringLiteral("ErrRes"), [&] { m_link.send(QString::number(*current.mA)); });
+  m_wait.start(*current.mA);
   Timer1.start();
   cmdTest->setEnabled(false);
 }

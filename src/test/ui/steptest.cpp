@@ -250,20 +250,16 @@ void StepController::OpenStepClick() {
                                               QString::number(m_slot.model().ModelCode));
     return;
   }
-  // Rows go in only as the step editor would let them in; the first refused row and the rows
-  // after it (which could no longer be reached) stay out.
-  StepTable accepted;
-  for (int r = 0; r < kStepRows && !read.table[r].empty(); ++r) {
-    accepted[r] = read.table[r];
-    if (const auto refusal = programRefusal(m_slot.model(), modes(), accepted)) {
-      accepted[r] = {};
-      refuse(*refusal + QLatin1Char('\n') +
-             LangText(QStringLiteral("This step and the ones after it were not loaded.")));
-      break;
-    }
+  // Rows go in only as the step editor would let them in, and a program goes in whole or not
+  // at all: a part of it would run another program than the file holds.
+  if (const auto refusal = programRefusal(m_slot.model(), modes(), read.table)) {
+    refuse(*refusal + QLatin1Char('\n') +
+           LangText(QStringLiteral("The step file was not loaded.")));
+    return;
   }
-  for (int r = 0; r < kStepRows; ++r) {
-    const StepRow& row = accepted[r];
+  // Up to the first empty row, as the program ends there.
+  for (int r = 0; r < kStepRows && !read.table[r].empty(); ++r) {
+    const StepRow& row = read.table[r];
     const QString cells[] = {row.mode, row.set1, row.set2, row.cutoff};
     for (int c = 0; c < 4; ++c)
       p.setTStepSet(r + 1, c + 1, cells[c]);

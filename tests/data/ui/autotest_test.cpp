@@ -159,13 +159,24 @@ TEST_F(AutoTest, DisconnectEndsTheAutoTestAndTheStepProgram) {
   EXPECT_TRUE(panel().StepEnable());
 }
 
-TEST_F(AutoTest, APageThatIsNoNumberStartsNothingAndIsLogged) {
-  page("x", "0.3", "0.1", "2");
-  ports->line(2)->writes.clear();
-  emit panel().StartAutoClick();
-  EXPECT_FALSE(slot().AutoRunning());
-  EXPECT_TRUE(ports->line(2)->writes.isEmpty());
-  EXPECT_TRUE(home.mainLog().contains(QStringLiteral("ErrAutoClick")));
+TEST_F(AutoTest, APageTheModelCannotRunStartsNothingAndSaysWhy) {
+  const struct {
+    const char *from, *to, *step, *message;
+  } cases[] = {
+      {"x", "0.3", "0.1", "Invalid value!"},
+      {"50", "1", "1", "Setting value out of range!"}, // 50 A on a 10 A load
+      {"0.1", "0.3", "0", "Setting value out of range!"},
+  };
+  for (const auto& c : cases) {
+    page(c.from, c.to, c.step, "2");
+    ports->line(2)->writes.clear();
+    messages.clear();
+    emit panel().StartAutoClick();
+    EXPECT_FALSE(slot().AutoRunning()) << c.from;
+    EXPECT_TRUE(ports->line(2)->writes.isEmpty()) << c.from;
+    EXPECT_EQ(messages, QStringList{QLatin1String(c.message)}) << c.from;
+    EXPECT_TRUE(panel().RunEnable()) << c.from;
+  }
 }
 
 TEST_F(AutoTest, SavedResultFileAndFullSizeTable) {

@@ -1,5 +1,6 @@
 #include "data/recording.h"
 #include "data/textfile.h"
+#include "data/viewerfile.h"
 #include "support/connectedwindow.h"
 #include "support/filesizelimit.h"
 #include "support/printers.h"
@@ -94,6 +95,54 @@ TEST_F(DataFiles, TheEndOfATestSavesTheGraphsPointsWithTheTestsResults) {
     points.replaceInStrings(QStringLiteral(","), sep);
     EXPECT_EQ(lines, header(resultBlock(0), QStringLiteral("Cell 7"), sep) + points);
   }
+}
+
+// A milliampere model (KC-10) counts its current in mA and its capacity in mAh: the grid, the
+// mode line and the result block say so, as the samples' "Cur(mA)" column does, and the viewer
+// reads the file back as written.
+TEST_F(DataFiles, AMilliampereModelsResultsAreInItsOwnUnit) {
+  open(40);
+  window->prefs().SAVE = true;
+  typeParams(QStringLiteral("40.000"), QStringLiteral("3.00"), QStringLiteral("0"));
+  feed(idle(40, 3600));
+  emit panel().RunClick(0);
+  // 40 mA, and the device's count of 0.999 mAh.
+  const auto report = [](int volt, bool running) {
+    ondrel::testing::Report r =
+        running ? ConnectedWindow::running(40, volt, 40000) : idle(40, volt);
+    r.cap = 999;
+    r.set = 40000;
+    r.limit = 300;
+    return r;
+  };
+  feed(report(3548, true));
+  for (int s = 0; s < 2; ++s) {
+    ++channel(0).CurveSec;
+    ++channel(0).TestSec;
+    feed(report(3548, true));
+  }
+  const QString mode = QStringLiteral("D-CC  40.000mA  3.00V");
+  EXPECT_EQ(slot().gridText(1, colMode), mode);
+  EXPECT_EQ(slot().gridText(1, colCapacity), QStringLiteral("0.999mAh"));
+  // The average voltage (about 3.56 V) times 0.999 mAh.
+  const QRegularExpression energy(QStringLiteral("^3\\.5\\d\\dmWh$"));
+  EXPECT_TRUE(energy.match(slot().gridText(1, colEnergy)).hasMatch())
+      << slot().gridText(1, colEnergy).toStdString();
+  feed(report(3540, false));
+  const QStringList lines = takeDataFile(QStringLiteral("-KC-10-1-1.csv"));
+  ASSERT_GE(lines.size(), 13);
+  EXPECT_EQ(lines.mid(1, 6), resultBlock(0).mid(0, 6));
+  EXPECT_EQ(lines[2], QStringLiteral("Mode:") + mode);
+  EXPECT_EQ(lines[5], QStringLiteral("Capacity:0.999mAh"));
+  EXPECT_TRUE(energy.match(lines[6].mid(7)).hasMatch()) << lines[6].toStdString();
+  EXPECT_EQ(lines[10], QStringLiteral("Time(S),Cur(mA),Vol(V)"));
+  EXPECT_EQ(lines[12], QStringLiteral("0,40.000,3.548"));
+
+  const ViewerFile shown =
+      readViewerFile(lines.join(QStringLiteral("\r\n")).toLatin1(), ',', false);
+  EXPECT_EQ(shown.cells[1], mode);
+  EXPECT_EQ(shown.cells[4], QStringLiteral("0.999mAh"));
+  EXPECT_EQ(shown.cells[5], lines[6].mid(7));
 }
 
 TEST_F(DataFiles, ATestStartedOnANonEmptyGraphCountsItsTimeFromItsStart) {

@@ -2,6 +2,7 @@
 #include "support/connectedwindow.h"
 #include "test/ui/frmres.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -156,6 +157,47 @@ TEST_F(ResistanceWindow, TestButtonChecks) {
   EXPECT_EQ(messages, (QStringList{QStringLiteral("Setting value out of range!"),
                                    QStringLiteral("Setting value out of range!"),
                                    QStringLiteral("Please stop other test first")}));
+}
+
+// A device whose maximum is below the lowest test current: the window says so at once, sends
+// nothing and does not wait.
+TEST_F(ResistanceWindow, AMaximumBelowTheLowestTestCurrentIsSaidNotWaitedFor) {
+  feed(idle(model, 3700));
+  DeviceSlotProbe::params(slot()).MaxCurrent = 0.15f;
+  const qsizetype before = writes();
+  bool waiting = true, enabled = false;
+  run([&](frmRes& w) {
+    w.cmdTest_Click();
+    waiting = w.waiting();
+    enabled = testButton(w)->isEnabled();
+  });
+  EXPECT_EQ(writes(), before);
+  EXPECT_FALSE(waiting);
+  EXPECT_TRUE(enabled);
+  EXPECT_EQ(messages, QStringList{QStringLiteral("The device's maximum current (150 mA) is below "
+                                                 "the lowest test current (200 mA).")});
+}
+
+// A current the box refuses stays in it, and the box takes the focus back to have it mended.
+TEST_F(ResistanceWindow, ARefusedCurrentKeepsItsTextAndTheFocus) {
+  feed(idle(model, 3700));
+  run([&](frmRes& w) {
+    QApplication::setActiveWindow(&w);
+    const struct {
+      const char *typed, *message;
+    } cases[] = {{"199", "Setting value out of range!"},
+                 {"30001", "Setting value out of range!"},
+                 {"1k", "Invalid value!"}};
+    for (const auto& c : cases) {
+      testButton(w)->setFocus(); // leaving the box with the last case's text asks again
+      box(w, "txtCap")->setText(QLatin1String(c.typed));
+      messages.clear();
+      w.txtCap_Leave();
+      EXPECT_EQ(messages, QStringList{QLatin1String(c.message)}) << c.typed;
+      EXPECT_EQ(box(w, "txtCap")->text(), QLatin1String(c.typed));
+      EXPECT_TRUE(box(w, "txtCap")->hasFocus()) << c.typed;
+    }
+  });
 }
 
 } // namespace

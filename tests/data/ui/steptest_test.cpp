@@ -218,18 +218,47 @@ TEST_F(StepProgram, StepFilesSaveAndOpenForTheSameModelOnly) {
   EXPECT_EQ(tableRow(1)[0], QStringLiteral("D-CC"));
 }
 
+// A file goes in whole or not at all: the message names the first row the editor would refuse.
 TEST_F(StepProgram, RowsOfAFileGoThroughTheEditorsChecks) {
-  writeTextFile(home.file(QStringLiteral("big.stp")),
-                {QLatin1String(kBannerLine), "DEV:12", "011:0", "012:1.00", "013:3.00", "014:0",
-                 "021:0", "022:150", "023:3.00", "024:0", "031:5", "032:0", "033:0", "034:1"});
-  dialogAnswer = home.file(QStringLiteral("big.stp"));
+  const struct {
+    int model;
+    QStringList lines;
+    const char* refusal;
+  } cases[] = {
+      {12,
+       {"011:0", "012:1.00", "013:3.00", "014:0", "021:0", "022:150", "023:3.00", "024:0", "031:5",
+        "032:0", "033:0", "034:1"},
+       "Step2: Setting value out of range!"},
+      // KC-F1: Li-ion (mode 3) charges at most 3 cells, and a cell count is whole.
+      {1,
+       {"011:0", "012:1.00", "013:3.00", "014:0", "021:3", "022:1.00", "023:15", "024:0"},
+       "Step2: Setting value out of range!"},
+      {1, {"011:3", "012:1.00", "013:0.9", "014:0"}, "Step1: Setting value out of range!"},
+      {1,
+       {"011:0", "012:1.00", "013:3.00", "014:0", "021:1", "022:1.00", "023:0", "024:0"},
+       "Step2: Setting value out of range!"},
+  };
+  for (const auto& c : cases) {
+    if (c.model != model)
+      open(c.model);
+    QStringList file{QLatin1String(kBannerLine), QStringLiteral("DEV:%1").arg(c.model)};
+    writeTextFile(home.file(QStringLiteral("prog.stp")), file + c.lines);
+    dialogAnswer = home.file(QStringLiteral("prog.stp"));
+    messages.clear();
+    emit panel().OpenStepClick();
+    ASSERT_EQ(messages.size(), 1) << c.refusal;
+    EXPECT_EQ(messages[0],
+              QLatin1String(c.refusal) + QStringLiteral("\nThe step file was not loaded."));
+    for (int r = 1; r <= 3; ++r)
+      EXPECT_EQ(tableRow(r), (QStringList{"", "", "", ""})) << c.refusal << " row " << r;
+  }
+  // A charge program within the model's counts goes in.
+  writeTextFile(home.file(QStringLiteral("prog.stp")),
+                {QLatin1String(kBannerLine), "DEV:1", "011:3", "012:1.00", "013:3", "014:0"});
+  messages.clear();
   emit panel().OpenStepClick();
-  ASSERT_EQ(messages.size(), 1);
-  EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Step2: Setting value out of range!")))
-      << messages[0].toStdString();
-  EXPECT_EQ(tableRow(1), (QStringList{"D-CC", "1.00", "3.00", "0"}));
-  EXPECT_EQ(tableRow(2), (QStringList{"", "", "", ""}));
-  EXPECT_EQ(tableRow(3), (QStringList{"", "", "", ""}));
+  EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+  EXPECT_EQ(tableRow(1), (QStringList{"C-Liion", "1.00", "3", "0"}));
 }
 
 TEST_F(StepProgram, ATableWithAModeTheDeviceLacksIsNotSaved) {
