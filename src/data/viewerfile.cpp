@@ -1,5 +1,6 @@
 #include "data/viewerfile.h"
 
+#include "data/columnmap.h"
 #include "data/liveupdate.h"
 #include "data/support/numberformat.h"
 #include "data/textfile.h"
@@ -124,12 +125,115 @@ void completeCells(ViewerFile& f, bool milliamps) {
 
 } // namespace
 
+namespace {
+
+// The lines of `bytes` without their line ends, skipping empty ones and those too long to look at.
+template <typename Each> void forEachLine(const QByteArray& bytes, Each each) {
+  const char* p = bytes.constData();
+  const char* const end = p + bytes.size();
+  while (p < end) {
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+    const char* next = nl ? nl + 1 : end;
+    const char* e = nl ? nl : end;
+    if (e > p && e[-1] == '\r')
+      --e;
+    if (e != p && e - p <= kViewerMaxLine && !each(QByteArray::fromRawData(p, e - p)))
+      return;
+    p = next;
+  }
+}
+
+// A file of this program starts with its title line ("-----..."), step rows ("*..."), result
+// lines ("Device:..."), its column headings ("Time(S)...") or straight with data; anything else
+// starts with another program's heading row.
+bool ownFormat(const QByteArray& bytes) {
+  bool own = true;
+  forEachLine(bytes, [&](QByteArray line) {
+    if (line.startsWith("\xEF\xBB\xBF"))
+      line = line.mid(3);
+    if (line.isEmpty() || (line[0] >= '0' && line[0] <= '9') || line[0] == '-' || line[0] == '*' ||
+        line.startsWith("Time(S)"))
+      return false;
+    own = false;
+    for (const char* key : kViewerHeadings) {
+      const qsizetype n = qsizetype(std::strlen(key));
+      if (line.size() > n && line.startsWith(key) && line[n] == ':')
+        own = true;
+    }
+    return false;
+  });
+  return own;
+}
+
+// Another program's file, its columns found by their headings; never read by position.
+ViewerFile readForeignFile(const QByteArray& bytes, bool volCap) {
+  ViewerFile f;
+  QByteArray header;
+  ColumnMap map;
+  bool haveMap = false;
+  qint64 count = 0;
+  double prevT = 0, energy = 0;
+  forEachLine(bytes, [&](const QByteArray& line) {
+    if (header.isEmpty()) {
+      header = line;
+      return true;
+    }
+    if (!haveMap) {
+      map = mapColumns(header, line);
+      haveMap = true;
+      if (!map.usable())
+        return false;
+    }
+    const std::vector<double> cells = splitNumbers(line, map);
+    const auto at = [&](int col) {
+      return col < int(cells.size()) ? cells[size_t(col)] : std::nan("");
+    };
+    const double t = at(map.time) * map.timeScale;
+    const double u = at(map.volt) * map.voltScale;
+    // Cycler files sign the current; the curves show its size, as the program's own files do.
+    const double i = std::abs(at(map.current) * map.currentScale);
+    if (!std::isfinite(t) || !std::isfinite(u) || !std::isfinite(i) || std::abs(t) > 1e9 ||
+        std::abs(u) > 1e6 || i > 1e6)
+      return true; // a line of text or junk among the samples
+    if (count == 0)
+      prevT = t;
+    ++count;
+    f.voltSum += u;
+    f.capAcc += (t - prevT) * i * 1000.0;
+    energy = f.capAcc * f.voltSum / double(count);
+    prevT = t;
+    f.t.push_back(float(t));
+    f.x.push_back(volCap ? float(f.capAcc / 3600.0) : float(t));
+    f.volt.push_back(float(u));
+    f.cur.push_back(float(i));
+    f.capAh.push_back(round3(f.capAcc / 3600.0 / 1000.0));
+    f.energyWh.push_back(round3(energy / 3600.0 / 1000.0));
+    return true;
+  });
+  if (haveMap && !map.usable()) {
+    f.problem = QStringLiteral("no %1 column in the heading row")
+                    .arg(map.missing.join(QStringLiteral(", ")));
+    return f;
+  }
+  if (count == 0) {
+    f.problem = QStringLiteral("no data lines");
+    return f;
+  }
+  f.average = std::round(f.voltSum / double(count) * 100.0) / 100.0;
+  completeCells(f, false);
+  return f;
+}
+
+} // namespace
+
 ViewerFile readViewerFile(const QByteArray& bytes, char sep, bool volCap) {
   ViewerFile f;
   if (bytes.left(kViewerMaxLine).contains('\0')) {
     f.problem = QStringLiteral("not a text file");
     return f;
   }
+  if (!ownFormat(bytes))
+    return readForeignFile(bytes, volCap);
   bool milliamps = false;
   qint64 count = 0, prevT = 0;
   double energy = 0;

@@ -1,5 +1,6 @@
 #include "data/viewerfile.h"
 
+#include "data/bdfexport.h"
 #include "data/datafile.h"
 #include "data/textfile.h"
 
@@ -168,6 +169,67 @@ TEST(ViewerFile, ReadsTheProgramsOwnDataFiles) {
     EXPECT_EQ(f.cells[7], c.title);
     EXPECT_EQ(f.volt.size(), 50u);
     EXPECT_FLOAT_EQ(f.volt[49], 3.61f);
+  }
+}
+
+// Other programs' files are read by their headings, never by position.
+TEST(ViewerFile, ABatteryDataFormatExportReadsBackAsTheProgramsOwnFile) {
+  DataFileContent own;
+  own.csv = true;
+  own.resultValues = QStringList(7, QString());
+  own.curDiv = 100;
+  ExportTest exported;
+  for (int t = 0; t < 60; ++t) {
+    const float volt = 4.1f - 0.01f * float(t);
+    own.points.push_back({float(t), 1.5f, volt, 25.0f});
+    exported.samples.push_back(
+        {t * 1000, double(volt), 1.5, false, 1.5 * t / 3600.0, 0.0, std::nullopt, 0, 0});
+  }
+  const ViewerFile a = readViewerFile(textFileBytes(dataFileLines(own)), ',', false);
+  const ViewerFile b = readViewerFile(batteryDataFormatCsv(exported), ',', false);
+  ASSERT_TRUE(b.problem.isEmpty()) << b.problem.toStdString();
+  EXPECT_EQ(b.t, a.t);
+  EXPECT_EQ(b.volt, a.volt);
+  EXPECT_EQ(b.cur, a.cur); // the export's negative discharge current is drawn by its size
+  EXPECT_EQ(b.capAh, a.capAh);
+  EXPECT_EQ(b.cells[4], a.cells[4]);
+
+  // The same columns in another order: the same curves.
+  const QByteArray shuffled = "Current / A,Unix Time / s,Voltage / V,Test Time / s\r\n"
+                              "-1.5,1796911387,4.1,0\r\n-1.5,1796911388,4.09,1\r\n";
+  const ViewerFile c = readViewerFile(shuffled, ',', false);
+  ASSERT_TRUE(c.problem.isEmpty()) << c.problem.toStdString();
+  ASSERT_EQ(c.volt.size(), 2u);
+  EXPECT_EQ(c.t, (std::vector<float>{0.0f, 1.0f}));
+  EXPECT_EQ(c.volt, (std::vector<float>{4.1f, 4.09f}));
+  EXPECT_EQ(c.cur, (std::vector<float>{1.5f, 1.5f}));
+}
+
+TEST(ViewerFile, AGermanStyleFileIsMappedWithItsDecimalComma) {
+  // Semicolons, decimal commas, minutes and milliamperes, whatever the file name's ending says.
+  const QByteArray german = "Zeit [min];Strom [mA];Spannung [V]\r\n"
+                            "0;500,0;4,131\r\n0,5;500,0;4,120\r\n1;500,0;4,100\r\n";
+  const ViewerFile f = readViewerFile(german, ',', false);
+  ASSERT_TRUE(f.problem.isEmpty()) << f.problem.toStdString();
+  EXPECT_EQ(f.t, (std::vector<float>{0.0f, 30.0f, 60.0f}));
+  EXPECT_EQ(f.volt, (std::vector<float>{4.131f, 4.12f, 4.1f}));
+  EXPECT_FLOAT_EQ(f.cur[0], 0.5f);
+  EXPECT_FLOAT_EQ(f.capAh.back(), 0.008f); // 0.5 A for 60 s
+}
+
+TEST(ViewerFile, AFileWhoseColumnsCannotBeMappedIsRefusedByName) {
+  const struct {
+    QByteArray bytes;
+    const char* problem;
+  } cases[] = {
+      {"Test Time / s,Current / A\r\n0,1\r\n1,1\r\n", "no voltage column in the heading row"},
+      {"a;b;c\r\n1;2;3\r\n", "no time, voltage, current column in the heading row"},
+      {"Time / s,Voltage / V,Current / A\r\n", "no data lines"},
+  };
+  for (const auto& k : cases) {
+    const ViewerFile f = readViewerFile(k.bytes, ',', false);
+    EXPECT_EQ(f.problem, QLatin1String(k.problem)) << k.bytes.toStdString();
+    EXPECT_TRUE(f.volt.empty());
   }
 }
 
