@@ -4,9 +4,9 @@
 
 namespace ondrel {
 
-QString& ResultRow::operator[](int column) {
-  QString* const columns[] = {&device,   &mode,   &beginVolt, &cutoffVolt,
-                              &capacity, &energy, &avgVolt};
+const QString& ResultRow::column(int column) const {
+  const QString* const columns[] = {&device,   &mode,   &beginVolt, &cutoffVolt,
+                                    &capacity, &energy, &avgVolt};
   return *columns[std::clamp(column, 0, 6)];
 }
 

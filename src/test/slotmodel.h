@@ -62,7 +62,8 @@ struct ResultRow {
   QStringList values() const {
     return {device, mode, beginVolt, cutoffVolt, capacity, energy, avgVolt};
   }
-  QString& operator[](int column);
+  // The text of a grid column, colDevice (0) to colAvgVolt (6).
+  const QString& column(int column) const;
 };
 
 // What the panel shows for a channel's parameters. The set and limit texts are the user's once
@@ -111,6 +112,7 @@ struct SlotModel {
   SlotModel();
 
   LinkState link = LinkState::Disconnected;
+  QString port; // the port's name since Connect ("COM3"), which recordings are named by
   ModelParams params;
   std::array<ChannelModel, 2> ch;
   bool Dev2S = false;
