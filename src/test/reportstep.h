@@ -73,6 +73,7 @@ struct ReportInputs {
 // Some effects feed back into the model before the report is done (an adopted test replays its
 // recording; a renamed recording changes its path): a slot that applies effects gives a sink,
 // which hears each effect the moment it is due and may change the model before the step goes on.
+// Without a sink the effects are answered as a list.
 class ReportStep {
 public:
   using Sink = std::function<void(const SlotEffect&)>;

@@ -70,7 +70,8 @@ struct ResultRow {
 // typed; the slot hands them over before each report so that the mode column repeats them.
 struct ChannelView {
   ParamView params;
-  QString voltText; // the voltage readout as last shown
+  QString voltText; // the voltage and current readouts as last shown
+  QString curText;
 };
 
 // Everything a slot knows about one of its channels.

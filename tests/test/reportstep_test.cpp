@@ -49,13 +49,18 @@ struct Slot {
   std::vector<int> adopted;      // the channels whose running test the "slot" adopted
 
   Slot() { m.link = LinkState::Connecting; }
+  // The report's effects, as the sink heard them.
   ReportStep::Result feed(const Report& r) {
-    ReportStep step(m, [this](const SlotEffect& e) {
+    std::vector<SlotEffect> now;
+    ReportStep step(m, [&](const SlotEffect& e) {
       heard.push_back(e);
+      now.push_back(e);
       if (e.kind == Kind::TestAdopted)
         adopted.push_back(e.channel);
     });
-    return step.take(bodyOf(r), in);
+    ReportStep::Result result = step.take(bodyOf(r), in);
+    result.effects = std::move(now);
+    return result;
   }
   bool saw(Kind k, int c = 0) const {
     return std::any_of(heard.begin(), heard.end(),
@@ -130,6 +135,10 @@ TEST(ReportStep, ConnectsAndIdentifiesOnTheFirstReport) {
   EXPECT_EQ(s.m.modes.size(), 5);
   EXPECT_EQ(s.m.at(0).view.voltText, QStringLiteral("4.100"));
   EXPECT_FALSE(s.m.at(0).curveClock);
+  // Without a sink the step answers the same list.
+  SlotModel fresh;
+  fresh.link = LinkState::Connecting;
+  EXPECT_EQ(kinds(ReportStep(fresh).take(bodyOf(idle(12, 4100)), s.in).effects), kinds(r.effects));
   // Identified: the next report is a plain sample.
   EXPECT_EQ(kinds(s.feed(idle(12, 4000)).effects),
             (std::vector<Kind>{Kind::Heard, Kind::SampleShown, Kind::CapEnergyDue,

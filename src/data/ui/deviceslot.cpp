@@ -32,6 +32,7 @@ DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageA
   for (int c = 0; c < 2; ++c) {
     m_model.at(c).row.device = m_view.gridText(gridRow(c), colDevice);
     m_model.at(c).view.voltText = m_view.panel->tVol(c);
+    m_model.at(c).view.curText = m_view.panel->tCur(c);
   }
   takeGraphRanges();
 
@@ -205,7 +206,7 @@ void DeviceSlot::applyEffect(const SlotEffect& e) {
   case Kind::SampleShown: {
     const ChannelData& d = ch(c);
     panel().setTVol(c, m_model.at(c).view.voltText);
-    panel().setTCur(c, Format(d.Cur, currentPicture(d.Cur, m_model.params)));
+    panel().setTCur(c, m_model.at(c).view.curText);
     panel().setTPwr(c, Format(d.Pwr, powerPicture(d.Pwr)));
     emit sampleShown(c);
     break;

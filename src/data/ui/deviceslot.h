@@ -89,6 +89,8 @@ public:
   void setFileChooser(FileChooser choose) { m_chooseFile = std::move(choose); }
   // The USB trigger window's view of the slot.
   QString voltageText(int c) const override;
+  // The current readout's text of a channel.
+  QString currentText(int c) const { return m_model.at(c).view.curText; }
   void showVoltageSteps() override;
 
   // The graph and panel look of the preferences (slot 0 at start-up), or of slot `from` (an added
