@@ -27,6 +27,10 @@ void BM_ReportOfALongTest(benchmark::State& state) {
   for (int k = 0; k < 5; ++k)
     for (int i = 0; i < 360000; ++i)
       slot.graph().AddXY(k, float(i), 3.7f);
+  // The channel's series holds the same test.
+  SampleSeries& series = DeviceSlotProbe::model(slot).at(0).series;
+  for (int i = 0; i < 360000; ++i)
+    series.append({i * 1000LL, i, 3.7f, 3.7f, 3.7f, 3.7f, 3.7f});
   DeviceSlotProbe::channel(slot, 0).RecPath = dir.filePath(QStringLiteral("rec"));
   int volt = 3700;
   for (auto _ : state) {

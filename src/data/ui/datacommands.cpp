@@ -61,15 +61,15 @@ const QString kParameterExtension = QStringLiteral("cfg");
 
 // The parameter entries are for a connected, identified device whose shown channel is idle.
 bool parametersUsable(const DeviceSlot& slot, int c) {
-  return slot.panel().Conn() && slot.params().ModelCode != 0 && !slot.ch(c).ChnRunning;
+  return slot.state().connected() && slot.params().ModelCode != 0 && !slot.ch(c).ChnRunning;
 }
 
 // Why a box may not take `value` from a file, as it would refuse it typed; nothing when it may.
 std::optional<QString> boxRefusal(const DeviceSlot& slot, int c, ParameterKey key,
                                   const QString& value) {
-  const DevCtrl& p = slot.panel();
   const int mode = slot.ch(c).ModeNo;
-  const bool enabled = key == ParameterKey::Sval ? p.SvalEnable(c) : p.SlmtEnable(c);
+  const ParamView& view = slot.state().at(c).view.params;
+  const bool enabled = key == ParameterKey::Sval ? view.SvalEnable : view.SlmtEnable;
   if (!enabled)
     return LangText(QStringLiteral("This mode takes no value here."));
   const std::optional<BoxRefusal> refusal = key == ParameterKey::Sval
@@ -89,8 +89,7 @@ void SaveDataCommand(frmMain& w) {
     return;
   const bool csv = w.prefs().CSV;
   QString title = LangText(QStringLiteral("Save Data--Device") + QString::number(slot.index() + 1));
-  QString name = dataFileStem(QDateTime::currentDateTime(), slot.gridText(gridRow(c), colDevice),
-                              slot.index(), c);
+  QString name = dataFileStem(QDateTime::currentDateTime(), slot.deviceName(c), slot.index(), c);
   addChannel(slot, c, title, name);
   const QString extension = dataFileExtension(csv);
   const QString chosen = w.chooseFile(true, title, dataFileFilter(csv), name, extension);
@@ -113,8 +112,7 @@ void SaveParameter(frmMain& w) {
     return;
   QString title =
       LangText(QStringLiteral("Save Parameter--Device") + QString::number(slot.index() + 1));
-  QString name =
-      parameterFileStem(QDateTime::currentDateTime(), slot.gridText(gridRow(c), colDevice));
+  QString name = parameterFileStem(QDateTime::currentDateTime(), slot.deviceName(c));
   addChannel(slot, c, title, name);
   const QString chosen = w.chooseFile(true, title, kParameterFilter, name, kParameterExtension);
   if (chosen.isEmpty())
@@ -124,9 +122,8 @@ void SaveParameter(frmMain& w) {
     return;
   const DevCtrl& p = slot.panel();
   try {
-    writeTextFile(
-        path, parameterFileLines({slot.gridText(gridRow(0), colDevice), slot.graph().TitleText(),
-                                  p.tSval(c), p.tSlmt(c), p.tTime(c)}));
+    writeTextFile(path, parameterFileLines({slot.deviceName(0), slot.graph().TitleText(),
+                                            p.tSval(c), p.tSlmt(c), p.tTime(c)}));
   } catch (...) {
     sayNotWritten(w, QStringLiteral("ErrSaveCfg"));
   }
@@ -150,8 +147,7 @@ void OpenParameter(frmMain& w) {
                       .arg(QDir::toNativeSeparators(path), file.errorString()));
   file.close();
 
-  const ParameterFileContent content =
-      parseParameterFile(bytes, slot.gridText(gridRow(0), colDevice));
+  const ParameterFileContent content = parseParameterFile(bytes, slot.deviceName(0));
   DevCtrl& p = slot.panel();
   QStringList refused;
   for (const ParameterSetting& s : content.settings) {
@@ -183,30 +179,19 @@ void OpenParameter(frmMain& w) {
 }
 
 void WriteDataFile(const DeviceSlot& slot, int c, const QString& path) {
-  DataFileContent content;
+  // Points and results from the channel's series and result row; the title is the user's.
+  DataFileContent content = slot.state().dataFileContent(c, slot.temperatureShown());
   content.stepRows = stepRows(slot, c);
-  for (int col = colDevice; col <= colAvgVolt; ++col)
-    content.resultValues << slot.gridText(gridRow(c), col);
-  const CurveGraph& g = slot.graph();
-  content.title = g.TitleText();
-  content.withTemperature = slot.temperatureShown();
-  content.caps = slot.params().caps;
-  content.curDiv = slot.params().CurDiv;
+  content.title = slot.graph().TitleText();
   content.csv = slot.prefs().CSV;
-  const int v = curveIndex(c, Curve::Voltage), i = curveIndex(c, Curve::Current),
-            t = curveIndex(c, Curve::Third);
-  // The three curves grow together; the shortest bounds the lines all the same.
-  const qint32 count = std::min({g.DpCnt(v), g.DpCnt(i), g.DpCnt(t)});
-  for (qint32 n = std::max(slot.ch(c).StartPoint, 0); n < count; ++n)
-    content.points.push_back({g.DpX(v, n), g.DpY(i, n), g.DpY(v, n), g.DpY(t, n)});
   writeTextFile(path, dataFileLines(content));
 }
 
 QString saveDataFileAtTestEnd(const DeviceSlot& slot, int c, const QDateTime& now) {
   const QString folder = programPath(QStringLiteral("Data"));
-  const QString path = QDir(folder).filePath(
-      dataFileStem(now, slot.gridText(gridRow(c), colDevice), slot.index(), c) + QLatin1Char('.') +
-      dataFileExtension(slot.prefs().CSV));
+  const QString path =
+      QDir(folder).filePath(dataFileStem(now, slot.deviceName(c), slot.index(), c) +
+                            QLatin1Char('.') + dataFileExtension(slot.prefs().CSV));
   if (!QDir().mkpath(folder))
     throw Failure(QStringLiteral("Cannot write %1: the folder cannot be created")
                       .arg(QDir::toNativeSeparators(path)));

@@ -13,6 +13,7 @@
 #include "data/ui/datacommands.h"
 #include "link/commands.h"
 #include "link/portnames.h"
+#include "test/singletest.h"
 #include "test/ui/devctrl.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
@@ -23,25 +24,17 @@
 #include <QTableWidget>
 
 namespace ondrel {
-namespace {
-
-// The parameter echo b9..b14 of a non-info report becomes the channel's parameters.
-void takeParams(ChannelData& d, const RecBody& body) {
-  const ParamEchoValues p = decodeParams(body);
-  d.SetRaw = p.SetRaw;
-  d.LimitRaw = p.LimitRaw;
-  d.TimeRaw = p.TimeRaw;
-}
-
-} // namespace
-
 DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageAsker ask,
                        QWidget* frameParent)
     : m_index(index), m_comm(comm), m_prefs(prefs), m_ask(std::move(ask)),
       m_view(frameParent, prefs), m_single(*this), m_auto(*this), m_step(*this) {
-  // The slot starts with no device: a neutral model so that nothing divides by zero.
-  m_params.MaxCurrent = 10.0f;
-  m_params.MaxVoltage = 60.0f;
+  // The slot starts as its view shows it: no device.
+  for (int c = 0; c < 2; ++c) {
+    m_model.at(c).row.device = m_view.gridText(gridRow(c), colDevice);
+    m_model.at(c).view.voltText = m_view.panel->tVol(c);
+    m_model.at(c).view.curText = m_view.panel->tCur(c);
+  }
+  takeGraphRanges();
 
   m_tmrComm.setInterval(50);
   m_tmrConn.setInterval(1000);
@@ -52,13 +45,11 @@ DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageA
     panel().setLedRecv(false);
     m_tmrRecv.stop();
   });
-  for (int c = 0; c < 2; ++c) {
-    m_second[c].setInterval(1000);
-    connect(&m_second[c], &QTimer::timeout, this, [this, c] { secondTick(c); });
-  }
+  m_tick.setInterval(1000);
+  connect(&m_tick, &QTimer::timeout, this, qOverload<>(&DeviceSlot::secondTick));
   DevCtrl* p = m_view.panel;
   connect(p, &DevCtrl::ConnClick, this, &DeviceSlot::ConnClick);
-  connect(p, &DevCtrl::CurveTimer, this, &DeviceSlot::CurveTimer);
+  // The panel's one-second timers only refresh what the slot's clock counted.
   connect(p, &DevCtrl::ShowTimer, this, &DeviceSlot::ShowTimer);
   connect(p, &DevCtrl::RunClick, &m_single, &SingleTestController::RunClick);
   connect(p, &DevCtrl::StopClick, &m_single, &SingleTestController::StopClick);
@@ -101,7 +92,7 @@ bool DeviceSlot::portOpen() const {
 }
 
 bool DeviceSlot::dev2S() const {
-  return m_view.panel->Dev2S();
+  return m_model.Dev2S;
 }
 
 int DeviceSlot::panelChannel() const {
@@ -109,7 +100,7 @@ int DeviceSlot::panelChannel() const {
 }
 
 QString DeviceSlot::voltageText(int c) const {
-  return panel().tVol(c);
+  return m_model.at(c).view.voltText;
 }
 
 void DeviceSlot::showVoltageSteps() {
@@ -144,204 +135,127 @@ void DeviceSlot::showReceiving() {
 // ---- report handling ---------------------------------------------------------------------------
 
 ReportAction DeviceSlot::HandleReport(const RecBody& body) {
-  const ReportFields f = reportFields(body);
-  if (f.channel > 1)
-    return ReportAction::DropRest; // no such channel: a damaged report that passed its checksum
-  const int c = f.channel;
-  ChannelData& d = channel(c);
-
-  emit deviceHeard();
-
-  if (connecting()) {
-    if (!m_params.caps.usbMeter)
-      d.takeDeviceCapacity(decodeCapacity(body));
-    d.ModeNo = static_cast<qint16>(f.mode);
-    if (f.info != 0) {
-      m_params.FwVersion = reportFirmwareVersion(body);
-      ++InfoCount;
-    } else {
-      takeParams(d, body);
-    }
-    if (IdentifyDevice(c, body) == ReportAction::DropRest)
-      return ReportAction::DropRest;
-    if (!connecting())
-      showConnected(c, f.running());
-  }
-
-  if (f.info == 1) {
-    ApplyInfoReport(c, body);
-    ++InfoCount;
-    adoptPendingTests();
-  }
-
-  d.Cur = decodeCurrent(body, m_params);
-  if (hasMeterCurrent(m_params))
-    d.MeterCur = decodeMeterCurrent(body);
-  d.Volt = decodeVoltage(body);
-
-  if (!d.ChnRunning) {
-    const float x = decodeResistanceDrop(body);
-    if (x != d.Cap && x > 0.0f)
-      emit resistanceDropSeen(c, x);
-  }
-
-  if (d.ChnRunning && !m_params.caps.usbMeter)
-    d.takeDeviceCapacity(decodeCapacity(body));
-
-  d.Temp = decodeTemperature(body, dev2S(), m_params.caps);
-  if (m_params.caps.usbMeter) {
-    d.DPlus = decodeDPlus(body);
-    d.DMinus = decodeDMinus(body);
-  }
-
-  bool endMessage = false;
-  bool finished = false;
-  if (!f.running()) {
-    UpdateChannel(c);
-    if (d.ChnRunning) {
-      finishTest(c, endMessage);
-      finished = true;
-    }
-  } else {
-    if (!d.ChnRunning && !adoptTest(c, f, body)) {
-      UpdateChannel(c);
-      return ReportAction::Continue;
-    }
-    d.ChnRunning = true;
-    if (d.ParamEcho > 0) {
-      if (f.info == 0) {
-        takeParams(d, body);
-        m_single.ShowParams(c);
-        ++d.ParamEcho;
-      }
-      if (d.ParamEcho == 3)
-        d.ParamEcho = 0;
-    }
-    if (panelChannel() == c)
-      m_single.SetRunButtons(false);
-    emit calibButtonsDue(!ch(panelChannel()).ChnRunning);
-    panel().setTmrShowEnable(c, true);
-    panel().setTmrCurveEnable(c, true);
-    m_clock[c].TestClockOn();
-    SecondTimerStart(c);
-    UpdateChannel(c);
-  }
-
-  if (finished) {
-    const bool notice = endMessage && !AutoRunning() && !StepRunning();
-    emit testFinished(c, notice ? QStringLiteral("STOP") : QString());
-  }
-  return ReportAction::Continue;
+  // What the user typed stays the boxes' own; a running test's mode column repeats it.
+  if (m_model.anyRunning())
+    for (int c = 0; c < (dev2S() ? 2 : 1); ++c)
+      if (ch(c).ChnRunning)
+        takeTypedTexts(c);
+  ReportInputs in;
+  in.ms = QDateTime::currentMSecsSinceEpoch();
+  in.shownChannel = panelChannel();
+  in.temperatureData = m_prefs.TEMP;
+  in.scaleFromValues = m_prefs.SCALE != 0;
+  in.saveAtEnd = m_prefs.SAVE;
+  in.autoRunning = AutoRunning();
+  in.stepRunning = StepRunning();
+  ReportStep step(m_model, [this](const SlotEffect& e) { applyEffect(e); });
+  return step.take(body, in).action;
 }
 
-void DeviceSlot::finishTest(int c, bool& endMessage) {
-  ChannelData& d = channel(c);
-  m_view.setGridText(gridRow(c), colCutoffVolt, panel().tVol(c) + QLatin1Char('V'));
-  endMessage = !dev2S();
-
-  m_single.endRecording(c);
-  if (!d.RecPath.isEmpty() && m_prefs.SAVE)
-    saveAtTestEnd(c);
-  d.RecPath.clear();
-
-  panel().setTmrShowEnable(c, false);
-  m_clock[c].TestClockOff();
-  if (!AutoRunning()) {
-    if (infoRow(infoMonitorRow(c)).isEmpty()) {
-      panel().setTmrCurveEnable(c, false);
-      SecondTimerStop(c);
-    }
-    d.StartPoint = 0;
-  }
-  graph().setSize(true);
-  d.ChnRunning = false;
-  if (panelChannel() == c)
-    m_single.SetRunButtons(true);
-  // The calibration buttons follow the panel's channel, whichever channel reported.
-  emit calibButtonsDue(!ch(panelChannel()).ChnRunning);
-}
-
-void DeviceSlot::showConnected(int c, bool reportRunning) {
-  // Nothing else says when Start first becomes usable: an idle channel shows its idle buttons at
-  // once, so a Disconnect and a new Connect never leave Start disabled. A running report goes on
-  // to adopt the test, which shows the running buttons.
-  const int shown = panelChannel();
-  const bool running = shown == c ? reportRunning : ch(shown).ChnRunning;
-  if (!running)
-    m_single.SetRunButtons(true);
-}
-
-bool DeviceSlot::adoptTest(int c, const ReportFields& f, const RecBody& body) {
-  const bool begunHere = !gridText(gridRow(c), colBeginVolt).isEmpty();
-  // An info report has the device's ranges where the test's parameters would be: a test this
-  // window did not begin waits for the next report, so that the panel, the recording and a
-  // continue command carry the device's own parameters, not zeros or an older test's.
-  if (f.info != 0 && !begunHere)
-    return false;
-  ChannelData& d = channel(c);
-  d.ModeNo = static_cast<qint16>(f.mode);
-  if (f.info != 0) {
-    takeInfoRanges(m_params, body);
-    ++InfoCount;
-    // An info report carries no parameters: the next reports' echo shows them, or the boxes
-    // would read 0 and an Adjust would send that.
-    d.ParamEcho = 1;
-  } else {
-    takeParams(d, body);
-  }
-  m_single.ShowParams(c);
-  if (begunHere)
-    return true;
-  // The recording is found by the device's name: a model named by its first info report waits.
-  if (nameFinal())
-    m_single.adoptRunningTest(c);
-  else
-    m_adoptPending[c] = true;
-  return true;
-}
-
-bool DeviceSlot::nameFinal() const {
-  return !m_params.caps.namedByInfoReport || InfoCount > 0;
-}
-
-void DeviceSlot::adoptPendingTests() {
-  if (!nameFinal())
-    return;
-  for (int c = 0; c < 2; ++c) {
-    if (!m_adoptPending[c])
-      continue;
-    m_adoptPending[c] = false;
-    if (ch(c).ChnRunning && gridText(gridRow(c), colBeginVolt).isEmpty())
-      m_single.adoptRunningTest(c);
-  }
-}
-
-ReportAction DeviceSlot::IdentifyDevice(int c, const RecBody& body) {
-  const Identification id = identifyReport(body, m_params);
-  if (id.ignored) {
-    // A report without a model still says so: the slot has no identified device.
-    if (reportModelCode(body) == 0) {
-      m_params.ModelCode = 0;
-      m_params.caps = modelCaps(0);
-    }
-    return ReportAction::DropRest;
-  }
-  if (id.modes)
-    m_twoChannelLaidOut = id.rebuildTwoChannelLegends;
-  // Either channel of a two-channel model may report first; connecting on channel 1 before
-  // channel 0 has laid out the slot would leave it without modes, tabs and second-channel curves.
-  const bool connected = id.connected && (!id.Dev2S || m_twoChannelLaidOut);
-  if (connected) {
+void DeviceSlot::applyEffect(const SlotEffect& e) {
+  const int c = e.channel;
+  using Kind = SlotEffect::Kind;
+  switch (e.kind) {
+  case Kind::Heard:
+    emit deviceHeard();
+    break;
+  case Kind::Connected:
     m_tmrConn.stop();
     emit deviceConnected();
+    break;
+  case Kind::Identified:
+    applyIdentification(*e.id);
+    break;
+  case Kind::ParamsDue:
+    m_single.renderParams(c);
+    break;
+  case Kind::ButtonsIdle:
+    m_single.SetRunButtons(true);
+    break;
+  case Kind::ButtonsRunning:
+    m_single.SetRunButtons(false);
+    break;
+  case Kind::CalibButtons:
+    emit calibButtonsDue(e.flag);
+    break;
+  case Kind::ModesDue: {
+    showModes();
+    const int mode = ch(c).ModeNo;
+    if (mode >= 0 && mode < m_model.modes.size())
+      panel().setTMode(m_model.modes.at(mode));
+    break;
   }
+  case Kind::NameDue:
+    m_view.setDeviceName(e.text);
+    break;
+  case Kind::RecordingRenamed:
+    m_single.deviceRenamed(c);
+    break;
+  case Kind::ResistanceDrop:
+    emit resistanceDropSeen(c, e.value);
+    break;
+  case Kind::TestAdopted:
+    m_single.adoptRunningTest(c);
+    break;
+  case Kind::ClocksChanged:
+    showClocks();
+    break;
+  case Kind::SampleRejected:
+    ErrLog(rejectedSampleTag(m_index, ch(c), m_model.params), QString());
+    break;
+  case Kind::SampleShown: {
+    const ChannelData& d = ch(c);
+    panel().setTVol(c, m_model.at(c).view.voltText);
+    panel().setTCur(c, m_model.at(c).view.curText);
+    panel().setTPwr(c, Format(d.Pwr, powerPicture(d.Pwr)));
+    emit sampleShown(c);
+    break;
+  }
+  case Kind::ResultRowDue: {
+    const ResultRow& row = m_model.at(c).row;
+    m_view.setGridText(gridRow(c), colMode, row.mode);
+    m_view.setGridText(gridRow(c), colAvgVolt, row.avgVolt);
+    break;
+  }
+  case Kind::PointsAdded:
+    showPoints(c, e.count);
+    break;
+  case Kind::RecordingLineDue:
+    recordSample(c);
+    break;
+  case Kind::CapEnergyDue: {
+    const ResultRow& row = m_model.at(c).row;
+    m_view.setGridText(gridRow(c), colCapacity, row.capacity);
+    m_view.setGridText(gridRow(c), colEnergy, row.energy);
+    break;
+  }
+  case Kind::ChannelUpdated:
+    emit channelUpdated(c);
+    break;
+  case Kind::UpdateFailed:
+    ErrLog(failedUpdateTag(m_index, ch(c)), e.text);
+    break;
+  case Kind::RecordingEndDue:
+    m_view.setGridText(gridRow(c), colCutoffVolt, m_model.at(c).row.cutoffVolt);
+    m_single.endRecording(c);
+    break;
+  case Kind::DataFileDue:
+    saveAtTestEnd(c);
+    break;
+  case Kind::TestEnded:
+    graph().setSize(true);
+    break;
+  case Kind::Finished:
+    emit testFinished(c, e.text);
+    break;
+  }
+}
+
+void DeviceSlot::applyIdentification(const Identification& id) {
   graph().setAxesY1Txt(id.currentAxisCaption);
   panel().setDev2S(id.Dev2S);
-  if (id.modes) {
-    panel().ModeClr();
-    for (const QString& m : *id.modes)
-      panel().ModeAdd(LangText(m));
-  }
+  if (id.modes)
+    showModes();
   emit identified(SlotMenus{id.resistanceMenu, id.showUsbMenu, id.showTempMenu});
   if (id.tabs) {
     panel().TabClear();
@@ -350,106 +264,78 @@ ReportAction DeviceSlot::IdentifyDevice(int c, const RecBody& body) {
   }
   if (id.rebuildTwoChannelLegends)
     m_view.SetTwoChannelLayout(m_prefs);
-  m_params = id.params;
   if (id.name)
     m_view.setDeviceName(*id.name);
   if (id.initAutoPage)
     m_auto.InitAutoPage();
-  m_single.ShowParams(c);
-  return ReportAction::Continue;
 }
 
-void DeviceSlot::ApplyInfoReport(int c, const RecBody& body) {
-  QStringList modes;
-  for (int i = 0; i < panel().ModeCnt(); ++i)
-    modes << panel().ModeTxt(i);
-  const InfoReport info = infoReport(body, m_params, modes);
-  m_params = info.params;
-  if (info.modes) {
-    panel().ModeClr();
-    for (const QString& m : *info.modes)
-      panel().ModeAdd(LangText(m));
-    const int mode = channel(c).ModeNo;
-    if (mode >= 0 && mode < panel().ModeCnt())
-      panel().setTMode(panel().ModeTxt(mode));
+void DeviceSlot::showModes() {
+  panel().ModeClr();
+  for (const QString& m : m_model.modes)
+    panel().ModeAdd(m);
+}
+
+void DeviceSlot::showRow(int c) {
+  const ResultRow& row = m_model.at(c).row;
+  for (int col = colDevice; col <= colAvgVolt; ++col)
+    m_view.setGridText(gridRow(c), col, row.column(col));
+}
+
+void DeviceSlot::showMonitor(int c) {
+  m_view.setInfoRow(infoMonitorRow(c),
+                    m_model.at(c).monitoring ? monitorRow(dev2S(), m_index, c) : QString());
+}
+
+void DeviceSlot::showClocks() {
+  bool any = false;
+  for (int c = 0; c < 2; ++c) {
+    const ChannelModel& m = m_model.at(c);
+    panel().setTmrShowEnable(c, m.testClock);
+    panel().setTmrCurveEnable(c, m.curveClock);
+    any = any || m.curveClock;
   }
-  if (info.name && *info.name != gridText(gridRow(0), colDevice)) {
-    m_view.setDeviceName(*info.name);
-    // A test started before the name was known records under the old name: it follows.
-    for (int channel = 0; channel < 2; ++channel)
-      if (!ch(channel).RecPath.isEmpty())
-        m_single.deviceRenamed(channel);
+  if (!any)
+    m_tick.stop();
+  else if (!m_tick.isActive())
+    m_tick.start();
+}
+
+void DeviceSlot::takeTypedTexts(int c) {
+  const DevCtrl& p = panel();
+  ParamView& v = m_model.at(c).view.params;
+  v.tSval = p.tSval(c);
+  v.tSlmt = p.tSlmt(c);
+  m_model.modeText = p.tMode();
+}
+
+void DeviceSlot::takeGraphRanges() {
+  const CurveGraph& g = graph();
+  GraphRanges& r = m_model.ranges;
+  r.maxX = g.MaxX();
+  for (int a = 0; a < 3; ++a) {
+    r.minY[a] = g.MinY(a);
+    r.maxY[a] = g.MaxY(a);
   }
+}
+
+void DeviceSlot::showNoDevice() {
+  m_view.showNoDevice();
+  for (int c = 0; c < 2; ++c) {
+    ChannelModel& m = m_model.at(c);
+    m.row = ResultRow{};
+    m.monitoring = false;
+  }
+  m_model.setDeviceName(m_view.gridText(gridRow(0), colDevice));
+  m_model.modes = QStringList{QStringLiteral("No Device")};
+  m_model.modeText = QStringLiteral("No Device");
+  m_model.buttons = RunButtons::None;
 }
 
 // ---- live update -------------------------------------------------------------------------------
 
 bool DeviceSlot::temperatureShown() const {
-  return m_params.HasTemp && m_prefs.TEMP;
-}
-
-float DeviceSlot::ThirdValue(int c) const {
-  const ChannelData& d = ch(c);
-  return temperatureShown() ? d.Temp : d.Pwr;
-}
-
-void DeviceSlot::UpdateChannel(int c) {
-  ChannelData& d = channel(c);
-  if (!sampleAccepted(d, m_params)) {
-    ErrLog(rejectedSampleTag(m_index, d, m_params), QString());
-    return;
-  }
-  try {
-    panel().setTVol(c, Format(d.Volt, voltagePicture(d.Volt, m_params)));
-    panel().setTCur(c, Format(d.Cur, currentPicture(d.Cur, m_params)));
-    d.Pwr = d.Cur * d.Volt;
-    panel().setTPwr(c, Format(d.Pwr, powerPicture(d.Pwr)));
-
-    emit sampleShown(c);
-
-    const int row = gridRow(c);
-    const int voltCurve = curveIndex(c, Curve::Voltage);
-    if (d.ChnRunning) {
-      // Built in one piece: this runs for every report.
-      const DevCtrl& p = panel();
-      m_view.setGridText(
-          row, colMode,
-          QString(p.tMode() % u"  " % p.tSval(c) % p.lSvalt(c) % u"  " % p.tSlmt(c) % p.lSlmtt(c)));
-      const double average = averageVoltage(d, graph().DpCnt(voltCurve));
-      if (average >= 0.0)
-        m_view.setGridText(row, colAvgVolt, Format(average, u"0.00") + QLatin1Char('V'));
-      if (m_params.caps.usbMeter)
-        integrateMeterCapacity(d);
-      if (average >= 0.0)
-        growEnergy(d, average);
-    }
-
-    if (panel().TmrCurveEnable(c)) {
-      const int capCurve = curveIndex(c, Curve::Capacity);
-      const int energyCurve = curveIndex(c, Curve::Energy);
-      if (graph().DpCnt(voltCurve) == 0 && d.ChnRunning) {
-        float begin = d.Volt;
-        const QString cell = gridText(row, colBeginVolt);
-        bool numeric = false;
-        const float typed = cell.left(cell.size() - 1).toFloat(&numeric);
-        if (!cell.isEmpty() && numeric)
-          begin = typed;
-        FeedCurves(c, 0, begin, d.Cur, ThirdValue(c));
-        graph().AddXY(capCurve, static_cast<float>(d.CurveSec), curveValue(d.Cap, u"0.000"));
-        graph().AddXY(energyCurve, static_cast<float>(d.CurveSec), curveValue(d.Energy, u"0.000"));
-      }
-      FeedCurves(c, d.CurveSec, d.Volt, d.Cur, ThirdValue(c));
-      graph().AddXY(capCurve, static_cast<float>(d.CurveSec), curveValue(d.Cap, u"0.000"));
-      graph().AddXY(energyCurve, static_cast<float>(d.CurveSec), curveValue(d.Energy, u"0.000"));
-      if (!d.RecPath.isEmpty() && d.ChnRunning)
-        recordSample(c);
-    }
-
-    ShowCapEnergy(c);
-    emit channelUpdated(c);
-  } catch (...) {
-    ErrLog(failedUpdateTag(m_index, d), describeCurrentException());
-  }
+  return m_model.params.HasTemp && m_prefs.TEMP;
 }
 
 void DeviceSlot::recordSample(int c) {
@@ -462,8 +348,8 @@ void DeviceSlot::recordSample(int c) {
   try {
     const bool whole = wholeAt == d.RecPath;
     wholeAt.clear();
-    appendRecordingLine(d.RecPath, recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_params.CurDiv),
-                        whole);
+    appendRecordingLine(
+        d.RecPath, recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_model.params.CurDiv), whole);
     wholeAt = d.RecPath;
   } catch (...) {
     // A full disk fails every second: said once per test, and the live update goes on.
@@ -477,65 +363,58 @@ void DeviceSlot::recordSample(int c) {
 }
 
 void DeviceSlot::ShowCapEnergy(int c) {
-  logFailures(QStringLiteral("ErrCap"), [&] {
-    const ChannelData& d = ch(c);
-    m_view.setGridText(gridRow(c), colCapacity, capacityText(d.Cap, m_params.caps));
-    m_view.setGridText(gridRow(c), colEnergy, energyText(d.Energy, m_params.caps));
-  });
+  showCapEnergy(m_model, c);
+  const ResultRow& row = m_model.at(c).row;
+  m_view.setGridText(gridRow(c), colCapacity, row.capacity);
+  m_view.setGridText(gridRow(c), colEnergy, row.energy);
 }
 
-float DeviceSlot::curveValue(float value, QStringView picture) const {
-  // Curves hold the value as the readout shows it: rounded to the picture.
-  return static_cast<float>(formattedValue(value, picture));
+void DeviceSlot::addGraphPoint(int c, const Sample& s, qint32 capX) {
+  CurveGraph& g = graph();
+  const float x = static_cast<float>(s.sec);
+  g.AddXY(curveIndex(c, Curve::Voltage), x, s.volt);
+  g.AddXY(curveIndex(c, Curve::Current), x, s.cur);
+  g.AddXY(curveIndex(c, Curve::Third), x, s.third);
+  g.AddXY(curveIndex(c, Curve::Capacity), static_cast<float>(capX), s.ah);
+  g.AddXY(curveIndex(c, Curve::Energy), static_cast<float>(capX), s.wh);
 }
 
-void DeviceSlot::addCurvePoints(int c, qint32 x, float volt, float cur, float third) {
-  const float values[3] = {volt, cur, third};
-  for (int a = 0; a < 3; ++a) {
-    if (m_axes.unset(a)) {
-      if (m_prefs.SCALE != 0) {
-        m_axes.max[a] = m_axes.min[a] = values[a];
-      } else {
-        m_axes.max[a] = graph().MaxY(a);
-        m_axes.min[a] = graph().MinY(a);
-      }
-    }
-    widenAxis(m_axes, a, values[a]);
-  }
-  channel(c).VoltSum += volt;
-  const float fx = static_cast<float>(x);
-  graph().AddXY(curveIndex(c, Curve::Voltage), fx, curveValue(volt, u"0.000"));
-  graph().AddXY(curveIndex(c, Curve::Current), fx, curveValue(cur, curveCurrentPicture(m_params)));
-  graph().AddXY(curveIndex(c, Curve::Third), fx, curveValue(third, u"0.0"));
-}
-
-void DeviceSlot::FeedCurves(int c, qint32 x, float volt, float cur, float third) {
+void DeviceSlot::showPoints(int c, int count) {
   logFailures(QStringLiteral("ErrCurve"), [&] {
-    addCurvePoints(c, x, volt, cur, third);
-    FitAxes();
+    const SampleSeries& series = m_model.at(c).series;
+    // Capacity and energy are drawn at the report's curve second, the begin point's too.
+    const qint32 capX = series.back().sec;
+    for (qint32 i = series.size() - count; i < series.size(); ++i)
+      addGraphPoint(c, series.at(i), capX);
+    showGraphRanges();
     scheduleGraphDraw();
   });
 }
 
-void DeviceSlot::ReplayPoint(int c, qint32 x, float volt, float cur, float third) {
-  logFailures(QStringLiteral("ErrCurve2"), [&] { addCurvePoints(c, x, volt, cur, third); });
+void DeviceSlot::ReplayPoint(int c, const Sample& point) {
+  logFailures(QStringLiteral("ErrCurve2"), [&] {
+    addCurvePoint(m_model, c, point, m_prefs.SCALE != 0);
+    addGraphPoint(c, m_model.at(c).series.back(), point.sec);
+  });
 }
 
 void DeviceSlot::FitAxes() {
+  fitAxes(m_model);
+  showGraphRanges();
+}
+
+void DeviceSlot::showGraphRanges() {
   CurveGraph& g = graph();
-  g.setMaxX(static_cast<float>(fitMaxX(g.MaxX(), CurveEnd)));
-  const auto [vMin, vMax] = fitVoltageRange(m_axes.min[0], m_axes.max[0]);
-  const auto [cMin, cMax] = fitCurrentRange(m_axes.min[1], m_axes.max[1], m_params.caps);
-  const float fitted[2][2] = {{static_cast<float>(vMin), static_cast<float>(vMax)},
-                              {static_cast<float>(cMin), static_cast<float>(cMax)}};
+  const GraphRanges& r = m_model.ranges;
+  g.setMaxX(r.maxX);
   for (int a = 0; a < 2; ++a) {
-    if (g.MinY(a) != fitted[a][0])
-      g.setMinY(a, fitted[a][0]);
-    if (g.MaxY(a) != fitted[a][1])
-      g.setMaxY(a, fitted[a][1]);
+    if (g.MinY(a) != r.minY[a])
+      g.setMinY(a, r.minY[a]);
+    if (g.MaxY(a) != r.maxY[a])
+      g.setMaxY(a, r.maxY[a]);
   }
-  g.setMinY(2, m_axes.min[2]);
-  g.setMaxY(2, m_axes.max[2]);
+  g.setMinY(2, r.minY[2]);
+  g.setMaxY(2, r.maxY[2]);
 }
 
 void DeviceSlot::scheduleGraphDraw() {
@@ -554,15 +433,17 @@ void DeviceSlot::flushGraph() {
 
 void DeviceSlot::ClearCurves() {
   graph().ClearAll();
-  for (ChannelData& d : m_ch) {
+  for (int c = 0; c < 2; ++c) {
+    ChannelData& d = channel(c);
     d.CurveSec = 0;
     d.StartPoint = 0;
+    m_model.clearSeries(c);
   }
   for (int axis : {0, 1}) {
-    m_axes.max[axis] = 0.0f;
-    m_axes.min[axis] = 0.0f;
+    m_model.axes.max[axis] = 0.0f;
+    m_model.axes.min[axis] = 0.0f;
   }
-  CurveEnd = 0;
+  m_model.CurveEnd = 0;
   scheduleGraphDraw();
 }
 
@@ -590,15 +471,16 @@ QImage DeviceSlot::graphPicture(bool withGrid) {
 
 void DeviceSlot::stopClocks() {
   for (int c = 0; c < 2; ++c) {
-    m_clock[c].TestClockOff();
-    SecondTimerStop(c);
+    ChannelModel& m = m_model.at(c);
+    m.testClock = m.curveClock = false;
   }
+  showClocks();
 }
 
 void DeviceSlot::stopRunningChannels() {
-  if (m_ch[0].ChnRunning)
+  if (ch(0).ChnRunning)
     m_single.StopClick(0);
-  if (dev2S() && m_ch[1].ChnRunning && letPendingEventsRunTwice(this))
+  if (dev2S() && ch(1).ChnRunning && letPendingEventsRunTwice(this))
     m_single.StopClick(1);
 }
 
@@ -611,19 +493,9 @@ void DeviceSlot::closeLink() {
   m_tmrConn.stop();
 }
 
-void DeviceSlot::CurveTimer(int c) {
-  const qint32 sec = ch(c).CurveSec;
-  if (CurveEnd < sec)
-    CurveEnd = sec;
-}
-
 void DeviceSlot::ShowTimer(int c) {
-  logFailures(QStringLiteral("ErrTmrShow"), [&] {
-    const qint32 sec = ch(c).TestSec;
-    panel().setTTime(c, testTimeText(sec));
-    if (!dev2S() && sendsElapsedTime(sec))
-      SendTime(c);
-  });
+  logFailures(QStringLiteral("ErrTmrShow"),
+              [&] { panel().setTTime(c, testTimeText(ch(c).TestSec)); });
 }
 
 void DeviceSlot::saveAtTestEnd(int c) {
@@ -649,8 +521,9 @@ const Comm::Handle& DeviceSlot::portHandle() const {
 }
 
 bool DeviceSlot::SearchPorts() {
-  if (panel().Conn())
+  if (m_model.connected())
     return false;
+  m_model.link = LinkState::Probing;
   ProbePorts(m_comm, panel());
   return true;
 }
@@ -664,7 +537,7 @@ void DeviceSlot::selectPort(int n) {
 
 void DeviceSlot::ConnClick() {
   try {
-    if (panel().Conn())
+    if (m_model.connected())
       Disconnect();
     else
       Connect();
@@ -698,19 +571,22 @@ void DeviceSlot::Connect() {
   IniWrite(programPath(QStringLiteral("ondrel.ini")), QStringLiteral("COMM"),
            QStringLiteral("PORT%1").arg(m_index + 1), QString::number(*n));
 
-  for (ChannelData& d : m_ch) {
+  for (int c = 0; c < 2; ++c) {
+    ChannelData& d = channel(c);
     d.Volt = d.Cur = d.MeterCur = d.Cap = d.CapOffset = d.Energy = 0.0f;
     d.CurveSec = 0;
     d.CapOffsetPending = false;
     d.ChnRunning = false;
+    m_model.at(c).adoptPending = false;
   }
-  m_ch[0].CapTick = 0;
-  m_params.FwVersion = 0;
-  InfoCount = 0;
+  channel(0).CapTick = 0;
+  m_model.params.FwVersion = 0;
+  m_model.InfoCount = 0;
   m_rx.reset();
-  m_twoChannelLaidOut = false;
-  m_adoptPending = {};
+  m_model.twoChannelLaidOut = false;
+  m_model.port = portName(*n);
 
+  m_model.link = LinkState::Connecting;
   m_tmrConn.start();
   SendConnect();
   emit connectionChanged(true);
@@ -718,7 +594,7 @@ void DeviceSlot::Connect() {
 }
 
 void DeviceSlot::Disconnect() {
-  if (panel().StopEnable()) {
+  if (m_model.buttons == RunButtons::Running) {
     const auto answer = m_ask(QMessageBox::Information, LangText(QStringLiteral("Stop running?")),
                               QMessageBox::Ok | QMessageBox::Cancel);
     if (answer == QMessageBox::Ok) {
@@ -731,14 +607,11 @@ void DeviceSlot::Disconnect() {
     return;
   closeLink();
 
-  for (int c = 0; c < 2; ++c) {
-    panel().setTmrCurveEnable(c, false);
-    panel().setTmrShowEnable(c, false);
-  }
+  m_model.link = LinkState::Disconnected;
   stopClocks();
   m_auto.linkClosed();
   m_step.linkClosed();
-  m_view.showNoDevice();
+  showNoDevice();
   emit connectionChanged(false);
   panel().setConn(false);
 }
@@ -778,8 +651,9 @@ bool DeviceSlot::SendStart(int c, int operation) {
     built = false;
     sendFrame([&] {
       ChannelData& d = channel(c);
-      const StartCommand s = startFrame(
-          m_params, c, d.ModeNo, {panel().tSval(c), panel().tSlmt(c), panel().tStim(c)}, operation);
+      const StartCommand s =
+          startFrame(m_model.params, c, d.ModeNo,
+                     {panel().tSval(c), panel().tSlmt(c), panel().tStim(c)}, operation);
       d.SetRaw = s.SetRaw;
       d.LimitRaw = s.LimitRaw;
       d.TimeRaw = s.TimeRaw;
@@ -794,7 +668,7 @@ void DeviceSlot::RemoteSet(int c, double current) {
   logFailures(QStringLiteral("ErrSet"), [&] {
     if (portHandle() == 0)
       return;
-    writeFrame(remoteSetFrame(c, m_params.CurDiv, current, ch(c).LimitRaw));
+    writeFrame(remoteSetFrame(c, m_model.params.CurDiv, current, ch(c).LimitRaw));
     panel().setTSval(c, Format(current, u"0.00"));
   });
 }
@@ -813,22 +687,31 @@ void DeviceSlot::SendCalibration(int c, int point, int value) {
 
 void DeviceSlot::SendResistanceTest(int c, const QString& currentText) {
   logFailures(QStringLiteral("ErrRes"),
-              [&] { sendFrame([&] { return resistanceFrame(c, m_params, currentText); }); });
+              [&] { sendFrame([&] { return resistanceFrame(c, m_model.params, currentText); }); });
 }
 
-// ---- test clock --------------------------------------------------------------------------------
+// ---- the slot's clock ---------------------------------------------------------------------------
 
-void DeviceSlot::SecondTimerStart(int c) {
-  if (!m_second[c].isActive())
-    m_second[c].start();
-}
-
-void DeviceSlot::SecondTimerStop(int c) {
-  m_second[c].stop();
+void DeviceSlot::secondTick() {
+  const std::array<bool, 2> counted = m_model.secondTick();
+  for (int c = 0; c < 2; ++c)
+    showTestTime(c, counted[c]);
 }
 
 void DeviceSlot::secondTick(int c) {
-  m_clock[c].tick(channel(c));
+  showTestTime(c, m_model.secondTick(c));
+}
+
+void DeviceSlot::showTestTime(int c, bool counted) {
+  if (!counted)
+    return;
+  logFailures(QStringLiteral("ErrTmrShow"), [&] {
+    const qint32 sec = ch(c).TestSec;
+    panel().setTTime(c, testTimeText(sec));
+    // A single-channel test tells the device the elapsed time once a minute.
+    if (!dev2S() && sendsElapsedTime(sec))
+      SendTime(c);
+  });
 }
 
 } // namespace ondrel

@@ -10,7 +10,8 @@
 #include "link/modeltable.h"
 #include "link/receiver.h"
 #include "link/reportdecode.h"
-#include "test/testclock.h"
+#include "test/reportstep.h"
+#include "test/slotmodel.h"
 #include "test/ui/autotest.h"
 #include "test/ui/messages.h"
 #include "test/ui/singletest.h"
@@ -57,24 +58,30 @@ public:
   CurveGraph& graph() override { return *m_view.graph; }
   const CurveGraph& graph() const { return *m_view.graph; }
   QWidget* frame() const { return m_view.frmDev; }
-  const ModelParams& params() const { return m_params; }
+  const ModelParams& params() const { return m_model.params; }
+  // What the slot knows, free of widgets.
+  const SlotModel& state() const { return m_model; }
+  // The device name of a channel's row.
+  const QString& deviceName(int c) const { return m_model.at(c).row.device; }
   const Preferences& prefs() const override { return m_prefs; }
   // The third curve shows the temperature: the model has a sensor and "Temprature Data" is on.
   bool temperatureShown() const override;
-  const ChannelData& ch(int c) const { return m_ch.at(static_cast<size_t>(c)); }
-  bool connecting() const { return m_tmrConn.isActive(); }
+  const ChannelData& ch(int c) const { return m_model.at(c).data; }
+  bool connecting() const { return m_model.connecting(); }
   bool portOpen() const;
   bool dev2S() const;
   // The channel the panel's channel choice names (0 when "All Channel" is chosen).
   int panelChannel() const override;
   bool AutoRunning() const override { return m_auto.AutoRunning(); }
   bool StepRunning() const override { return m_step.StepRunning(); }
-  qint32 infoReportCount() const override { return InfoCount; }
-  bool secondTimerRunning(int c) const { return m_second.at(static_cast<size_t>(c)).isActive(); }
-  QString gridText(int row, int col) const override { return m_view.gridText(row, col); }
-  QString infoRow(int row) const override { return m_view.infoRow(row); }
+  qint32 infoReportCount() const { return m_model.InfoCount; }
+  // The channel's curve clock runs on the slot's one-second tick.
+  bool secondTimerRunning(int c) const { return m_tick.isActive() && m_model.at(c).curveClock; }
+  // What the grid and the info list show.
+  QString gridText(int row, int col) const { return m_view.gridText(row, col); }
+  QString infoRow(int row) const { return m_view.infoRow(row); }
   // The window writes the clock row and the info rows of the selected slot.
-  void setInfoRow(int row, const QString& text) override { m_view.setInfoRow(row, text); }
+  void setInfoRow(int row, const QString& text) { m_view.setInfoRow(row, text); }
   SingleTestController& singleTest() override { return m_single; }
   AutoTestController& autoTest() { return m_auto; }
   StepController& stepTest() { return m_step; }
@@ -82,18 +89,25 @@ public:
   void setFileChooser(FileChooser choose) { m_chooseFile = std::move(choose); }
   // The USB trigger window's view of the slot.
   QString voltageText(int c) const override;
+  // The current readout's text of a channel.
+  QString currentText(int c) const { return m_model.at(c).view.curText; }
   void showVoltageSteps() override;
 
   // The graph and panel look of the preferences (slot 0 at start-up), or of slot `from` (an added
   // slot).
   void applyLook(const Preferences& prefs, const AxisRanges& ranges) {
     m_view.applyLook(prefs, ranges);
+    takeGraphRanges();
   }
   void copyLook(const DeviceSlot& from, const Preferences& prefs, const AxisRanges& ranges) {
     m_view.copyLook(from.m_view, prefs, ranges);
+    takeGraphRanges();
   }
   // The configured axis ranges on the graph (drawn with the next redraw).
-  void applyRanges(const AxisRanges& ranges) { m_view.applyRanges(ranges); }
+  void applyRanges(const AxisRanges& ranges) {
+    m_view.applyRanges(ranges);
+    takeGraphRanges();
+  }
 
   // ---- the receive step -----------------------------------------------------------------------
   // Reads the port once and hands every intact report to report handling.
@@ -120,9 +134,9 @@ public:
   QImage graphPicture(bool withGrid);
 
   // ---- closing --------------------------------------------------------------------------------
-  // Stops both channels' test clocks and one-second timers.
+  // Ends both channels' clocks.
   void stopClocks();
-  bool anyChannelRunning() const { return m_ch[0].ChnRunning || m_ch[1].ChnRunning; }
+  bool anyChannelRunning() const { return m_model.anyRunning(); }
   // Stop for every running channel; channel 1 only after two rounds of pending events, and only
   // if the slot survived them.
   void stopRunningChannels();
@@ -185,13 +199,11 @@ private:
 
   // SlotContext
   int slotIndex() const override { return m_index; }
-  const ModelParams& model() const override { return m_params; }
-  ChannelData& channel(int c) override { return m_ch.at(static_cast<size_t>(c)); }
-  AxisExtremes& axisExtremes() override { return m_axes; }
-  qint32& curveEnd() override { return CurveEnd; }
-  void setGridText(int row, int col, const QString& text) override {
-    m_view.setGridText(row, col, text);
-  }
+  SlotModel& slotModel() override { return m_model; }
+  void showRow(int c) override;
+  void showMonitor(int c) override;
+  void showClocks() override;
+  void takeTypedTexts(int c) override;
   void redrawGraph() override { scheduleGraphDraw(); }
   void showFullAutoList(const std::vector<QStringList>& rows) override {
     m_view.showFullAutoList(rows);
@@ -206,35 +218,28 @@ private:
     return m_ask(icon, text, buttons);
   }
 
-  // Report handling.
+  // Report handling: one step over the model, its effects applied as they come.
   ReportAction HandleReport(const RecBody& body);
-  ReportAction IdentifyDevice(int channel, const RecBody& body);
-  void ApplyInfoReport(int channel, const RecBody& body);
-  void finishTest(int channel, bool& endMessage);
-  // Identification completed on this report: an idle panel channel gets its idle buttons.
-  void showConnected(int channel, bool reportRunning);
-  // A running report for an idle channel; false when the test is left for a later report.
-  bool adoptTest(int channel, const ReportFields& fields, const RecBody& body);
-  // The device's name is known for good (and so its recordings' names).
-  bool nameFinal() const;
-  // Adopts the tests that waited for the device's name.
-  void adoptPendingTests();
+  void applyEffect(const SlotEffect& e);
+  void applyIdentification(const Identification& id);
+  void showModes();
+  void showPoints(int channel, int count);
   void showReceiving();
+  // The configured ranges the graph shows, as the model's start for its axes.
+  void takeGraphRanges();
+  // The "No Device" look, and the model without a device.
+  void showNoDevice();
 
   // Live update.
-  void UpdateChannel(int channel);
   void ShowCapEnergy(int channel) override;
   // Appends the sample to the channel's recording.
   void recordSample(int channel);
-  void FeedCurves(int channel, qint32 x, float volt, float cur, float third);
-  void ReplayPoint(int channel, qint32 x, float volt, float cur, float third) override;
+  void ReplayPoint(int channel, const Sample& point) override;
+  void addGraphPoint(int channel, const Sample& s, qint32 capX);
   void FitAxes() override;
-  void CurveTimer(int channel);
+  void showGraphRanges();
   void ShowTimer(int channel);
-  float ThirdValue(int channel) const;
   void scheduleGraphDraw();
-  float curveValue(float value, QStringView picture) const;
-  void addCurvePoints(int channel, qint32 x, float volt, float cur, float third);
   // The automatic data file of a channel whose test ended.
   void saveAtTestEnd(int channel);
 
@@ -248,10 +253,10 @@ private:
   template <typename Build> void sendFrame(const Build& build);
   void writeFrame(const CmdFrame& frame);
 
-  // Test clock.
-  void SecondTimerStart(int channel) override;
-  void SecondTimerStop(int channel) override;
+  // The slot's one-second tick: the model's clocks, then the time readouts they drive.
+  void secondTick();
   void secondTick(int channel);
+  void showTestTime(int channel, bool counted);
 
   int m_index;
   Comm& m_comm;
@@ -260,24 +265,15 @@ private:
   FileChooser m_chooseFile;
   SlotView m_view;
 
-  ModelParams m_params;
-  std::array<ChannelData, 2> m_ch{};
-  std::array<TestClock, 2> m_clock{};
+  SlotModel m_model;
   ReceiveState m_rx;
-  qint32 InfoCount = 0; // info reports since Connect; a 100-hour session passes 32 767
-  AxisExtremes m_axes;
-  qint32 CurveEnd = 0;
-  // A channel-0 report of a two-channel model has laid out the panel and graph since Connect.
-  bool m_twoChannelLaidOut = false;
-  // A running test waits for the device's name before it is adopted.
-  std::array<bool, 2> m_adoptPending{};
   // Per channel, the recording whose last line this slot appended whole (empty: none known).
   std::array<QString, 2> m_recordedWhole;
 
   QTimer m_tmrComm; // 50 ms: the receive step
   QTimer m_tmrConn; // 1000 ms: repeats the connect command while connecting
   QTimer m_tmrRecv; // 500 ms: switches the receive indicator off
-  std::array<QTimer, 2> m_second;
+  QTimer m_tick;    // 1000 ms: the channels' clocks
   QTimer m_drawTimer;
   bool m_drawPending = false;
 

@@ -51,8 +51,8 @@ void ParameterCalibration(frmMain& w) {
   DeviceSlot& s = w.slot(w.SelectedSlot());
   const int c = s.panelChannel();
   AdjChannel link{
-      [&s, c] { return s.panel().tVol(c); },
-      [&s, c] { return s.panel().tCur(c); },
+      [&s, c] { return s.voltageText(c); },
+      [&s, c] { return s.currentText(c); },
       [&s, c](int point, int value) {
         logFailures(QStringLiteral("ErrAdj"), [&] { s.SendCalibration(c, point, value); });
       },

@@ -32,9 +32,8 @@ PictureNames pictureNames(bool withGrid, const QDateTime& now, const QString& de
 void SaveGraphPicture(frmMain& w, bool withGrid) {
   DeviceSlot& slot = w.slot(w.SelectedSlot());
   const int c = slot.panelChannel();
-  const PictureNames names =
-      pictureNames(withGrid, QDateTime::currentDateTime(), slot.gridText(gridRow(c), colDevice),
-                   slot.index(), c, slot.dev2S());
+  const PictureNames names = pictureNames(withGrid, QDateTime::currentDateTime(),
+                                          slot.deviceName(c), slot.index(), c, slot.dev2S());
   const QString extension = QStringLiteral("bmp");
   const QString chosen = w.chooseFile(true, names.title, QStringLiteral("bmp file(*.bmp)|*.bmp"),
                                       names.name, extension);

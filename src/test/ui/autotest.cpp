@@ -155,14 +155,11 @@ void AutoTestController::autoOff() {
 
 void AutoTestController::finish() {
   autoOff();
-  DevCtrl& p = m_slot.panel();
   ChannelData& d = m_slot.channel(m_chn);
   if (d.ChnRunning)
     return; // the device's idle report ends the channel's timers
-  if (m_slot.infoRow(infoMonitorRow(m_chn)).isEmpty()) {
-    p.setTmrCurveEnable(m_chn, false);
-    m_slot.SecondTimerStop(m_chn);
-  }
+  m_slot.slotModel().changeClocks(m_chn, ClockChange::Ends);
+  m_slot.showClocks();
   d.StartPoint = 0;
 }
 
@@ -186,10 +183,10 @@ void AutoTestController::SaveClick() {
   std::vector<QStringList> rows;
   for (int r = 0; r < p.AutoRunCnt() && !p.tAutoRun(r, 1).isEmpty(); ++r)
     rows.push_back({p.tAutoRun(r, 0), p.tAutoRun(r, 1), p.tAutoRun(r, 2)});
-  const int gridRowOfChannel = gridRow(p.chn().toInt());
+  const int channelShown = p.chn().toInt();
   try {
-    writeTextFile(path, autoResultLines(m_slot.gridText(0, colDevice),
-                                        m_slot.gridText(gridRowOfChannel, colDevice), rows,
+    writeTextFile(path, autoResultLines(LangText(QStringLiteral("Device")),
+                                        m_slot.slotModel().at(channelShown).row.device, rows,
                                         csv ? QStringLiteral(",") : QStringLiteral("\t")));
   } catch (...) {
     sayNotWritten(ask, QStringLiteral("ErrSaveResult"));

@@ -10,6 +10,7 @@
 #include "link/commands.h"
 #include "test/continuereplay.h"
 #include "test/params.h"
+#include "test/reportstep.h"
 #include "test/singletest.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/slotcontext.h"
@@ -23,8 +24,8 @@ SingleTestController::SingleTestController(SlotContext& slot, QObject* parent)
     : QObject(parent), m_slot(slot) {}
 
 QString SingleTestController::recordingPath(int c) {
-  return recordingBasePath(programFolder(), m_slot.gridText(gridRow(c), colDevice),
-                           m_slot.panel().tPort(), m_slot.slotIndex(), c);
+  const SlotModel& m = m_slot.slotModel();
+  return recordingBasePath(programFolder(), m.at(c).row.device, m.port, m_slot.slotIndex(), c);
 }
 
 bool SingleTestController::canBuild(int c, int operation) {
@@ -49,35 +50,20 @@ bool SingleTestController::commandPossible(int c, int operation) {
 }
 
 void SingleTestController::prepareTest(int c) {
-  ChannelData& d = m_slot.channel(c);
   CurveGraph& g = m_slot.graph();
-  DevCtrl& p = m_slot.panel();
-  if (!m_slot.StepRunning()) {
-    clearChannelCurves(c);
-    const auto points = [&](int channel) {
-      const int curve = curveIndex(channel, Curve::Current);
-      return curve < g.CurveCount() ? g.DpCnt(curve) : 0;
-    };
-    if (startResetsAxes(p.Dev2S(), points(0), points(1))) {
-      m_slot.axisExtremes() = startAxes(m_slot.model(), d.ModeNo, m_slot.prefs().SCALE != 0, d.Volt,
-                                        boxValue(p.tSlmt(c)), boxValue(p.tSval(c)));
-      m_slot.curveEnd() = 0;
-    }
+  const DevCtrl& p = m_slot.panel();
+  const bool stepRunning = m_slot.StepRunning();
+  if (!stepRunning) {
+    clearGraphCurves(c);
     g.setMinX(0);
-    d.CurveSec = 0;
   }
-  d.TestSec = 0;
-  d.Energy = 0.0f;
-  d.VoltSum = 0.0;
-  d.Cap = 0.0f;
-  d.CapTick = 0;
-  d.CapOffset = 0.0f;
-  d.CapOffsetPending = false;
+  ondrel::prepareTest(
+      m_slot.slotModel(), c,
+      {stepRunning, m_slot.prefs().SCALE != 0, boxValue(p.tSlmt(c)), boxValue(p.tSval(c))});
   g.setYStep(false);
   if (g.Large())
     g.setLarge(false);
   g.setSize(false);
-  d.StartPoint = g.DpCnt(curveIndex(c, Curve::Current));
 }
 
 bool SingleTestController::RunClick(int c) {
@@ -98,19 +84,16 @@ bool SingleTestController::startTest(int c) {
   m_slot.SendStart(c, static_cast<int>(CmdOp::Start));
   SetRunButtons(false);
   emit calibButtonsDue(false);
-  showTestRow(c, m_slot.panel().tVol(c));
+  showTestRow(c, m_slot.slotModel().at(c).view.voltText);
   CreateRecording(c);
   return true;
 }
 
 void SingleTestController::showTestRow(int c, const QString& beginVolt) {
-  const DevCtrl& p = m_slot.panel();
-  const int row = gridRow(c);
-  m_slot.setGridText(row, colBeginVolt, beginVolt + QLatin1Char('V'));
-  m_slot.setGridText(row, colCutoffVolt, QString());
-  m_slot.setGridText(row, colMode,
-                     p.tMode() + QStringLiteral("  ") + p.tSval(c) + p.lSvalt(c) +
-                         QStringLiteral("  ") + p.tSlmt(c) + p.lSlmtt(c));
+  // The boxes' texts were accepted by the command: the mode column repeats them.
+  m_slot.takeTypedTexts(c);
+  ondrel::showTestRow(m_slot.slotModel(), c, beginVolt);
+  m_slot.showRow(c);
 }
 
 void SingleTestController::CreateRecording(int c) {
@@ -118,10 +101,8 @@ void SingleTestController::CreateRecording(int c) {
   d.RecPath = recordingPath(c);
   d.RecWriteFailed = false;
   try {
-    const int row = gridRow(c);
-    createRecordingFile(d.RecPath, recordingHeader(m_slot.gridText(row, colDevice),
-                                                   m_slot.gridText(row, colMode),
-                                                   m_slot.gridText(row, colBeginVolt),
+    const ResultRow& row = m_slot.slotModel().at(c).row;
+    createRecordingFile(d.RecPath, recordingHeader(row.device, row.mode, row.beginVolt,
                                                    m_slot.temperatureShown(), m_slot.model().caps));
   } catch (...) {
     // The test runs on regardless; the data file at its end still comes from the curves.
@@ -180,10 +161,15 @@ void SingleTestController::adoptRunningTest(int c) {
 }
 
 void SingleTestController::clearChannelCurves(int c) {
+  clearGraphCurves(c);
+  clearChannelSeries(m_slot.slotModel(), c);
+}
+
+void SingleTestController::clearGraphCurves(int c) {
   CurveGraph& g = m_slot.graph();
   for (int k = 0; k < kCurvesPerChannel; ++k)
     g.Clear(curveIndex(c, Curve(k)));
-  if (!m_slot.panel().Dev2S() && g.CurveCount() == 2 * kCurvesPerChannel)
+  if (!m_slot.slotModel().Dev2S && g.CurveCount() == 2 * kCurvesPerChannel)
     for (int k = 0; k < kCurvesPerChannel; ++k)
       g.Clear(curveIndex(1, Curve(k)));
 }
@@ -212,35 +198,32 @@ void SingleTestController::replayRecording(int c, const QString& path,
   clearChannelCurves(c);
   d.StartPoint = 0;
 
-  const int row = gridRow(c);
+  SlotModel& m = m_slot.slotModel();
+  ResultRow& row = m.at(c).row;
   if (content.device)
-    m_slot.setGridText(row, colDevice, *content.device);
+    row.device = *content.device;
   if (content.mode)
-    m_slot.setGridText(row, colMode, *content.mode);
+    row.mode = *content.mode;
   if (content.beginVolt)
-    m_slot.setGridText(row, colBeginVolt, *content.beginVolt);
+    row.beginVolt = *content.beginVolt;
 
   const ContinuePlan plan = planContinue(content);
-  const int capCurve = curveIndex(c, Curve::Capacity);
-  const int energyCurve = curveIndex(c, Curve::Energy);
-  for (const ContinuePoint& p : plan.points) {
-    m_slot.ReplayPoint(c, p.time, p.volt, p.cur, 0.0f);
-    g.AddXY(capCurve, static_cast<float>(p.time), p.capacityAh);
-    g.AddXY(energyCurve, static_cast<float>(p.time), p.energyWh);
-  }
-  const qint32 points = g.DpCnt(curveIndex(c, Curve::Voltage));
-  m_slot.setGridText(row, colAvgVolt,
-                     plan.hasSamples && points > 0
-                         ? Format(d.VoltSum / points, u"0.00") + QLatin1Char('V')
-                         : QString());
-  m_slot.setGridText(row, colCutoffVolt, QString());
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  for (const ContinuePoint& p : plan.points)
+    m_slot.ReplayPoint(c, {now, p.time, p.volt, p.cur, 0.0f, p.capacityAh, p.energyWh});
+  const qint32 points = m.at(c).series.size();
+  row.avgVolt = plan.hasSamples && points > 0
+                    ? Format(d.VoltSum / points, u"0.00") + QLatin1Char('V')
+                    : QString();
+  row.cutoffVolt.clear();
+  m_slot.showRow(c);
   d.CapOffset = plan.CapOffset;
   d.CapOffsetPending = true;
   if (m_slot.model().caps.usbMeter)
     d.Cap = d.CapOffset;
   d.TestSec = d.CurveSec = plan.lastTime;
-  if (m_slot.curveEnd() < plan.lastTime)
-    m_slot.curveEnd() = plan.lastTime;
+  if (m.CurveEnd < plan.lastTime)
+    m.CurveEnd = plan.lastTime;
   m_slot.FitAxes();
   m_slot.redrawGraph();
   d.RecPath = path;
@@ -265,41 +248,37 @@ void SingleTestController::deviceRenamed(int c) {
   if (d.RecPath.isEmpty() || path == d.RecPath)
     return;
   logFailures(QStringLiteral("ErrRecord"), [&] {
-    renameRecording(d.RecPath, path, m_slot.gridText(gridRow(c), colDevice));
+    renameRecording(d.RecPath, path, m_slot.slotModel().at(c).row.device);
     d.RecPath = path;
   });
 }
 
 void SingleTestController::MonitorClick(int c) {
-  DevCtrl& p = m_slot.panel();
-  if (!p.RunEnable() || m_slot.infoReportCount() <= 1)
+  SlotModel& m = m_slot.slotModel();
+  if (m.buttons != RunButtons::Idle || m.InfoCount <= 1)
     return;
-  const int row = infoMonitorRow(c);
-  if (!m_slot.infoRow(row).isEmpty()) {
-    p.setTmrCurveEnable(c, false);
-    m_slot.SecondTimerStop(c);
-    m_slot.setInfoRow(row, QString());
-    return;
+  ChannelModel& ch = m.at(c);
+  if (ch.monitoring) {
+    ch.monitoring = false;
+    m.changeClocks(c, ClockChange::Ends);
+  } else {
+    // The curve goes on from its last point.
+    ch.data.CurveSec = ch.series.empty() ? 0 : ch.series.back().sec;
+    ch.monitoring = true;
+    m.changeClocks(c, ClockChange::MonitorStarts);
   }
-  const CurveGraph& g = m_slot.graph();
-  const int volt = curveIndex(c, Curve::Voltage);
-  const qint32 points = g.DpCnt(volt);
-  m_slot.channel(c).CurveSec = points > 0 ? static_cast<qint32>(g.DpX(volt, points - 1)) : 0;
-  p.setTmrCurveEnable(c, true);
-  m_slot.SecondTimerStart(c);
-  m_slot.setInfoRow(row, monitorRow(p.Dev2S(), m_slot.slotIndex(), c));
+  m_slot.showClocks();
+  m_slot.showMonitor(c);
 }
 
 void SingleTestController::ShowParams(int c) {
-  const ModelParams& m = m_slot.model();
-  if (m.ModelCode == 0)
-    return;
+  if (showChannelParams(m_slot.slotModel(), c))
+    renderParams(c);
+}
+
+void SingleTestController::renderParams(int c) {
   DevCtrl& p = m_slot.panel();
-  QStringList modes;
-  for (int i = 0; i < p.ModeCnt(); ++i)
-    modes << p.ModeTxt(i);
-  const ChannelData& d = m_slot.channel(c);
-  const ParamView v = showParams(m, p.Dev2S(), modes, {d.ModeNo, d.SetRaw, d.LimitRaw, d.TimeRaw});
+  const ParamView& v = m_slot.slotModel().at(c).view.params;
   p.setTMode(v.tMode);
   p.setLSval(c, v.lSval);
   p.setLSvalt(c, v.lSvalt);
@@ -313,7 +292,7 @@ void SingleTestController::ShowParams(int c) {
   p.setSvalEnable(c, v.SvalEnable);
   p.setSlmtEnable(c, v.SlmtEnable);
   p.setStimEnable(c, v.StimEnable);
-  m_slot.ShowCapEnergy(c);
+  m_slot.showRow(c);
 }
 
 void SingleTestController::ModeClick() {
@@ -329,7 +308,7 @@ void SingleTestController::ModeClick() {
     d0.LimitRaw = defaults.LimitRaw;
     d0.TimeRaw = 0;
     ShowParams(0);
-    if (p.Dev2S()) {
+    if (m_slot.slotModel().Dev2S) {
       ChannelData& d1 = m_slot.channel(1);
       d1.ModeNo = static_cast<qint16>(mode);
       d1.SetRaw = d1.LimitRaw = d1.TimeRaw = 0;
@@ -376,6 +355,8 @@ void SingleTestController::VolAutoChange() {
 
 void SingleTestController::SetRunButtons(bool idle) {
   DevCtrl& p = m_slot.panel();
+  SlotModel& m = m_slot.slotModel();
+  m.buttons = idle ? RunButtons::Idle : RunButtons::Running;
   if (idle) {
     p.setRunEnable(true);
     p.setStopEnable(false);
@@ -385,7 +366,7 @@ void SingleTestController::SetRunButtons(bool idle) {
       return;
     p.setModeEnable(true);
     p.setMonitorEnable(true);
-    emit mainMenusDue(true, p.Conn());
+    emit mainMenusDue(true, m.connected());
     return;
   }
   p.setRunEnable(false);

@@ -39,6 +39,8 @@ public:
 
   // Presents the channel's mode and parameters on the panel.
   void ShowParams(int channel);
+  // The channel's parameter view of the model on the panel (and its row in the grid).
+  void renderParams(int channel);
   // The user picked a mode: channel 0 (and channel 1 of a two-channel panel) take its defaults.
   void ModeClick();
   // The user left a parameter box of a channel, or the auto test's voltage box.
@@ -73,6 +75,7 @@ private:
   void showTestRow(int channel, const QString& beginVolt);
   // The channel's five curves (and a one-channel panel's stale second block).
   void clearChannelCurves(int channel);
+  void clearGraphCurves(int channel);
   std::optional<RecordingContent> readRecordingOf(int channel, const QString& path);
   // Rebuilds curves, grid and counters from the recording and sends the continue command.
   void replayRecording(int channel, const QString& path, const RecordingContent& content,

@@ -4,6 +4,7 @@
 #include "data/liveupdate.h"
 #include "data/preferences.h"
 #include "link/modeltable.h"
+#include "test/slotmodel.h"
 #include "test/ui/filesave.h"
 #include "test/ui/messages.h"
 
@@ -17,40 +18,41 @@ class CurveGraph;
 class DevCtrl;
 class SingleTestController;
 
-// What a test feature's controller may use of its device slot: the slot's number, its model,
-// the preferences, the data of its channels, its widgets, its graph bookkeeping and the commands
-// it sends. The slot implements it; the controllers never see the slot or the main window.
+// What a test feature's controller may use of its device slot: the slot's number, its model
+// (what the slot knows: link, parameters, channels, results, series, clocks), the preferences,
+// its widgets, the views drawn from the model and the commands it sends. The slot implements it;
+// the controllers never see the slot or the main window.
 class SlotContext {
 public:
   virtual int slotIndex() const = 0;
-  virtual const ModelParams& model() const = 0;
+  virtual SlotModel& slotModel() = 0;
+  const ModelParams& model() { return slotModel().params; }
+  ChannelData& channel(int c) { return slotModel().at(c).data; }
   virtual const Preferences& prefs() const = 0;
-  virtual ChannelData& channel(int c) = 0;
   virtual DevCtrl& panel() = 0;
   virtual CurveGraph& graph() = 0;
-  virtual AxisExtremes& axisExtremes() = 0;
-  virtual qint32& curveEnd() = 0;
   virtual bool StepRunning() const = 0;
   virtual bool AutoRunning() const = 0;
-  // Info reports seen since Connect.
-  virtual qint32 infoReportCount() const = 0;
   virtual bool temperatureShown() const = 0;
 
-  virtual QString gridText(int row, int col) const = 0;
-  virtual void setGridText(int row, int col, const QString& text) = 0;
-  virtual QString infoRow(int row) const = 0;
-  virtual void setInfoRow(int row, const QString& text) = 0;
+  // Views drawn from the model: a channel's result row, its monitor row, the clocks (the panel's
+  // refresh timers and the slot's one-second tick).
+  virtual void showRow(int c) = 0;
+  virtual void showMonitor(int c) = 0;
+  virtual void showClocks() = 0;
+  // What the user typed into the mode list and the channel's set and limit boxes, taken into the
+  // model once a command accepted it.
+  virtual void takeTypedTexts(int c) = 0;
 
   // Start (1), Adjust (7) or Continue with the panel's texts of the channel; false when the
   // frame could not be built from them (nothing was sent).
   virtual bool SendStart(int c, int operation) = 0;
   virtual void SendStop(int c) = 0;
-  virtual void SecondTimerStart(int c) = 0;
-  virtual void SecondTimerStop(int c) = 0;
-  // A point of a replayed recording into the channel's curves, without redrawing.
-  virtual void ReplayPoint(int c, qint32 x, float volt, float cur, float third) = 0;
+  // A point of a replayed recording into the channel's series and curves, without redrawing.
+  virtual void ReplayPoint(int c, const Sample& point) = 0;
+  // The axes fitted to the model and shown.
   virtual void FitAxes() = 0;
-  // The channel's capacity and energy texts in the result grid.
+  // The channel's capacity and energy texts in the model and the result grid.
   virtual void ShowCapEnergy(int c) = 0;
   virtual void redrawGraph() = 0;
   // A new set current for the running test of channel c (the auto test).

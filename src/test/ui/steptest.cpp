@@ -78,15 +78,13 @@ void StepController::stopProgram() {
   DevCtrl& p = m_slot.panel();
   programOff();
   ChannelData& d = m_slot.channel(0);
-  if (p.StopEnable())
+  if (m_slot.slotModel().buttons == RunButtons::Running)
     m_slot.singleTest().StopClick(0);
   else if (!d.ChnRunning)
     m_slot.singleTest().SetRunButtons(true); // the mode list, Monitor and menus the steps kept
   d.StartPoint = 0;
-  if (m_slot.infoRow(infoMonitorRow(0)).isEmpty()) {
-    p.setTmrCurveEnable(0, false);
-    m_slot.SecondTimerStop(0);
-  }
+  m_slot.slotModel().changeClocks(0, ClockChange::Ends);
+  m_slot.showClocks();
   // A channel still running saves the whole program at its coming idle report; an idle one
   // (the program's natural end, or a stop during a wait) saves it here. Each step's own file
   // was written as it ended.
@@ -121,6 +119,8 @@ void StepController::startProgram() {
   CurveGraph& g = m_slot.graph();
   for (int i = 0; i < g.CurveCount(); ++i)
     g.Clear(i);
+  for (int c = 0; c < 2; ++c)
+    m_slot.slotModel().clearSeries(c);
   p.StepListClr();
   programStarted();
 }
@@ -130,8 +130,9 @@ void StepController::StepTimer() {
     return;
   const ChannelData& d = m_slot.channel(0);
   try {
-    const std::vector<StepAction> actions = m_engine.tick(
-        {d.ChnRunning, m_slot.panel().StopEnable()}, table(), modes(), m_slot.model());
+    const std::vector<StepAction> actions =
+        m_engine.tick({d.ChnRunning, m_slot.slotModel().buttons == RunButtons::Running}, table(),
+                      modes(), m_slot.model());
     for (const StepAction& a : actions)
       act(a);
     if (m_engine.StepOn())

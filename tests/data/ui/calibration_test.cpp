@@ -36,6 +36,7 @@ protected:
 
 TEST_F(CalibrationWindow, VoltagePointWithinTenPercentOfThePanelIsSent) {
   panel().setTVol(0, QStringLiteral("3.28"));
+  DeviceSlotProbe::model(slot()).at(0).view.voltText = QStringLiteral("3.28");
   frmAdj* w = openAdj();
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(messages, QStringList{QStringLiteral("Calibrate Parameter?")});
@@ -102,6 +103,7 @@ TEST_F(CalibrationWindow, CurrentScaleOfATenfoldModel) {
   open(7); // CurDiv 100, calibration currents in mA
   feed(running(model, 3700, 100));
   panel().setTCur(0, QStringLiteral("1.00"));
+  DeviceSlotProbe::model(slot()).at(0).view.curText = QStringLiteral("1.00");
   frmAdj* w = openAdj();
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(box(w, "txtCL")->text(), QStringLiteral("0.000"));

@@ -195,6 +195,7 @@ TEST_F(Connection, SearchCommPortProbesOnlyWhileDisconnected) {
 TEST_F(Connection, DisconnectOfAPortlessSlotChangesNothing) {
   open();
   slot0().panel().setConn(true); // as a slot whose port was closed under it
+  DeviceSlotProbe::setLink(slot0(), LinkState::Identified);
   slot0().panel().setStopEnable(false);
   click();
   EXPECT_TRUE(slot0().panel().Conn());

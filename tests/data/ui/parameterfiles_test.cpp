@@ -163,6 +163,7 @@ TEST_F(ParameterFiles, WhatTheChecksOfTypedValuesRefuseIsNotAppliedAndSaid) {
   channel(0).ModeNo = 0;
   panel().setTSval(0, QStringLiteral("1.00"));
   panel().setSlmtEnable(0, true);
+  DeviceSlotProbe::model(slot()).at(0).view.params.SlmtEnable = true;
   home.write(QStringLiteral("bad.cfg"),
              cfg(QByteArray("S:-1\r\nL:150\r\nS:abc\r\n\x00\xff\x01\r\nS:") +
                  QByteArray(5000, '9') + "\r\nL:2.5"));
@@ -176,6 +177,7 @@ TEST_F(ParameterFiles, WhatTheChecksOfTypedValuesRefuseIsNotAppliedAndSaid) {
   EXPECT_FALSE(messages[0].contains(QStringLiteral("abc")));
 
   panel().setSlmtEnable(0, false);
+  DeviceSlotProbe::model(slot()).at(0).view.params.SlmtEnable = false;
   home.write(QStringLiteral("locked.cfg"), cfg("L:2.00\r\n"));
   messages.clear();
   openFile(QStringLiteral("locked.cfg"));

@@ -1,6 +1,7 @@
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
 #include "link/memoryport.h"
+#include "support/deviceslotprobe.h"
 #include "support/reportbuilder.h"
 #include "support/tempfolder.h"
 #include "test/ui/devctrl.h"
@@ -80,6 +81,7 @@ TEST_F(UsbWindowInMain, MenuOpensOneWindowForTheSelectedSlotAndClosingClearsTheF
   identify(26, 26);
   window->selectSlot(1);
   window->slot(1).panel().setTVol(0, QStringLiteral("12.01"));
+  DeviceSlotProbe::model(window->slot(1)).at(0).view.voltText = QStringLiteral("12.01");
   EXPECT_FALSE(window->UsbWinOpen());
   QPointer<frmUSB> w = openUsb();
   ASSERT_NE(w, nullptr);
