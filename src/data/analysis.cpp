@@ -1,5 +1,7 @@
 #include "data/analysis.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 
@@ -77,6 +79,63 @@ std::optional<double> capacityAtVoltage(std::span<const double> volt, std::span<
       return ah[i - 1] + (target - a) / (b - a) * (ah[i] - ah[i - 1]);
   }
   return std::nullopt;
+}
+
+AnalysisFile analysisFile(const QString& name, std::span<const float> volt,
+                          std::span<const float> ah) {
+  auto exact = [](float value) { return std::round(double(value) * 1e6) / 1e6; };
+  AnalysisFile f{name, {}, {}};
+  const size_t n = std::min(volt.size(), ah.size());
+  for (size_t i = 0; i < n; ++i) {
+    f.volt.push_back(exact(volt[i]));
+    f.ah.push_back(exact(ah[i]));
+  }
+  return f;
+}
+
+int smoothingPoints(int typed) {
+  const int n = std::clamp(typed, 1, 51);
+  return n % 2 == 0 ? n + 1 : n;
+}
+
+std::vector<std::vector<DqDvPoint>> dqdvCurves(std::span<const AnalysisFile> files, int smoothing) {
+  std::vector<std::vector<DqDvPoint>> curves;
+  curves.reserve(files.size());
+  for (const AnalysisFile& f : files)
+    curves.push_back(dqdvCurve(f.volt, f.ah, 0.005, smoothingPoints(smoothing)));
+  return curves;
+}
+
+VoltageList parseVoltages(const QString& text) {
+  static const QRegularExpression separators(QStringLiteral("[\\s;]+"));
+  VoltageList list;
+  for (const QString& word : text.split(separators, Qt::SkipEmptyParts)) {
+    QString number = word;
+    number.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = number.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= 0.0)
+      list.rejected << word;
+    else if (list.volts.size() < size_t(VoltageList::kMaxVoltages))
+      list.volts.push_back(v);
+  }
+  return list;
+}
+
+AnalysisTable analysisTable(std::span<const AnalysisFile> files, std::span<const double> volts) {
+  AnalysisTable table;
+  table.headings << QStringLiteral("File");
+  for (const double v : volts)
+    table.headings << QString::number(v, 'g', 6) + QStringLiteral(" V");
+  for (const AnalysisFile& f : files) {
+    QStringList row{f.name};
+    for (const double v : volts) {
+      const auto ah = capacityAtVoltage(f.volt, f.ah, v);
+      row << (ah ? QString::number(*ah * 1000.0, 'f', 1) : QStringLiteral("-"));
+    }
+    table.rows.push_back(row);
+  }
+  return table;
 }
 
 } // namespace ondrel

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace ondrel;
@@ -67,6 +68,85 @@ TEST(CapacityAtVoltage, InterpolatesTheFirstCrossing) {
       EXPECT_NEAR(*got, *c.ah, 1e-9) << c.target;
     }
   }
+}
+
+TEST(AnalysisViews, SmoothingIsAnOddWindowWithinItsRange) {
+  const struct {
+    int typed, points;
+  } cases[] = {{-3, 1}, {0, 1}, {1, 1}, {4, 5}, {5, 5}, {50, 51}, {51, 51}, {99, 51}};
+  for (const auto& c : cases)
+    EXPECT_EQ(smoothingPoints(c.typed), c.points) << c.typed;
+}
+
+TEST(AnalysisViews, TypedVoltagesKeepNumbersAndNameTheRest) {
+  const struct {
+    const char* text;
+    std::vector<double> volts;
+    QStringList rejected;
+  } cases[] = {
+      {"4.0 3.8 3.6", {4.0, 3.8, 3.6}, {}},
+      {"  3,7;3.5\t", {3.7, 3.5}, {}},
+      {"", {}, {}},
+      {"4.0 abc -1 0 nan inf 3.9", {4.0, 3.9}, {"abc", "-1", "0", "nan", "inf"}},
+      {"4.0,3.8", {}, {"4.0,3.8"}}, // two decimal marks: no number, not a silent 4.0
+  };
+  for (const auto& c : cases) {
+    const VoltageList got = parseVoltages(QString::fromUtf8(c.text));
+    EXPECT_EQ(got.volts, c.volts) << c.text;
+    EXPECT_EQ(got.rejected, c.rejected) << c.text;
+  }
+  QString many;
+  for (int i = 0; i < 30; ++i)
+    many += QStringLiteral("%1 ").arg(4.2 - i * 0.01);
+  EXPECT_EQ(parseVoltages(many).volts.size(), size_t(VoltageList::kMaxVoltages));
+}
+
+TEST(AnalysisViews, TheViewersSinglePrecisionSamplesMeetTypedVoltages) {
+  // 4.2f is 4.19999981: taken as it is, a discharge from 4.200 V would never reach 4.2 V.
+  const std::vector<float> volt{4.2f, 4.1f, 3.7f}, ah{0.0f, 0.123f, 0.5f};
+  const AnalysisFile f = analysisFile(QStringLiteral("a"), volt, ah);
+  EXPECT_EQ(f.volt, (std::vector<double>{4.2, 4.1, 3.7}));
+  EXPECT_EQ(f.ah, (std::vector<double>{0.0, 0.123, 0.5}));
+  const std::vector<double> volts{4.2, 4.1};
+  EXPECT_EQ(analysisTable(std::span(&f, 1), volts).rows[0], (QStringList{"a", "0.0", "123.0"}));
+}
+
+TEST(AnalysisViews, TheCapacityTableHasARowPerFileInMilliampereHours) {
+  const std::vector<AnalysisFile> files{
+      {QStringLiteral("cell A"), {4.2, 4.0, 3.8, 3.6, 3.0}, {0.0, 0.5, 1.0, 1.8, 2.0}},
+      {QStringLiteral("cell B"), {4.1, 3.9, 3.7}, {0.0, 0.25, 0.5}},
+      {QStringLiteral("empty"), {}, {}},
+  };
+  const std::vector<double> volts{4.2, 3.9, 3.65, 3.0};
+  const AnalysisTable t = analysisTable(files, volts);
+  EXPECT_EQ(t.headings, (QStringList{"File", "4.2 V", "3.9 V", "3.65 V", "3 V"}));
+  ASSERT_EQ(t.rows.size(), 3u);
+  EXPECT_EQ(t.rows[0], (QStringList{"cell A", "0.0", "750.0", "1600.0", "2000.0"}));
+  EXPECT_EQ(t.rows[1], (QStringList{"cell B", "-", "250.0", "-", "-"}));
+  EXPECT_EQ(t.rows[2], (QStringList{"empty", "-", "-", "-", "-"}));
+  EXPECT_EQ(analysisTable(files, {}).rows[1], QStringList{"cell B"});
+}
+
+TEST(AnalysisViews, EachFileGetsItsCurveAndSmoothingFlattensIt) {
+  // A discharge with a plateau, sampled with a step in capacity that makes the raw curve jagged.
+  AnalysisFile cell{QStringLiteral("cell"), {}, {}};
+  for (int i = 0; i <= 400; ++i) {
+    cell.volt.push_back(4.2 - i * 0.002 - (i % 3 == 0 ? 0.001 : 0.0));
+    cell.ah.push_back(i * 0.01);
+  }
+  const std::vector<AnalysisFile> files{cell, {QStringLiteral("short"), {4.0, 3.9}, {0, 0.1}}};
+  const auto raw = dqdvCurves(files, 1);
+  const auto smooth = dqdvCurves(files, 11);
+  ASSERT_EQ(raw.size(), 2u);
+  EXPECT_TRUE(raw[1].empty());
+  ASSERT_FALSE(raw[0].empty());
+  ASSERT_EQ(raw[0].size(), smooth[0].size());
+  auto spread = [](const std::vector<DqDvPoint>& c) {
+    const auto [lo, hi] = std::minmax_element(
+        c.begin() + 10, c.end() - 10, [](const auto& a, const auto& b) { return a.dqdv < b.dqdv; });
+    return hi->dqdv - lo->dqdv;
+  };
+  EXPECT_LT(spread(smooth[0]), spread(raw[0]));
 }
 
 ExportTest twoStepTest() {

@@ -7,12 +7,14 @@
 #include "data/support/failure.h"
 #include "data/support/langtext.h"
 #include "data/support/pendingevents.h"
+#include "data/ui/dqdvwindow.h"
 #include "data/ui/resulttable.h"
 #include "data/ui/settingsdialogs.h"
 #include "link/commands.h"
 #include "widgets/curvegraph.h"
 #include "widgets/windowplacement.h"
 
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
@@ -24,11 +26,14 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStatusBar>
+#include <QSvgGenerator>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -215,6 +220,12 @@ void frmData::buildMenus() {
           [this] { logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(false); }); });
   connect(make(file, "menuSavePic", "Save Picture"), &QAction::triggered, this,
           [this] { logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(true); }); });
+  connect(make(file, "menuSavePng", "Save Picture as PNG…"), &QAction::triggered, this, [this] {
+    logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(true, PictureFormat::Png); });
+  });
+  connect(make(file, "menuSaveSvg", "Save Picture as SVG…"), &QAction::triggered, this, [this] {
+    logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(true, PictureFormat::Svg); });
+  });
   QMenu* curve = menuBar()->addMenu(QStringLiteral("Curve"));
   menuCurrent = make(curve, "menuCurrent", "Current");
   menuCurrent->setCheckable(true);
@@ -227,6 +238,7 @@ void frmData::buildMenus() {
   connect(make(curve, "menuTitle", "Title"), &QAction::triggered, this, &frmData::editTitle);
   connect(make(curve, "menuCurve", "Coordinate Settings"), &QAction::triggered, this,
           &frmData::coordinateSettings);
+  connect(make(curve, "menuDqDv", "dQ/dV…"), &QAction::triggered, this, &frmData::showDqDv);
   connect(make(curve, "menuClear", "Clear"), &QAction::triggered, this, [this] {
     const auto ask = m_services.ask;
     if (!ask || m_busy)
@@ -393,6 +405,7 @@ bool frmData::LoadFile(const QString& path) {
   }
   g.setShowCurve(v, true);
   g.setShowCurve(c, menuCurrent->isChecked());
+  m_analysis.push_back(analysisFile(f.cells[7].isEmpty() ? name : f.cells[7], f.volt, f.capAh));
   ++m_files;
   showLegends();
   const ViewerAxes a = fitViewerAxes(m_ext, m_smallCurrent);
@@ -405,6 +418,8 @@ bool frmData::LoadFile(const QString& path) {
   g.DrawCurve();
   statusBar()->showMessage(
       LangText(QStringLiteral("%1 loaded: %2 points").arg(name).arg(f.volt.size())));
+  if (m_dqdv)
+    m_dqdv->refresh();
   return true;
 }
 
@@ -431,10 +446,39 @@ void frmData::ClearFiles() {
   m_graph->setCurveLineColor(0, kept[0]);
   m_graph->setCurveLineColor(1, kept[1]);
   m_files = 0;
+  m_analysis.clear();
   m_ext = {};
   m_graph->setSize(true);
   m_graph->DrawCurve();
   statusBar()->clearMessage();
+  if (m_dqdv)
+    m_dqdv->refresh();
+}
+
+std::vector<AnalysisFile> frmData::analysisFiles() const {
+  std::vector<AnalysisFile> files = m_analysis;
+  // A title edited in the grid names the file in the table too.
+  for (size_t j = 0; j < files.size(); ++j)
+    if (const QString title = cell(int(j) + 1, 7); !title.isEmpty())
+      files[j].name = title;
+  return files;
+}
+
+DqDvWindow* frmData::showDqDv() {
+  if (!m_dqdv) {
+    DqDvWindow::Source source;
+    source.files = [this] { return analysisFiles(); };
+    source.colours = [this] {
+      std::vector<quint32> colours;
+      for (int j = 0; j < m_files; ++j)
+        colours.push_back(m_graph->CurveLineColor(curveIndex(j, Curve::Voltage)));
+      return colours;
+    };
+    m_dqdv = new DqDvWindow(this, std::move(source));
+  }
+  m_dqdv->show();
+  m_dqdv->raise();
+  return m_dqdv;
 }
 
 void frmData::toggleCurrent() {
@@ -517,7 +561,29 @@ QImage frmData::picture(bool withGrid) {
   return centralWidget()->grab(QRect(g.topLeft(), QSize(g.width(), height))).toImage();
 }
 
-void frmData::savePicture(bool withGrid) {
+bool frmData::writeSvg(const QString& path) {
+  const QRect g = m_graph->geometry();
+  const QRect area(g.topLeft(), QSize(g.width(), gridRun->geometry().bottom() + 1 - g.top()));
+  QBuffer svg;
+  svg.open(QIODevice::WriteOnly);
+  QSvgGenerator generator;
+  generator.setOutputDevice(&svg);
+  generator.setSize(area.size());
+  generator.setViewBox(QRect(QPoint(), area.size()));
+  generator.setTitle(m_graph->TitleText().isEmpty() ? windowTitle() : m_graph->TitleText());
+  {
+    QPainter painter(&generator);
+    if (!painter.isActive())
+      return false;
+    centralWidget()->render(&painter, QPoint(), QRegion(area));
+  }
+  // Written whole or not at all: a failed write leaves no half file behind.
+  QSaveFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(svg.data()) == svg.data().size() &&
+         file.commit();
+}
+
+void frmData::savePicture(bool withGrid, PictureFormat format) {
   const auto chooseFile = m_services.chooseFile;
   if (!chooseFile)
     return;
@@ -525,18 +591,28 @@ void frmData::savePicture(bool withGrid) {
   // "Save Curve" names the first file's device.
   if (!withGrid && !cell(1, 0).isEmpty())
     name += QLatin1Char('-') + fileNameSafe(cell(1, 0));
-  const QString extension = QStringLiteral("bmp");
+  const QString extension = format == PictureFormat::Png   ? QStringLiteral("png")
+                            : format == PictureFormat::Svg ? QStringLiteral("svg")
+                                                           : QStringLiteral("bmp");
+  QString title = withGrid ? QStringLiteral("Save Picture") : QStringLiteral("Save Curve");
+  if (format != PictureFormat::Bmp)
+    title += QStringLiteral(" as ") + extension.toUpper();
   const QPointer<frmData> alive(this);
   const QString chosen = chooseFile(
-      true, LangText(withGrid ? QStringLiteral("Save Picture") : QStringLiteral("Save Curve")),
-      QStringLiteral("bmp file(*.bmp)|*.bmp"), name, extension);
+      true, LangText(title), QStringLiteral("%1 file(*.%1)|*.%1").arg(extension), name, extension);
   if (!alive || chosen.isEmpty())
     return;
   const QString path = withExtension(chosen, extension);
   if (!letPendingEventsRunTwice(this))
     return;
-  const QImage image = picture(withGrid);
-  if (image.isNull() || !image.save(path, "BMP")) {
+  bool written = false;
+  if (format == PictureFormat::Svg) {
+    written = writeSvg(path);
+  } else {
+    const QImage image = picture(withGrid);
+    written = !image.isNull() && image.save(path, format == PictureFormat::Png ? "PNG" : "BMP");
+  }
+  if (!written) {
     statusBar()->showMessage(LangText(QStringLiteral("The picture could not be written: ")) +
                              QDir::toNativeSeparators(path));
     throw Failure(QStringLiteral("cannot write ") + QDir::toNativeSeparators(path));

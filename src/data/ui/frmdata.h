@@ -1,9 +1,12 @@
 #pragma once
 
+#include "data/ui/dqdvwindow.h"
 #include "data/viewerfile.h"
 #include "test/ui/messages.h"
 
 #include <QMainWindow>
+
+#include <QPointer>
 
 #include <functional>
 
@@ -77,6 +80,11 @@ public:
   const ViewerExtremes& extremes() const { return m_ext; }
   // The picture of the graph (and the grid), rendered from the widgets.
   QImage picture(bool withGrid);
+  // The shown files' voltage and capacity, named by their grid titles.
+  std::vector<AnalysisFile> analysisFiles() const;
+  // "dQ/dV…": opens (or raises) the window; it follows files loaded and cleared.
+  DqDvWindow* showDqDv();
+  DqDvWindow* dqdvWindow() const { return m_dqdv; }
 
 signals:
   void closed();
@@ -89,7 +97,10 @@ private:
   void buildMenus();
   void layoutParts();
   void placeOnScreen();
-  void savePicture(bool withGrid);
+  enum class PictureFormat { Bmp, Png, Svg };
+  void savePicture(bool withGrid, PictureFormat format = PictureFormat::Bmp);
+  // Writes the graph and grid as SVG; false when the file could not be written.
+  bool writeSvg(const QString& path);
   void toggleCurrent();
   void toggleLabel();
   // The input box through the window's services; "" when cancelled or when the viewer was
@@ -114,6 +125,9 @@ private:
   CurveGraph* m_graph;
   QTableWidget* gridRun;
   QAction *menuCurrent = nullptr, *menuLabel = nullptr;
+  // Each shown file's samples for the analysis views, in load order.
+  std::vector<AnalysisFile> m_analysis;
+  QPointer<DqDvWindow> m_dqdv;
 };
 
 } // namespace ondrel

@@ -217,6 +217,8 @@ TEST_F(Accessibility, EveryWindowAndControlIsNamedInWords) {
   readWhileOpen("frmColor", [&] { viewer->LoadFile(file); });
   viewer->findChild<QAction*>(QStringLiteral("menuCurve"))->trigger();
   reader.readOpenWindows();
+  viewer->findChild<QAction*>(QStringLiteral("menuDqDv"))->trigger();
+  reader.readOpenWindows();
   viewer->close();
 
   // Firmware update wants a disconnected slot.
@@ -238,7 +240,7 @@ TEST_F(Accessibility, EveryWindowAndControlIsNamedInWords) {
 
   for (const char* name : {"frmMain", "frmSw", "frmShow", "frmCurve", "frmRes", "frmAdj", "frmStep",
                            "frmAbout", "frmMsg", "frmDisp", "frmType", "frmData", "frmColor",
-                           "frmCurve2", "frmUpdate", "frmUSB", "frmMeter"})
+                           "frmCurve2", "frmDqDv", "frmUpdate", "frmUSB", "frmMeter"})
     EXPECT_TRUE(reader.windows.contains(QLatin1String(name))) << name << " was not read";
   reader.problems.removeDuplicates();
   EXPECT_TRUE(reader.problems.isEmpty()) << reader.problems.join(QLatin1Char('\n')).toStdString();

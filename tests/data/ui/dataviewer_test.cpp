@@ -1,3 +1,4 @@
+#include "data/ui/dqdvwindow.h"
 #include "data/ui/frmdata.h"
 #include "data/viewerfile.h"
 #include "support/connectedwindow.h"
@@ -10,9 +11,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 using namespace ondrel;
 using ondrel::testing::ConnectedWindow;
@@ -199,6 +203,78 @@ TEST_F(DataViewer, PicturesNameTheDeviceCleanedAndGetBmp) {
   EXPECT_EQ(dialogs[1].title, QStringLiteral("Save Picture"));
   EXPECT_FALSE(dialogs[1].name.contains(QStringLiteral("KL")));
   EXPECT_GT(QImage(dialogAnswer).height(), curve.height());
+}
+
+TEST_F(DataViewer, PicturesAsPngAndSvgAreWrittenAndReadable) {
+  openViewer();
+  viewer->show();
+  viewer->LoadFile(dataFile(QStringLiteral("a.csv")));
+  dialogAnswer = home.file(QStringLiteral("shot"));
+  viewer->findChild<QAction*>(QStringLiteral("menuSavePng"))->trigger();
+  ASSERT_EQ(dialogs.size(), 1);
+  EXPECT_EQ(dialogs[0].title, QStringLiteral("Save Picture as PNG"));
+  EXPECT_EQ(dialogs[0].defaultExt, QStringLiteral("png"));
+  const QImage png(home.file(QStringLiteral("shot.png")), "PNG");
+  ASSERT_FALSE(png.isNull());
+  EXPECT_EQ(png.size(), viewer->picture(true).size());
+
+  viewer->findChild<QAction*>(QStringLiteral("menuSaveSvg"))->trigger();
+  ASSERT_EQ(dialogs.size(), 2);
+  EXPECT_EQ(dialogs[1].title, QStringLiteral("Save Picture as SVG"));
+  const QByteArray svg = home.read(QStringLiteral("shot.svg"));
+  EXPECT_TRUE(svg.startsWith("<?xml")) << svg.left(40).toStdString();
+  EXPECT_TRUE(svg.contains("<svg"));
+  EXPECT_TRUE(svg.contains("</svg>"));
+
+  // A folder that does not exist: the status line says so, nothing is written, no crash.
+  dialogAnswer = home.file(QStringLiteral("missing/shot"));
+  for (const char* entry : {"menuSavePng", "menuSaveSvg"}) {
+    viewer->findChild<QAction*>(QLatin1String(entry))->trigger();
+    EXPECT_TRUE(viewer->statusText().contains(QStringLiteral("could not be written"))) << entry;
+  }
+  EXPECT_FALSE(QFile::exists(home.file(QStringLiteral("missing"))));
+}
+
+TEST_F(DataViewer, DqDvFollowsSmoothingVoltagesAndLoadedFiles) {
+  openViewer();
+  ASSERT_TRUE(viewer->LoadFile(dataFile(QStringLiteral("one.csv"), 3600, 1.0)));
+  ASSERT_TRUE(viewer->LoadFile(dataFile(QStringLiteral("two.csv"), 1800, 2.0)));
+  viewer->findChild<QAction*>(QStringLiteral("menuDqDv"))->trigger();
+  DqDvWindow* w = viewer->dqdvWindow();
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("dQ/dV"));
+  EXPECT_EQ(w->smoothing()->value(), 5);
+  ASSERT_EQ(w->plot()->curves().size(), 2u);
+  for (const auto& curve : w->plot()->curves()) {
+    ASSERT_FALSE(curve.empty());
+    // 1 Ah over 1.2 V, linearly: about 0.83 Ah/V everywhere (capacity is read in whole mAh).
+    EXPECT_NEAR(curve[curve.size() / 2].dqdv, 1.0 / 1.2, 0.05);
+  }
+  const auto before = w->plot()->curves()[0];
+  w->smoothing()->setValue(1);
+  EXPECT_NE(w->plot()->curves()[0].size(), 0u);
+  EXPECT_FALSE(std::equal(before.begin(), before.end(), w->plot()->curves()[0].begin(),
+                          [](const auto& a, const auto& b) { return a.dqdv == b.dqdv; }));
+
+  QTableWidget* t = w->table();
+  EXPECT_EQ(t->rowCount(), 2);
+  EXPECT_EQ(t->columnCount(), 1);
+  w->voltages()->setText(QStringLiteral("4.2 3.6 2.5 x"));
+  ASSERT_EQ(t->columnCount(), 4);
+  EXPECT_EQ(t->horizontalHeaderItem(2)->text(), QStringLiteral("3.6 V"));
+  const char* expected[2][4] = {{"one.csv", "0.0", "500.0", "-"}, {"two.csv", "0.0", "500.0", "-"}};
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 4; ++c)
+      EXPECT_EQ(t->item(r, c)->text(), QLatin1String(expected[r][c])) << r << "," << c;
+  EXPECT_EQ(w->note(), QStringLiteral("Not a voltage: x"));
+
+  // A third file joins the open window; "Clear" empties it.
+  ASSERT_TRUE(viewer->LoadFile(dataFile(QStringLiteral("three.csv"), 600, 1.0)));
+  EXPECT_EQ(t->rowCount(), 3);
+  EXPECT_EQ(t->item(2, 2)->text(), QStringLiteral("83.0")); // 1/6 Ah at half way (rounded to mAh)
+  viewer->ClearFiles();
+  EXPECT_EQ(t->rowCount(), 0);
+  EXPECT_TRUE(w->plot()->curves().empty());
 }
 
 TEST_F(DataViewer, CoordinateSettingsActOnTheViewerOnly) {
