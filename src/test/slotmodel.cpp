@@ -87,4 +87,18 @@ DataFileContent SlotModel::dataFileContent(int c, bool withTemperature) const {
   return content;
 }
 
+bool hasStepResults(const SlotModel& m) {
+  return m.stepResults.size() > 1 && !m.stepResults[1].value(1).isEmpty();
+}
+
+std::vector<QStringList> stepResultRows(const SlotModel& m) {
+  std::vector<QStringList> rows;
+  if (!hasStepResults(m))
+    return rows;
+  for (const QStringList& row : m.stepResults)
+    if (!row.value(1).isEmpty())
+      rows.push_back(row);
+  return rows;
+}
+
 } // namespace ondrel

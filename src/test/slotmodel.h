@@ -126,6 +126,14 @@ struct SlotModel {
   // A channel-0 report of a two-channel model has laid out the panel and graph since Connect.
   bool twoChannelLaidOut = false;
   GraphRanges ranges;
+  // The step program's result rows (step, mode, capacity, energy) as its table shows them, the
+  // heading row first; `stepRow` is the row the program writes next.
+  std::vector<QStringList> stepResults;
+  int stepRow = 1;
+  // The auto test's rows (index, current, voltage, power), the heading row first, and the row it
+  // writes next.
+  std::vector<QStringList> autoResults;
+  int autoRow = 1;
 
   ChannelModel& at(int c) { return ch.at(static_cast<size_t>(c)); }
   const ChannelModel& at(int c) const { return ch.at(static_cast<size_t>(c)); }
@@ -152,5 +160,10 @@ struct SlotModel {
   // Empties a channel's curves.
   void clearSeries(int c) { at(c).series.clear(); }
 };
+
+// The step program has written a result row (its first row names a mode).
+bool hasStepResults(const SlotModel& m);
+// The result rows that name a mode, the heading row first; none before a first result.
+std::vector<QStringList> stepResultRows(const SlotModel& m);
 
 } // namespace ondrel

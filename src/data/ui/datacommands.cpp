@@ -28,16 +28,9 @@ namespace {
 // The step result table's rows with a mode, the heading row first, when the channel's curves are
 // a finished step program's.
 std::vector<QStringList> stepRows(const DeviceSlot& slot, int c) {
-  const DevCtrl& p = slot.panel();
-  std::vector<QStringList> rows;
-  if (!slot.ch(c).StepCurves || slot.StepRunning() || p.StepListCnt() < 2 ||
-      p.tStepRun(1, 1).isEmpty())
-    return rows;
-  for (int r = 0; r < p.StepListCnt(); ++r) {
-    if (!p.tStepRun(r, 1).isEmpty())
-      rows.push_back({p.tStepRun(r, 0), p.tStepRun(r, 1), p.tStepRun(r, 2), p.tStepRun(r, 3)});
-  }
-  return rows;
+  if (!slot.ch(c).StepCurves || slot.StepRunning())
+    return {};
+  return stepResultRows(slot.state());
 }
 
 QString finalSavePath(frmMain& w, const QString& chosen, const QString& extension) {

@@ -74,6 +74,7 @@ public:
   int panelChannel() const override;
   bool AutoRunning() const override { return m_auto.AutoRunning(); }
   bool StepRunning() const override { return m_step.StepRunning(); }
+  bool StepProgramOn() const override { return m_step.StepOn(); }
   qint32 infoReportCount() const { return m_model.InfoCount; }
   // The channel's curve clock runs on the slot's one-second tick.
   bool secondTimerRunning(int c) const { return m_tick.isActive() && m_model.at(c).curveClock; }

@@ -45,7 +45,7 @@ void AutoTestController::InitAutoPage() {
     p.AutoModeAdd(LangText(QStringLiteral("D-CC")));
     p.setTAutoMode(LangText(QStringLiteral("D-CC")));
     p.setTAutoVol(Format(numberFromText(p.tAutoVol()), u"0.00"));
-    p.AutoListClr();
+    clearRows();
   });
 }
 
@@ -81,7 +81,7 @@ void AutoTestController::startAuto() {
   }
   const AutoSettings& settings = check.settings;
   // The channel belongs to one test at a time.
-  if (m_slot.channel(chn).ChnRunning || p.StepTmrEnable()) {
+  if (m_slot.channel(chn).ChnRunning || m_slot.StepProgramOn()) {
     m_slot.ask(QMessageBox::Critical, LangText(QStringLiteral("Please stop other test first")),
                QMessageBox::Ok);
     return;
@@ -103,7 +103,7 @@ void AutoTestController::startAuto() {
   m_stepper.start(settings.startCurrent, settings.stopCurrent, settings.step, settings.interval);
   p.setAutoTmrEnable(true);
   p.setAutoCmd(LangText(QStringLiteral("Stop")));
-  p.AutoListClr();
+  clearRows();
   m_running = true;
   m_slot.graph().setYStep(true);
 }
@@ -125,6 +125,7 @@ void AutoTestController::AutoTimer() {
         break;
       case AutoAction::NextRow:
         p.AutoListAdd();
+        ++m_slot.slotModel().autoRow;
         break;
       case AutoAction::Finish:
         finish();
@@ -141,9 +142,36 @@ void AutoTestController::writeRow() {
   DevCtrl& p = m_slot.panel();
   const double cur = boxValue(p.tCur(m_chn));
   const double volt = boxValue(p.tVol(m_chn));
-  p.setTAutoList(1, Format(cur, u"0.00"));
-  p.setTAutoList(2, Format(volt, u"0.00"));
-  p.setTAutoList(3, Format(volt * cur, u"0.0"));
+  const QStringList cells = {Format(cur, u"0.00"), Format(volt, u"0.00"),
+                             Format(volt * cur, u"0.0")};
+  SlotModel& m = m_slot.slotModel();
+  while (int(m.autoResults.size()) <= m.autoRow)
+    m.autoResults.push_back(QStringList(4, QString()));
+  QStringList& row = m.autoResults[size_t(m.autoRow)];
+  row[0] = QString::number(m.autoRow);
+  for (int col = 1; col <= 3; ++col) {
+    p.setTAutoList(col, cells[col - 1]);
+    row[col] = cells[col - 1];
+  }
+}
+
+void AutoTestController::clearRows() {
+  m_slot.panel().AutoListClr();
+  SlotModel& m = m_slot.slotModel();
+  m.autoResults = {{LangText(QStringLiteral("Index")), LangText(QStringLiteral("Curr(A)")),
+                    LangText(QStringLiteral("Volt(V)")), LangText(QStringLiteral("Pwr(W)"))}};
+  m.autoRow = 1;
+}
+
+std::vector<QStringList> AutoTestController::rows(int columns) const {
+  // The heading row and every written row, as far as the rows go without a gap.
+  std::vector<QStringList> out;
+  for (const QStringList& row : m_slot.slotModel().autoResults) {
+    if (row.value(1).isEmpty())
+      break;
+    out.push_back(row.mid(0, columns));
+  }
+  return out;
 }
 
 void AutoTestController::autoOff() {
@@ -179,14 +207,10 @@ void AutoTestController::SaveClick() {
   const QString path = savePathFor(chosen, extension, ask);
   if (path.isEmpty())
     return;
-  const DevCtrl& p = m_slot.panel();
-  std::vector<QStringList> rows;
-  for (int r = 0; r < p.AutoRunCnt() && !p.tAutoRun(r, 1).isEmpty(); ++r)
-    rows.push_back({p.tAutoRun(r, 0), p.tAutoRun(r, 1), p.tAutoRun(r, 2)});
-  const int channelShown = p.chn().toInt();
+  const int channelShown = m_slot.panel().chn().toInt();
   try {
     writeTextFile(path, autoResultLines(LangText(QStringLiteral("Device")),
-                                        m_slot.slotModel().at(channelShown).row.device, rows,
+                                        m_slot.slotModel().at(channelShown).row.device, rows(3),
                                         csv ? QStringLiteral(",") : QStringLiteral("\t")));
   } catch (...) {
     sayNotWritten(ask, QStringLiteral("ErrSaveResult"));
@@ -196,11 +220,7 @@ void AutoTestController::SaveClick() {
 void AutoTestController::AutoRunDblClick() {
   if (m_running)
     return;
-  const DevCtrl& p = m_slot.panel();
-  std::vector<QStringList> rows;
-  for (int r = 0; r < p.AutoRunCnt() && !p.tAutoRun(r, 1).isEmpty(); ++r)
-    rows.push_back({p.tAutoRun(r, 0), p.tAutoRun(r, 1), p.tAutoRun(r, 2), p.tAutoRun(r, 3)});
-  m_slot.showFullAutoList(rows);
+  m_slot.showFullAutoList(rows(4));
 }
 
 } // namespace ondrel

@@ -38,6 +38,10 @@ public:
   int channel() const { return m_chn; }
 
 private:
+  // Empties the result rows, in the table and in the slot model.
+  void clearRows();
+  // The result rows with their first `columns` cells, the heading row first.
+  std::vector<QStringList> rows(int columns) const;
   void startAuto();
   void stopAuto();
   void writeRow();

@@ -32,6 +32,8 @@ public:
   virtual DevCtrl& panel() = 0;
   virtual CurveGraph& graph() = 0;
   virtual bool StepRunning() const = 0;
+  // A step program is on, from its Start until it ends (StepRunning is its running phase only).
+  virtual bool StepProgramOn() const = 0;
   virtual bool AutoRunning() const = 0;
   virtual bool temperatureShown() const = 0;
 

@@ -63,6 +63,18 @@ void StepController::StartStepClick() {
     startProgram();
 }
 
+void StepController::setResult(int col, const QString& text) {
+  m_slot.panel().setTStepList(col, text);
+  SlotModel& m = m_slot.slotModel();
+  while (int(m.stepResults.size()) <= m.stepRow)
+    m.stepResults.push_back(QStringList(4, QString()));
+  m.stepResults[size_t(m.stepRow)][col] = text;
+}
+
+bool StepController::StepOn() const {
+  return m_engine.StepOn();
+}
+
 void StepController::programOff() {
   DevCtrl& p = m_slot.panel();
   m_engine.stop();
@@ -75,7 +87,6 @@ void StepController::programOff() {
 }
 
 void StepController::stopProgram() {
-  DevCtrl& p = m_slot.panel();
   programOff();
   ChannelData& d = m_slot.channel(0);
   if (m_slot.slotModel().buttons == RunButtons::Running)
@@ -88,7 +99,7 @@ void StepController::stopProgram() {
   // A channel still running saves the whole program at its coming idle report; an idle one
   // (the program's natural end, or a stop during a wait) saves it here. Each step's own file
   // was written as it ended.
-  if (!d.ChnRunning && m_slot.prefs().SAVE && !p.tStepRun(1, 1).isEmpty())
+  if (!d.ChnRunning && m_slot.prefs().SAVE && hasStepResults(m_slot.slotModel()))
     m_slot.saveDataFileNow(0);
 }
 
@@ -103,7 +114,7 @@ void StepController::startProgram() {
   if (t[0].empty())
     return;
   // The channel belongs to one test at a time.
-  if (m_slot.channel(0).ChnRunning || p.AutoTmrEnable()) {
+  if (m_slot.channel(0).ChnRunning || m_slot.AutoRunning()) {
     refuse(LangText(QStringLiteral("Please stop other test first")));
     return;
   }
@@ -122,6 +133,10 @@ void StepController::startProgram() {
   for (int c = 0; c < 2; ++c)
     m_slot.slotModel().clearSeries(c);
   p.StepListClr();
+  SlotModel& m = m_slot.slotModel();
+  m.stepResults = {{LangText(QStringLiteral("Step")), LangText(QStringLiteral("Mode")),
+                    LangText(QStringLiteral("Capacity")), LangText(QStringLiteral("Energy"))}};
+  m.stepRow = 1;
   programStarted();
 }
 
@@ -154,12 +169,12 @@ void StepController::act(const StepAction& a) {
     m_slot.singleTest().StopClick(0);
     break;
   case StepAction::ResultRow:
-    p.setTStepList(0, a.text);
-    p.setTStepList(1, a.mode);
+    setResult(0, a.text);
+    setResult(1, a.mode);
     break;
   case StepAction::ResultValues:
-    p.setTStepList(2, a.wait ? QStringLiteral("0") : stepResultText(d.Cap));
-    p.setTStepList(3, a.wait ? QStringLiteral("0") : stepResultText(d.Energy));
+    setResult(2, a.wait ? QStringLiteral("0") : stepResultText(d.Cap));
+    setResult(3, a.wait ? QStringLiteral("0") : stepResultText(d.Energy));
     break;
   case StepAction::SetUpStep: {
     const StepRow& row = table()[a.row - 1];
@@ -183,6 +198,7 @@ void StepController::act(const StepAction& a) {
     break;
   case StepAction::NextResultRow:
     p.StepListAdd();
+    ++m_slot.slotModel().stepRow;
     break;
   case StepAction::EndProgram:
     stopProgram();

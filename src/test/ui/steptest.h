@@ -19,6 +19,7 @@ public:
   explicit StepController(SlotContext& slot, QObject* parent = nullptr);
 
   bool StepRunning() const { return m_running; }
+  bool StepOn() const;
   void setStepRunning(bool running) { m_running = running; }
   // A program starts (on channel 0): the channel's curves are the program's until the user's
   // next Start, so that their data file lists the program's steps.
@@ -46,6 +47,8 @@ public:
   QStringList modes() const;
 
 private:
+  // One cell of the present result row, in the table and in the slot model.
+  void setResult(int col, const QString& text);
   // The program's page and engine back to idle, the channel left as it is.
   void programOff();
   void stopProgram();

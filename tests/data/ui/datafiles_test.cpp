@@ -208,9 +208,16 @@ TEST_F(DataFiles, TheSecondChannelEndingWhileTheFirstRunsSavesItsOwnFile) {
 TEST_F(DataFiles, AStepProgramsCurvesListItsStepsUntilTheUsersNextStart) {
   panel().StepListClr();
   const char* const rows[][4] = {{"1-1", "D-CC", "0.500", "1.850"}, {"2-1", "Wait", "0", "0"}};
+  SlotModel& m = DeviceSlotProbe::model(slot());
+  m.stepResults = {{QStringLiteral("Step"), QStringLiteral("Mode"), QStringLiteral("Capacity"),
+                    QStringLiteral("Energy")}};
   for (const auto& row : rows) {
-    for (int col = 0; col < 4; ++col)
+    QStringList cells;
+    for (int col = 0; col < 4; ++col) {
       panel().setTStepList(col, QString::fromLatin1(row[col]));
+      cells << QString::fromLatin1(row[col]);
+    }
+    m.stepResults.push_back(cells);
     panel().StepListAdd();
   }
   DeviceSlotProbe::stepProgramStarted(slot());
