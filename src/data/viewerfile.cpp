@@ -127,6 +127,30 @@ void completeCells(ViewerFile& f, bool milliamps) {
 
 namespace {
 
+// One sample: `dt` seconds since the one before at `i` amperes adds to the capacity; the energy
+// goes by the average voltage so far.
+void addPoint(ViewerFile& f, qint64 count, double t, double i, double u, double dt, bool volCap) {
+  f.voltSum += u;
+  f.capAcc += dt * i * 1000.0;
+  const double energy = f.capAcc * f.voltSum / double(count);
+  f.t.push_back(float(t));
+  f.x.push_back(volCap ? float(f.capAcc / 3600.0) : float(t));
+  f.volt.push_back(float(u));
+  f.cur.push_back(float(i));
+  f.capAh.push_back(round3(f.capAcc / 3600.0 / 1000.0));
+  f.energyWh.push_back(round3(energy / 3600.0 / 1000.0));
+}
+
+// After the last line: the average and the computed results, or why nothing can be shown.
+void finishFile(ViewerFile& f, qint64 count, bool milliamps) {
+  if (count == 0) {
+    f.problem = QStringLiteral("no data lines");
+    return;
+  }
+  f.average = std::round(f.voltSum / double(count) * 100.0) / 100.0;
+  completeCells(f, milliamps);
+}
+
 // The lines of `bytes` without their line ends, skipping empty ones and those too long to look at.
 template <typename Each> void forEachLine(const QByteArray& bytes, Each each) {
   const char* p = bytes.constData();
@@ -172,7 +196,7 @@ ViewerFile readForeignFile(const QByteArray& bytes, bool volCap) {
   ColumnMap map;
   bool haveMap = false;
   qint64 count = 0;
-  double prevT = 0, energy = 0;
+  double prevT = 0;
   forEachLine(bytes, [&](const QByteArray& line) {
     if (header.isEmpty()) {
       header = line;
@@ -197,17 +221,8 @@ ViewerFile readForeignFile(const QByteArray& bytes, bool volCap) {
       return true; // a line of text or junk among the samples
     if (count == 0)
       prevT = t;
-    ++count;
-    f.voltSum += u;
-    f.capAcc += (t - prevT) * i * 1000.0;
-    energy = f.capAcc * f.voltSum / double(count);
+    addPoint(f, ++count, t, i, u, t - prevT, volCap);
     prevT = t;
-    f.t.push_back(float(t));
-    f.x.push_back(volCap ? float(f.capAcc / 3600.0) : float(t));
-    f.volt.push_back(float(u));
-    f.cur.push_back(float(i));
-    f.capAh.push_back(round3(f.capAcc / 3600.0 / 1000.0));
-    f.energyWh.push_back(round3(energy / 3600.0 / 1000.0));
     return true;
   });
   if (haveMap && !map.usable()) {
@@ -215,12 +230,7 @@ ViewerFile readForeignFile(const QByteArray& bytes, bool volCap) {
                     .arg(map.missing.join(QStringLiteral(", ")));
     return f;
   }
-  if (count == 0) {
-    f.problem = QStringLiteral("no data lines");
-    return f;
-  }
-  f.average = std::round(f.voltSum / double(count) * 100.0) / 100.0;
-  completeCells(f, false);
+  finishFile(f, count, false);
   return f;
 }
 
@@ -236,7 +246,6 @@ ViewerFile readViewerFile(const QByteArray& bytes, char sep, bool volCap) {
     return readForeignFile(bytes, volCap);
   bool milliamps = false;
   qint64 count = 0, prevT = 0;
-  double energy = 0;
   const char* p = bytes.constData();
   const char* const end = p + bytes.size();
   while (p < end) {
@@ -255,17 +264,8 @@ ViewerFile readViewerFile(const QByteArray& bytes, char sep, bool volCap) {
       if (dataFields(p, e, sep, t, i, u)) {
         if (milliamps)
           i /= 1000.0;
-        ++count;
-        f.voltSum += u;
-        f.capAcc += (t - double(prevT)) * i * 1000.0;
-        energy = f.capAcc * f.voltSum / double(count);
+        addPoint(f, ++count, t, i, u, t - double(prevT), volCap);
         prevT = std::llround(t);
-        f.t.push_back(float(t));
-        f.x.push_back(volCap ? float(f.capAcc / 3600.0) : float(t));
-        f.volt.push_back(float(u));
-        f.cur.push_back(float(i));
-        f.capAh.push_back(round3(f.capAcc / 3600.0 / 1000.0));
-        f.energyWh.push_back(round3(energy / 3600.0 / 1000.0));
       }
     } else {
       const QByteArrayView line(p, e - p);
@@ -285,12 +285,7 @@ ViewerFile readViewerFile(const QByteArray& bytes, char sep, bool volCap) {
     }
     p = next;
   }
-  if (count == 0) {
-    f.problem = QStringLiteral("no data lines");
-    return f;
-  }
-  f.average = std::round(f.voltSum / double(count) * 100.0) / 100.0;
-  completeCells(f, milliamps);
+  finishFile(f, count, milliamps);
   return f;
 }
 
