@@ -68,6 +68,8 @@ public:
   bool temperatureShown() const override;
   const ChannelData& ch(int c) const { return m_model.at(c).data; }
   bool connecting() const { return m_model.connecting(); }
+  // Connect was pressed and the link is open (connecting or identified).
+  bool connected() const { return m_model.connected(); }
   bool portOpen() const;
   bool dev2S() const;
   // The channel the panel's channel choice names (0 when "All Channel" is chosen).

@@ -623,7 +623,7 @@ void frmMain::selectSlot(int index) {
     return;
   m_selectedSlot = index;
   m_frames->setCurrentIndex(index);
-  menuUpdate->setEnabled(!slot(index).panel().Conn() && !m_updateOpen);
+  menuUpdate->setEnabled(!slot(index).connected() && !m_updateOpen);
   if (tabDev->currentIndex() != index)
     tabDev->setCurrentIndex(index);
   slot(index).flushGraph();
@@ -683,7 +683,7 @@ void frmMain::shutDown() {
 
 void frmMain::FirmwareUpdate() {
   DeviceSlot& s = slot(m_selectedSlot);
-  if (m_updateOpen || s.panel().Conn())
+  if (m_updateOpen || s.connected())
     return;
   std::unique_ptr<frmUpdate> window;
   try {
@@ -700,7 +700,7 @@ void frmMain::FirmwareUpdate() {
   showAndWaitUntil(window.get(), &frmUpdate::closed);
   m_updateOpen = false;
   tabDev->setEnabled(true);
-  menuUpdate->setEnabled(!slot(m_selectedSlot).panel().Conn());
+  menuUpdate->setEnabled(!slot(m_selectedSlot).connected());
 }
 
 void frmMain::updateDisplayWindows(DeviceSlot& s, int c) {
@@ -765,7 +765,7 @@ void frmMain::windowMinimised() {
   // A meter window that is loaded but hidden does not take the big readout's place.
   const bool meterShown = m_meter && m_meter->isVisible();
   m_meterHiddenByMinimise = false;
-  if (sel.panel().Conn() && !meterShown && m_prefs.DISP) {
+  if (sel.connected() && !meterShown && m_prefs.DISP) {
     if (!m_disp) {
       m_disp = new frmDisp(this);
       m_disp->chooseColour = chooseColour;
