@@ -17,4 +17,4 @@ echo "package: $BUILD/${deb#./}"
 dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
 dpkg-deb --contents "$deb" | awk '{print $6}'
 # Errors fail the script; warnings are listed.
-lintian --no-tag-display-limit "$deb" || { echo "lintian found errors" >&2; exit 1; }
+lintian --tag-display-limit 0 "$deb" || { echo "lintian found errors" >&2; exit 1; }
