@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -28,6 +29,15 @@ struct ExportTest {
   bool milliamps = false; // currents, capacities and energies come in mA, mAh, mWh
   std::vector<ExportSample> samples;
 };
+
+// The test's samples as the Battery Data Format's columns: headings with their units, each
+// column's decimals, and the rows as numbers rounded to them (NaN: no value).
+struct ExportTable {
+  QStringList headings;
+  std::vector<int> decimals;
+  std::vector<std::vector<double>> rows;
+};
+ExportTable batteryDataFormatTable(const ExportTest& test);
 
 // The test as Battery Data Format CSV: UTF-8, comma separated, decimal point, one header row
 // naming each column with its unit, then one row per sample. Currents are amperes with the

@@ -1,5 +1,7 @@
 #include "test/slotmodel.h"
 
+#include "data/support/langtext.h"
+
 #include <algorithm>
 
 namespace ondrel {
@@ -85,6 +87,16 @@ DataFileContent SlotModel::dataFileContent(int c, bool withTemperature) const {
     content.points.push_back({static_cast<float>(s.sec), s.cur, s.volt, s.third});
   }
   return content;
+}
+
+QStringList autoResultHeadings() {
+  return {LangText(QStringLiteral("Index")), LangText(QStringLiteral("Curr(A)")),
+          LangText(QStringLiteral("Volt(V)")), LangText(QStringLiteral("Pwr(W)"))};
+}
+
+QStringList stepResultHeadings() {
+  return {LangText(QStringLiteral("Step")), LangText(QStringLiteral("Mode")),
+          LangText(QStringLiteral("Capacity")), LangText(QStringLiteral("Energy"))};
 }
 
 bool hasStepResults(const SlotModel& m) {

@@ -161,6 +161,10 @@ struct SlotModel {
   void clearSeries(int c) { at(c).series.clear(); }
 };
 
+// The heading rows of the auto test's and the step program's result tables, as shown.
+QStringList autoResultHeadings();
+QStringList stepResultHeadings();
+
 // The step program has written a result row (its first row names a mode).
 bool hasStepResults(const SlotModel& m);
 // The result rows that name a mode, the heading row first; none before a first result.

@@ -4,10 +4,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QList>
 
 #include <xlsxwriter.h>
 
+#include <cmath>
 #include <memory>
 
 namespace ondrel {
@@ -20,8 +20,8 @@ struct WorkbookCloser {
 } // namespace
 
 void writeXlsx(const QString& path, const ExportTest& test, const ExportResults& results) {
-  // The samples go through the CSV writer, so both files always hold the same columns and rows.
-  const QList<QByteArray> lines = batteryDataFormatCsv(test).split('\n');
+  // The samples are the CSV export's table, so both files hold the same columns and numbers.
+  const ExportTable table = batteryDataFormatTable(test);
   const QByteArray file = QFile::encodeName(path);
   lxw_workbook* book = workbook_new(file.constData());
   if (!book)
@@ -31,22 +31,13 @@ void writeXlsx(const QString& path, const ExportTest& test, const ExportResults&
   lxw_format* bold = workbook_add_format(book);
   format_set_bold(bold);
   lxw_worksheet* samples = workbook_add_worksheet(book, "Samples");
-  lxw_row_t row = 0;
-  for (const QByteArray& raw : lines) {
-    const QByteArray line = raw.trimmed();
-    if (line.isEmpty())
-      continue;
-    const QList<QByteArray> cells = line.split(',');
-    for (lxw_col_t col = 0; col < lxw_col_t(cells.size()); ++col) {
-      if (row == 0) {
-        worksheet_write_string(samples, row, col, cells[col].constData(), bold);
-        continue;
-      }
-      bool ok = false;
-      const double value = cells[col].toDouble(&ok);
-      if (ok)
-        worksheet_write_number(samples, row, col, value, nullptr);
-    }
+  for (lxw_col_t col = 0; col < lxw_col_t(table.headings.size()); ++col)
+    worksheet_write_string(samples, 0, col, table.headings[col].toUtf8().constData(), bold);
+  lxw_row_t row = 1;
+  for (const std::vector<double>& values : table.rows) {
+    for (lxw_col_t col = 0; col < lxw_col_t(values.size()); ++col)
+      if (!std::isnan(values[col]))
+        worksheet_write_number(samples, row, col, values[col], nullptr);
     ++row;
   }
   worksheet_freeze_panes(samples, 1, 0);

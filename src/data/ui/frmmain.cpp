@@ -288,12 +288,11 @@ bool frmMain::isUsbMeterSlot(int index) const {
 QString frmMain::slotCaption(int index) const {
   const DeviceSlot& s = slot(index);
   QString text = QStringLiteral("Device%1").arg(index + 1);
-  const QString model = s.gridText(gridRow(0), colDevice).trimmed();
+  const QString model = s.state().at(0).row.device.trimmed();
   if (!model.isEmpty())
     text += QLatin1Char(' ') + model;
-  const QString port = s.panel().tPort();
-  if (!port.isEmpty())
-    text += QStringLiteral(" (") + port + QLatin1Char(')');
+  if (!s.state().port.isEmpty())
+    text += QStringLiteral(" (") + s.state().port + QLatin1Char(')');
   return text;
 }
 
@@ -706,7 +705,7 @@ void frmMain::FirmwareUpdate() {
 void frmMain::updateDisplayWindows(DeviceSlot& s, int c) {
   if (m_disp && m_disp->isVisible()) {
     const DeviceSlot& sel = slot(m_selectedSlot);
-    m_disp->setTitle(sel.gridText(gridRow(0), colDevice));
+    m_disp->setTitle(sel.state().at(0).row.device);
     m_disp->setReadout(frmDisp::Cur, sel.panel().tCur(0));
     m_disp->setReadout(frmDisp::Vol, sel.panel().tVol(0));
     m_disp->setReadout(frmDisp::Pwr, sel.panel().tPwr(0));
@@ -773,7 +772,7 @@ void frmMain::windowMinimised() {
     m_disp->setReadoutColour(frmDisp::Cur, sel.panel().CurColor());
     m_disp->setReadoutColour(frmDisp::Vol, sel.panel().VolColor());
     m_disp->setReadoutColour(frmDisp::Pwr, sel.panel().PwrColor());
-    m_disp->setTitle(sel.gridText(gridRow(0), colDevice));
+    m_disp->setTitle(sel.state().at(0).row.device);
     m_disp->show();
   }
   if (!m_prefs.DISP && meterShown) {

@@ -158,8 +158,7 @@ void AutoTestController::writeRow() {
 void AutoTestController::clearRows() {
   m_slot.panel().AutoListClr();
   SlotModel& m = m_slot.slotModel();
-  m.autoResults = {{LangText(QStringLiteral("Index")), LangText(QStringLiteral("Curr(A)")),
-                    LangText(QStringLiteral("Volt(V)")), LangText(QStringLiteral("Pwr(W)"))}};
+  m.autoResults = {autoResultHeadings()};
   m.autoRow = 1;
 }
 

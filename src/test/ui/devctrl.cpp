@@ -3,6 +3,7 @@
 #include "data/support/errorlog.h"
 #include "data/support/langtext.h"
 #include "data/support/pendingevents.h"
+#include "test/slotmodel.h"
 #include "test/ui/panelparts.h"
 #include "widgets/colour.h"
 #include "widgets/componenterror.h"
@@ -602,10 +603,9 @@ void DevCtrl::AutoTimeClr() {
 void DevCtrl::AutoListClr() {
   gridAutoRun->setRows(11);
   gridAutoRun->clearCells();
-  const QStringList heads = {QStringLiteral("Index"), QStringLiteral("Curr(A)"),
-                             QStringLiteral("Volt(V)"), QStringLiteral("Pwr(W)")};
+  const QStringList heads = autoResultHeadings();
   for (int c = 0; c < 4; ++c)
-    gridAutoRun->setText(0, c, LangText(heads[c]));
+    gridAutoRun->setText(0, c, heads[c]);
   layAutoRunColumns();
   m_autoRow = 1;
 }
@@ -621,11 +621,10 @@ void DevCtrl::AutoListAdd() {
 void DevCtrl::StepListClr() {
   gridStepRun->setRows(9);
   gridStepRun->clearCells();
-  const QStringList heads = {QStringLiteral("Step"), QStringLiteral("Mode"),
-                             QStringLiteral("Capacity"), QStringLiteral("Energy")};
+  const QStringList heads = stepResultHeadings();
   const std::array<int, 4> widths = {500, 800, 850, 900};
   for (int c = 0; c < 4; ++c) {
-    gridStepRun->setText(0, c, LangText(heads[c]));
+    gridStepRun->setText(0, c, heads[c]);
     gridStepRun->setColWidthTwips(c, widths[c]);
   }
   m_stepRow = 1;

@@ -134,8 +134,7 @@ void StepController::startProgram() {
     m_slot.slotModel().clearSeries(c);
   p.StepListClr();
   SlotModel& m = m_slot.slotModel();
-  m.stepResults = {{LangText(QStringLiteral("Step")), LangText(QStringLiteral("Mode")),
-                    LangText(QStringLiteral("Capacity")), LangText(QStringLiteral("Energy"))}};
+  m.stepResults = {stepResultHeadings()};
   m.stepRow = 1;
   programStarted();
 }
