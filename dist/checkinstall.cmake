@@ -7,6 +7,7 @@ if(NOT result EQUAL 0)
 endif()
 set(expected
   bin/ondrel
+  bin/ondrel-cli
   bin/ondrel-sim
   share/applications/io.github.ondrel.Ondrel.desktop
   share/metainfo/io.github.ondrel.Ondrel.metainfo.xml
@@ -14,6 +15,7 @@ set(expected
   share/icons/hicolor/48x48/apps/io.github.ondrel.Ondrel.png
   share/icons/hicolor/256x256/apps/io.github.ondrel.Ondrel.png
   share/man/man1/ondrel.1.gz
+  share/man/man1/ondrel-cli.1.gz
   share/man/man1/ondrel-sim.1.gz
   share/doc/ondrel/ondrel-guide.html)
 foreach(f IN LISTS expected)

@@ -31,7 +31,8 @@ bool Pty::open(const QString& linkPath, QString* error) {
     close();
     return false;
   };
-  m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  // Close-on-exec: a program the simulator's process starts must not keep the line up.
+  m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (m_master < 0)
     return fail(QStringLiteral("posix_openpt"));
   if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
@@ -40,7 +41,7 @@ bool Pty::open(const QString& linkPath, QString* error) {
   if (::ptsname_r(m_master, name, sizeof name) != 0)
     return fail(QStringLiteral("ptsname"));
   m_slavePath = QString::fromLocal8Bit(name);
-  m_slave = ::open(name, O_RDWR | O_NOCTTY);
+  m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (m_slave < 0)
     return fail(QStringLiteral("open ") + m_slavePath);
   // Raw on the slave: no byte may be translated (0x0D, 0x11, 0x13 ...) and nothing echoed.

@@ -8,6 +8,7 @@
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -154,6 +155,14 @@ public:
       m_port.waitForReadyRead(0);
     if (!settleError())
       return {};
+    if (m_port.bytesAvailable() == 0 && hungUp()) {
+      // Qt reads the end of a hung-up line as "no bytes" and goes on polling it, at full speed
+      // while an event loop runs; the device is gone.
+      ErrLog(QStringLiteral("ErrComm"),
+             QStringLiteral("Port %1 is gone: the line hung up").arg(m_location));
+      m_port.close();
+      return {};
+    }
     return m_port.read(maxBytes);
   }
 
@@ -256,6 +265,16 @@ private:
     const bool ok = setterResult && m_port.error() == QSerialPort::NoError;
     settleError();
     return ok;
+  }
+
+  // The other end of the line has gone (an unplugged adapter, a closed pseudo-terminal).
+  bool hungUp() {
+#ifdef Q_OS_UNIX
+    pollfd p{static_cast<int>(m_port.handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
+#else
+    return false;
+#endif
   }
 
   // Clears a passing error so the port stays usable; closes the port when the device has gone

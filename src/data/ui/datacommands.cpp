@@ -10,6 +10,7 @@
 #include "data/textfile.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
+#include "test/channeltest.h"
 #include "test/params.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/filesave.h"
@@ -25,12 +26,8 @@
 namespace ondrel {
 namespace {
 
-// The step result table's rows with a mode, the heading row first, when the channel's curves are
-// a finished step program's.
-std::vector<QStringList> stepRows(const DeviceSlot& slot, int c) {
-  if (!slot.ch(c).StepCurves || slot.StepRunning())
-    return {};
-  return stepResultRows(slot.state());
+ChannelFileOptions fileOptions(const DeviceSlot& slot) {
+  return {slot.graph().TitleText(), slot.prefs().CSV, slot.temperatureShown(), slot.StepRunning()};
 }
 
 QString finalSavePath(frmMain& w, const QString& chosen, const QString& extension) {
@@ -173,23 +170,11 @@ void OpenParameter(frmMain& w) {
 
 void WriteDataFile(const DeviceSlot& slot, int c, const QString& path) {
   // Points and results from the channel's series and result row; the title is the user's.
-  DataFileContent content = slot.state().dataFileContent(c, slot.temperatureShown());
-  content.stepRows = stepRows(slot, c);
-  content.title = slot.graph().TitleText();
-  content.csv = slot.prefs().CSV;
-  writeTextFile(path, dataFileLines(content));
+  writeChannelDataFile(slot.state(), c, path, fileOptions(slot));
 }
 
 QString saveDataFileAtTestEnd(const DeviceSlot& slot, int c, const QDateTime& now) {
-  const QString folder = programPath(QStringLiteral("Data"));
-  const QString path =
-      QDir(folder).filePath(dataFileStem(now, slot.deviceName(c), slot.index(), c) +
-                            QLatin1Char('.') + dataFileExtension(slot.prefs().CSV));
-  if (!QDir().mkpath(folder))
-    throw Failure(QStringLiteral("Cannot write %1: the folder cannot be created")
-                      .arg(QDir::toNativeSeparators(path)));
-  WriteDataFile(slot, c, path);
-  return path;
+  return writeEndOfTestFile(slot.state(), slot.index(), c, programFolder(), fileOptions(slot), now);
 }
 
 } // namespace ondrel

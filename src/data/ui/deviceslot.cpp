@@ -13,6 +13,7 @@
 #include "data/ui/datacommands.h"
 #include "link/commands.h"
 #include "link/portnames.h"
+#include "test/channeltest.h"
 #include "test/singletest.h"
 #include "test/ui/devctrl.h"
 #include "widgets/colour.h"
@@ -340,17 +341,10 @@ bool DeviceSlot::temperatureShown() const {
 
 void DeviceSlot::recordSample(int c) {
   ChannelData& d = channel(c);
-  const std::optional<float> temp =
-      temperatureShown() ? std::optional<float>(d.Temp) : std::nullopt;
   // The file's end is looked at only when this slot did not write its last line: a recording
   // begun, continued or renamed elsewhere may end inside a line cut short by a crash.
-  QString& wholeAt = m_recordedWhole[static_cast<size_t>(c)];
   try {
-    const bool whole = wholeAt == d.RecPath;
-    wholeAt.clear();
-    appendRecordingLine(
-        d.RecPath, recordingLine(d.TestSec, d.Cur, d.Volt, temp, m_model.params.CurDiv), whole);
-    wholeAt = d.RecPath;
+    appendChannelSample(m_model, c, temperatureShown(), m_recordedWhole[static_cast<size_t>(c)]);
   } catch (...) {
     // A full disk fails every second: said once per test, and the live update goes on.
     if (d.RecWriteFailed)
@@ -391,10 +385,12 @@ void DeviceSlot::showPoints(int c, int count) {
   });
 }
 
-void DeviceSlot::ReplayPoint(int c, const Sample& point) {
+void DeviceSlot::drawSeries(int c) {
   logFailures(QStringLiteral("ErrCurve2"), [&] {
-    addCurvePoint(m_model, c, point, m_prefs.SCALE != 0);
-    addGraphPoint(c, m_model.at(c).series.back(), point.sec);
+    // A replayed point draws its capacity and energy at its own second.
+    const SampleSeries& series = m_model.at(c).series;
+    for (qint32 i = 0; i < series.size(); ++i)
+      addGraphPoint(c, series.at(i), series.at(i).sec);
   });
 }
 

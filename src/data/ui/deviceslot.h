@@ -237,7 +237,7 @@ private:
   void ShowCapEnergy(int channel) override;
   // Appends the sample to the channel's recording.
   void recordSample(int channel);
-  void ReplayPoint(int channel, const Sample& point) override;
+  void drawSeries(int channel) override;
   void addGraphPoint(int channel, const Sample& s, qint32 capX);
   void FitAxes() override;
   void showGraphRanges();

@@ -8,7 +8,7 @@
 #include "data/support/numberformat.h"
 #include "data/support/programfolder.h"
 #include "link/commands.h"
-#include "test/continuereplay.h"
+#include "test/channeltest.h"
 #include "test/params.h"
 #include "test/reportstep.h"
 #include "test/singletest.h"
@@ -24,8 +24,7 @@ SingleTestController::SingleTestController(SlotContext& slot, QObject* parent)
     : QObject(parent), m_slot(slot) {}
 
 QString SingleTestController::recordingPath(int c) {
-  const SlotModel& m = m_slot.slotModel();
-  return recordingBasePath(programFolder(), m.at(c).row.device, m.port, m_slot.slotIndex(), c);
+  return channelRecordingPath(m_slot.slotModel(), programFolder(), m_slot.slotIndex(), c);
 }
 
 bool SingleTestController::canBuild(int c, int operation) {
@@ -97,18 +96,12 @@ void SingleTestController::showTestRow(int c, const QString& beginVolt) {
 }
 
 void SingleTestController::CreateRecording(int c) {
-  ChannelData& d = m_slot.channel(c);
-  d.RecPath = recordingPath(c);
-  d.RecWriteFailed = false;
   try {
-    const ResultRow& row = m_slot.slotModel().at(c).row;
-    createRecordingFile(d.RecPath, recordingHeader(row.device, row.mode, row.beginVolt,
-                                                   m_slot.temperatureShown(), m_slot.model().caps));
+    createChannelRecording(m_slot.slotModel(), c, recordingPath(c), m_slot.temperatureShown());
   } catch (...) {
     // The test runs on regardless; the data file at its end still comes from the curves.
     const QString reason = describeCurrentException();
     ErrLog(QStringLiteral("ErrRecord"), reason);
-    d.RecWriteFailed = true;
     emit recordingProblem(c, reason);
   }
 }
@@ -184,50 +177,18 @@ void SingleTestController::replayRecording(int c, const QString& path,
   if (userAsked && !sendable)
     return;
 
-  ChannelData& d = m_slot.channel(c);
   CurveGraph& g = m_slot.graph();
-  d.Energy = 0.0f;
-  d.VoltSum = 0.0;
-  d.Cap = 0.0f;
-  d.CapTick = 0;
-  d.StepCurves = false; // the curves become the recording's
   if (g.Large())
     g.setLarge(false);
   g.setSize(false);
-  // Only this channel's curves: the other channel of a two-channel device keeps its test.
-  clearChannelCurves(c);
-  d.StartPoint = 0;
-
+  clearGraphCurves(c);
   SlotModel& m = m_slot.slotModel();
-  ResultRow& row = m.at(c).row;
-  if (content.device)
-    row.device = *content.device;
-  if (content.mode)
-    row.mode = *content.mode;
-  if (content.beginVolt)
-    row.beginVolt = *content.beginVolt;
-
-  const ContinuePlan plan = planContinue(content);
-  const qint64 now = QDateTime::currentMSecsSinceEpoch();
-  for (const ContinuePoint& p : plan.points)
-    m_slot.ReplayPoint(c, {now, p.time, p.volt, p.cur, 0.0f, p.capacityAh, p.energyWh});
-  const qint32 points = m.at(c).series.size();
-  row.avgVolt = plan.hasSamples && points > 0
-                    ? Format(d.VoltSum / points, u"0.00") + QLatin1Char('V')
-                    : QString();
-  row.cutoffVolt.clear();
+  replayIntoChannel(m, c, path, content, QDateTime::currentMSecsSinceEpoch(),
+                    m_slot.prefs().SCALE != 0);
+  m_slot.drawSeries(c);
   m_slot.showRow(c);
-  d.CapOffset = plan.CapOffset;
-  d.CapOffsetPending = true;
-  if (m_slot.model().caps.usbMeter)
-    d.Cap = d.CapOffset;
-  d.TestSec = d.CurveSec = plan.lastTime;
-  if (m.CurveEnd < plan.lastTime)
-    m.CurveEnd = plan.lastTime;
   m_slot.FitAxes();
   m_slot.redrawGraph();
-  d.RecPath = path;
-  d.RecWriteFailed = false;
   if (sendable)
     m_slot.SendStart(c, operation);
   SetRunButtons(false);
@@ -235,11 +196,9 @@ void SingleTestController::replayRecording(int c, const QString& path,
 }
 
 void SingleTestController::endRecording(int c) {
-  const ChannelData& d = m_slot.channel(c);
-  if (d.RecPath.isEmpty() || d.RecWriteFailed)
-    return;
-  logFailures(QStringLiteral("ErrRecord"),
-              [&] { appendRecordingEnd(d.RecPath, QDateTime::currentDateTime()); });
+  logFailures(QStringLiteral("ErrRecord"), [&] {
+    endChannelRecording(m_slot.slotModel(), c, QDateTime::currentDateTime());
+  });
 }
 
 void SingleTestController::deviceRenamed(int c) {

@@ -50,8 +50,8 @@ public:
   // frame could not be built from them (nothing was sent).
   virtual bool SendStart(int c, int operation) = 0;
   virtual void SendStop(int c) = 0;
-  // A point of a replayed recording into the channel's series and curves, without redrawing.
-  virtual void ReplayPoint(int c, const Sample& point) = 0;
+  // The channel's whole series onto its curves (a replayed recording), without redrawing.
+  virtual void drawSeries(int c) = 0;
   // The axes fitted to the model and shown.
   virtual void FitAxes() = 0;
   // The channel's capacity and energy texts in the model and the result grid.

@@ -1,0 +1,454 @@
+#include "cli/clisession.h"
+
+#include "data/bdfexport.h"
+#include "data/settings.h"
+#include "data/support/failure.h"
+#include "data/support/ini.h"
+#include "data/support/programfolder.h"
+#include "data/textfile.h"
+#include "link/portnames.h"
+#include "test/channeltest.h"
+#include "test/singletest.h"
+#include "test/stepfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+
+namespace ondrel::cli {
+
+FolderSettings readFolderSettings(const QString& folder, int port) {
+  FolderSettings s;
+  QFile f(QDir(folder).filePath(QStringLiteral("ondrel.ini")));
+  if (!f.open(QIODevice::ReadOnly))
+    return s;
+  const IniDocument ini = IniDocument::fromText(QString::fromLocal8Bit(f.readAll()));
+  const StartupSettings read = readStartupSettings(ini);
+  s.temperatureData = read.prefs.TEMP;
+  s.scaleFromValues = read.prefs.SCALE != 0;
+  s.csv = read.prefs.CSV;
+  // The slot the program last connected to this port names the recordings, so that its Continue
+  // finds them.
+  for (int k = 1; k <= 10; ++k)
+    if (ini.value(QStringLiteral("COMM"), QStringLiteral("PORT%1").arg(k)).trimmed() ==
+        QString::number(port)) {
+      s.slot = k - 1;
+      break;
+    }
+  return s;
+}
+
+Session::Session(const Options& options, const FolderSettings& settings, Comm& comm,
+                 Printer& out, QObject* parent)
+    : QObject(parent), m_options(options), m_comm(comm), m_out(out) {
+  SlotRunner::Settings s;
+  s.folder = programFolder();
+  s.slot = settings.slot;
+  s.channel = options.channel < 0 ? 0 : options.channel;
+  s.temperatureData = settings.temperatureData;
+  s.scaleFromValues = settings.scaleFromValues;
+  s.csv = settings.csv;
+  s.dataFile = !options.noDataFile && options.format != FileFormat::Bdf;
+  s.title = options.label;
+  // `run` starts a test of its own: one found running is only noted.
+  s.adopt = options.command != Command::Run && options.command != Command::Info;
+  m_thirdIsTemperature = settings.temperatureData;
+  m_runner = std::make_unique<SlotRunner>(comm, s);
+  connect(m_runner.get(), &SlotRunner::identified, this, &Session::identified);
+  connect(m_runner.get(), &SlotRunner::sampleTaken, this, &Session::sample);
+  connect(m_runner.get(), &SlotRunner::testStarted, this, &Session::testStarted);
+  connect(m_runner.get(), &SlotRunner::testAdopted, this, &Session::testAdopted);
+  connect(m_runner.get(), &SlotRunner::testEnded, this, &Session::testEnded);
+  connect(m_runner.get(), &SlotRunner::programEnded, this, &Session::programEnded);
+  connect(m_runner.get(), &SlotRunner::problem, this,
+          [this](const QString& text) { m_out.error(m_runner->model().port, text, 0); });
+  m_watchdog.setInterval(200);
+  connect(&m_watchdog, &QTimer::timeout, this, &Session::watchdog);
+}
+
+Session::~Session() = default;
+
+bool Session::follows(int c) const {
+  return m_options.channel < 0 || m_options.channel == c;
+}
+
+void Session::start() {
+  QString reason;
+  if (!m_runner->open(m_options.port, &reason)) {
+    fail(reason, kExitPortFailed);
+    return;
+  }
+  m_watchdog.start();
+}
+
+void Session::watchdog() {
+  if (m_done)
+    return;
+  const SlotModel& m = m_runner->model();
+  if (m_runner->portLost()) {
+    linkLost(QStringLiteral("The port %1 has gone.").arg(m.port));
+    return;
+  }
+  if (!m_identified) {
+    if (m_runner->silentMs() > kNoAnswerMs)
+      fail(m_runner->reportsHeard() == 0
+               ? QStringLiteral("No device answered on %1.").arg(m.port)
+               : QStringLiteral("The device on %1 was not identified as a known model.")
+                     .arg(m.port),
+           kExitNoDevice);
+    return;
+  }
+  if (m_runner->silentMs() > kSilentMs) {
+    linkLost(QStringLiteral("The device on %1 has been silent for %2 s.")
+                 .arg(m.port)
+                 .arg(kSilentMs / 1000));
+    return;
+  }
+  if (m_stopping && QDateTime::currentDateTimeUtc() > m_stopDeadline) {
+    // The device never said it stopped: what was measured is kept all the same.
+    for (int c = 0; c < 2; ++c)
+      if (m_running[size_t(c)]) {
+        QString problem;
+        const QString file = m_options.noDataFile ? QString() : m_runner->writeDataFile(c, &problem);
+        m_out.event(endedObject(c, QStringLiteral("stopped"), file, QString()),
+                    QStringLiteral("%1 channel %2: no stop confirmed; data file %3")
+                        .arg(m.port)
+                        .arg(c + 1)
+                        .arg(file.isEmpty() ? problem : file));
+      }
+    fail(QStringLiteral("The device on %1 did not confirm the stop.").arg(m.port), kExitLinkLost);
+  }
+}
+
+void Session::identified() {
+  if (m_identified)
+    return;
+  m_identified = true;
+  const SlotModel& m = m_runner->model();
+  if (m_options.command == Command::Info && !m_out.json()) {
+    for (const QString& line : infoLines(m))
+      m_out.line(line);
+  } else {
+    m_out.event(identifiedObject(m), QStringLiteral("%1: %2, firmware %3")
+                                         .arg(m.port, m.at(0).row.device, firmwareText(m.params)));
+  }
+  // The report that identified the device is not done yet: its run state (a test found running)
+  // is known once it is.
+  QTimer::singleShot(0, this, &Session::decide);
+}
+
+void Session::decide() {
+  if (m_done)
+    return;
+  switch (m_options.command) {
+  case Command::Info:
+    finish(kExitOk);
+    return;
+  case Command::Run:
+    startRun();
+    return;
+  case Command::Program:
+    startProgram();
+    return;
+  case Command::Watch:
+  case Command::Ports:
+    if (!m_running[0] && !m_running[1])
+      m_out.line(QStringLiteral("Waiting for a test on %1 ...").arg(m_runner->model().port));
+    return;
+  }
+}
+
+void Session::startRun() {
+  const SlotModel& m = m_runner->model();
+  const int c = m_options.channel;
+  int modeNo = -1;
+  for (int i = 0; i < m.modes.size(); ++i)
+    if (m.modes.at(i).compare(m_options.mode.trimmed(), Qt::CaseInsensitive) == 0)
+      modeNo = i;
+  if (modeNo < 0) {
+    fail(QStringLiteral("%1 is not a mode of %2. Its modes: %3.")
+             .arg(m_options.mode, m.at(0).row.device, m.modes.join(QStringLiteral(", "))),
+         kExitBadArguments);
+    return;
+  }
+  if (c > (m.Dev2S ? 1 : 0)) {
+    fail(QStringLiteral("%1 has one channel.").arg(m.at(0).row.device), kExitBadArguments);
+    return;
+  }
+  if (m_runner->foundRunning(c) || m.at(c).data.ChnRunning) {
+    fail(QStringLiteral("Channel %1 of %2 is running a test already; follow it with "
+                        "ondrel-cli watch, or stop it first.")
+             .arg(c + 1)
+             .arg(m.port),
+         kExitBadArguments);
+    return;
+  }
+  if (const auto refusal =
+          m_runner->startTest(c, modeNo, {m_options.set, m_options.limit, m_options.time})) {
+    fail(*refusal, kExitBadArguments);
+    return;
+  }
+}
+
+void Session::startProgram() {
+  const SlotModel& m = m_runner->model();
+  QFile file(m_options.stepFile);
+  if (!file.open(QIODevice::ReadOnly)) {
+    fail(QStringLiteral("The step file %1 cannot be read: %2")
+             .arg(QDir::toNativeSeparators(m_options.stepFile), file.errorString()),
+         kExitBadArguments);
+    return;
+  }
+  const StepFileRead read = readStepFile(file.readAll(), m.params.ModelCode, m.modes);
+  if (!read.sameModel) {
+    fail(QStringLiteral("%1 is not a step file of %2.")
+             .arg(QDir::toNativeSeparators(m_options.stepFile), m.at(0).row.device),
+         kExitBadArguments);
+    return;
+  }
+  if (m_runner->foundRunning(0)) {
+    fail(QStringLiteral("Channel 1 of %1 is running a test already.").arg(m.port),
+         kExitBadArguments);
+    return;
+  }
+  if (const auto refusal = m_runner->startProgram(read.table)) {
+    fail(*refusal, kExitBadArguments);
+    return;
+  }
+  QJsonObject o;
+  o.insert(QStringLiteral("event"), QStringLiteral("program"));
+  o.insert(QStringLiteral("port"), m.port);
+  o.insert(QStringLiteral("file"), QDir::toNativeSeparators(m_options.stepFile));
+  m_out.event(o, QStringLiteral("%1: step program %2 started")
+                     .arg(m.port, QFileInfo(m_options.stepFile).fileName()));
+}
+
+void Session::sample(int c) {
+  if (m_done || !follows(c) || !m_identified)
+    return;
+  m_out.sample(m_runner->model(), c);
+}
+
+void Session::testStarted(int c) {
+  const SlotModel& m = m_runner->model();
+  m_running[size_t(c)] = true;
+  m_started[size_t(c)] = QDateTime::currentDateTime();
+  const ParamView& v = m.at(c).view.params;
+  QJsonObject o;
+  o.insert(QStringLiteral("event"), QStringLiteral("started"));
+  o.insert(QStringLiteral("port"), m.port);
+  o.insert(QStringLiteral("channel"), c + 1);
+  o.insert(QStringLiteral("model"), m.at(c).row.device);
+  o.insert(QStringLiteral("mode"), m.modeText);
+  o.insert(QStringLiteral("set"), boxValue(v.tSval));
+  o.insert(QStringLiteral("limit"), boxValue(v.tSlmt));
+  o.insert(QStringLiteral("time"), boxValue(v.tStim));
+  if (m_runner->programOn()) {
+    o.insert(QStringLiteral("step"), m_runner->engine().StepNo());
+    o.insert(QStringLiteral("pass"), m_runner->engine().CycleNo());
+  }
+  if (!m_options.label.isEmpty())
+    o.insert(QStringLiteral("label"), m_options.label);
+  o.insert(QStringLiteral("recording"),
+           QDir::toNativeSeparators(m.at(c).data.RecPath + QStringLiteral(".bak")));
+  m_out.event(o, QStringLiteral("%1 channel %2: started %3").arg(m.port).arg(c + 1).arg(m.at(c).row.mode));
+}
+
+void Session::testAdopted(int c, bool continued) {
+  const SlotModel& m = m_runner->model();
+  m_running[size_t(c)] = true;
+  m_started[size_t(c)] =
+      QDateTime::currentDateTime().addSecs(-qint64(m.at(c).data.TestSec));
+  if (!follows(c))
+    return;
+  QJsonObject o;
+  o.insert(QStringLiteral("event"), QStringLiteral("adopted"));
+  o.insert(QStringLiteral("port"), m.port);
+  o.insert(QStringLiteral("channel"), c + 1);
+  o.insert(QStringLiteral("model"), m.at(c).row.device);
+  o.insert(QStringLiteral("mode"), c < 2 && m.at(c).data.ModeNo < m.modes.size()
+                                       ? m.modes.at(m.at(c).data.ModeNo)
+                                       : QString());
+  o.insert(QStringLiteral("continued"), continued);
+  o.insert(QStringLiteral("t"), m.at(c).data.TestSec);
+  o.insert(QStringLiteral("recording"),
+           QDir::toNativeSeparators(m.at(c).data.RecPath + QStringLiteral(".bak")));
+  m_out.event(o, continued ? QStringLiteral("%1 channel %2: running test continued in its recording")
+                                 .arg(m.port)
+                                 .arg(c + 1)
+                           : QStringLiteral("%1 channel %2: running test recorded as a new one")
+                                 .arg(m.port)
+                                 .arg(c + 1));
+}
+
+QJsonObject Session::endedObject(int c, const QString& reason, const QString& dataFile,
+                                 const QString& bdfFile) const {
+  const SlotModel& m = m_runner->model();
+  const ChannelData& d = m.at(c).data;
+  const double unit = m.params.caps.currentInMilliamps ? 0.001 : 1.0;
+  QJsonObject o;
+  o.insert(QStringLiteral("event"), QStringLiteral("ended"));
+  o.insert(QStringLiteral("port"), m.port);
+  o.insert(QStringLiteral("channel"), c + 1);
+  o.insert(QStringLiteral("reason"), reason);
+  o.insert(QStringLiteral("t"), d.TestSec);
+  o.insert(QStringLiteral("capacity_ah"), std::round(d.Cap * unit * 10000.0) / 10000.0);
+  o.insert(QStringLiteral("energy_wh"), std::round(d.Energy * unit * 10000.0) / 10000.0);
+  o.insert(QStringLiteral("data_file"),
+           dataFile.isEmpty() ? QJsonValue(QJsonValue::Null)
+                              : QJsonValue(QDir::toNativeSeparators(dataFile)));
+  if (!bdfFile.isEmpty())
+    o.insert(QStringLiteral("bdf_file"), QDir::toNativeSeparators(bdfFile));
+  return o;
+}
+
+QString Session::exportBdf(int c, QString* problem) {
+  try {
+    const SlotModel& m = m_runner->model();
+    const ExportTest test = exportTestOf(m, c, m_started[size_t(c)], m_thirdIsTemperature);
+    const QString folder = QDir(programFolder()).filePath(QStringLiteral("Data"));
+    if (!QDir().mkpath(folder))
+      throw Failure(QStringLiteral("Cannot make the folder %1").arg(folder));
+    const QString path =
+        QDir(folder).filePath(exportFileStem(test) + QStringLiteral(".bdf.csv"));
+    writeFileAtomically(path, batteryDataFormatCsv(test));
+    return path;
+  } catch (...) {
+    if (problem)
+      *problem = describeCurrentException();
+    return {};
+  }
+}
+
+void Session::testEnded(int c, const QString& dataFile, const QString& problem) {
+  if (!m_running[size_t(c)] && !m_runner->model().at(c).begunHere())
+    return;
+  m_running[size_t(c)] = false;
+  if (!follows(c))
+    return;
+  const SlotModel& m = m_runner->model();
+  QString bdfProblem;
+  const QString bdf = (m_options.format != FileFormat::Own && !m_options.noDataFile)
+                          ? exportBdf(c, &bdfProblem)
+                          : QString();
+  if (!problem.isEmpty())
+    m_out.error(m.port, QStringLiteral("The data file was not written: %1").arg(problem), 0);
+  if (!bdfProblem.isEmpty())
+    m_out.error(m.port, QStringLiteral("The Battery Data Format file was not written: %1")
+                            .arg(bdfProblem), 0);
+  const QString reason = m_stopping ? QStringLiteral("stopped") : QStringLiteral("device");
+  QString text = QStringLiteral("%1 channel %2: ended (%3)").arg(m.port).arg(c + 1).arg(reason);
+  if (!dataFile.isEmpty())
+    text += QStringLiteral("; data file ") + QDir::toNativeSeparators(dataFile);
+  if (!bdf.isEmpty())
+    text += QStringLiteral("; ") + QDir::toNativeSeparators(bdf);
+  m_out.event(endedObject(c, reason, dataFile, bdf), text);
+
+  if (m_options.command == Command::Watch && m_options.keepWatching && !m_stopping)
+    return;
+  if (m_options.command == Command::Program && m_runner->programOn())
+    return;
+  if (m_running[0] && follows(0))
+    return;
+  if (m_running[1] && follows(1))
+    return;
+  finish(kExitOk);
+}
+
+void Session::programEnded(const QString& dataFile, const QString& problem) {
+  const SlotModel& m = m_runner->model();
+  if (!problem.isEmpty())
+    m_out.error(m.port, QStringLiteral("The data file was not written: %1").arg(problem), 0);
+  QJsonObject o = endedObject(0, m_stopping ? QStringLiteral("stopped") : QStringLiteral("device"),
+                              dataFile, QString());
+  o.insert(QStringLiteral("program"), true);
+  QJsonArray rows;
+  for (const QStringList& row : stepResultRows(m))
+    rows.append(QJsonArray::fromStringList(row));
+  o.insert(QStringLiteral("steps"), rows);
+  m_out.event(o, QStringLiteral("%1: step program ended%2")
+                     .arg(m.port, dataFile.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral("; data file ") +
+                                            QDir::toNativeSeparators(dataFile)));
+  finish(kExitOk);
+}
+
+void Session::linkLost(const QString& message) {
+  for (int c = 0; c < 2; ++c)
+    if (m_running[size_t(c)] && follows(c)) {
+      m_out.event(endedObject(c, QStringLiteral("link lost"), QString(), QString()),
+                  QStringLiteral("%1 channel %2: link lost; the recording keeps the test")
+                      .arg(m_runner->model().port)
+                      .arg(c + 1));
+      m_running[size_t(c)] = false;
+    }
+  fail(message, kExitLinkLost);
+}
+
+void Session::interrupt() {
+  if (m_done)
+    return;
+  if (m_stopping)
+    return;
+  m_stopping = true;
+  const SlotModel& m = m_runner->model();
+  if (m_options.noStop) {
+    // The test goes on on the device; its recording stays open to be continued.
+    for (int c = 0; c < 2; ++c)
+      if (m_running[size_t(c)] && follows(c)) {
+        QString problem;
+        const QString file =
+            m_options.noDataFile || m_options.format == FileFormat::Bdf
+                ? QString()
+                : m_runner->writeDataFile(c, &problem);
+        QJsonObject o = endedObject(c, QStringLiteral("detached"), file, QString());
+        m_out.event(o, QStringLiteral("%1 channel %2: left running%3")
+                           .arg(m.port)
+                           .arg(c + 1)
+                           .arg(file.isEmpty() ? QString()
+                                               : QStringLiteral("; data file ") +
+                                                     QDir::toNativeSeparators(file)));
+      }
+    finish(kExitOk);
+    return;
+  }
+  if (m_runner->programOn()) {
+    m_stopDeadline = QDateTime::currentDateTimeUtc().addMSecs(kStopWaitMs);
+    m_runner->stopProgram(); // ends at the channel's idle report, or here when it is idle
+    return;
+  }
+  bool waiting = false;
+  for (int c = 0; c < 2; ++c)
+    if (follows(c) && m.at(c).data.ChnRunning) {
+      m_runner->stopTest(c);
+      waiting = true;
+    }
+  if (!waiting) {
+    finish(kExitOk);
+    return;
+  }
+  m_stopDeadline = QDateTime::currentDateTimeUtc().addMSecs(kStopWaitMs);
+}
+
+void Session::fail(const QString& message, int code) {
+  if (m_done)
+    return;
+  m_out.error(m_runner->model().port.isEmpty() ? portName(m_options.port)
+                                              : m_runner->model().port,
+              message, code);
+  finish(code);
+}
+
+void Session::finish(int code) {
+  if (m_done)
+    return;
+  m_done = true;
+  m_watchdog.stop();
+  m_out.finish();
+  m_runner->close();
+  emit finished(code);
+}
+
+} // namespace ondrel::cli
