@@ -8,6 +8,7 @@
 #include "test/reportstep.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace ondrel {
 
@@ -103,8 +104,13 @@ void writeChannelDataFile(const SlotModel& m, int c, const QString& path,
 QString writeEndOfTestFile(const SlotModel& m, int slot, int c, const QString& folder,
                            const ChannelFileOptions& options, const QDateTime& now) {
   const QString dataFolder = QDir(folder).filePath(QStringLiteral("Data"));
-  const QString path = QDir(dataFolder).filePath(dataFileStem(now, m.at(c).row.device, slot, c) +
-                                                 QLatin1Char('.') + dataFileExtension(options.csv));
+  const QString stem = QDir(dataFolder).filePath(dataFileStem(now, m.at(c).row.device, slot, c));
+  const QString extension = QLatin1Char('.') + dataFileExtension(options.csv);
+  // Two runners on one folder may end tests of the same model in the same second: a name that is
+  // taken gets a number, so that neither file replaces the other.
+  QString path = stem + extension;
+  for (int n = 2; QFileInfo::exists(path) && n < 1000; ++n)
+    path = stem + QLatin1Char('-') + QString::number(n) + extension;
   if (!QDir().mkpath(dataFolder))
     throw Failure(QStringLiteral("Cannot write %1: the folder cannot be created")
                       .arg(QDir::toNativeSeparators(path)));

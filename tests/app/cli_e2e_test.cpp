@@ -216,6 +216,25 @@ TEST_F(CliEndToEnd, RunFollowsATestToTheDevicesEndAndWritesItsFiles) {
   }
 }
 
+TEST_F(CliEndToEnd, TwoProcessesOnTwoPortsOfOneFolderWorkSideBySide) {
+  device("2:model=12,cap=0.05,speed=120");
+  device("3:model=12,cap=0.08,speed=120");
+  auto a = launch({"run", "--port", "COM2", "--mode", "D-CC", "--set", "1", "--limit", "3.0"});
+  auto b = launch({"run", "--port", "COM3", "--mode", "D-CC", "--set", "2", "--limit", "3.0"});
+  const CliResult ra = follow(*a, 30000);
+  const CliResult rb = follow(*b, 30000);
+  ASSERT_EQ(ra.code, 0) << ra.err.toStdString();
+  ASSERT_EQ(rb.code, 0) << rb.err.toStdString();
+  for (const char* rec : {"ondrel-KL-F2-COM2-1-1.bak", "ondrel-KL-F2-COM3-1-1.bak"})
+    EXPECT_TRUE(parseRecording(home.read(rec)).endedNormally) << rec;
+  const QString fileA = ra.events("ended").value(0).value("data_file").toString();
+  const QString fileB = rb.events("ended").value(0).value("data_file").toString();
+  EXPECT_TRUE(QFile::exists(fileA) && QFile::exists(fileB));
+  EXPECT_NE(fileA, fileB);
+  for (const QJsonObject& s : rb.samples())
+    EXPECT_EQ(s.value("port").toString(), "COM3");
+}
+
 TEST_F(CliEndToEnd, ARefusedValueSendsNothingAndExitsWithTwo) {
   sim::SimDevice& dev = device("2:model=12");
   const struct {

@@ -159,6 +159,14 @@ void Printer::sample(const SlotModel& m, int c) {
   drawStatus();
 }
 
+void Printer::status(const SlotModel& m, int c) {
+  if (m_json || !m_status.count(c))
+    return;
+  m_status[c] = statusLine(m, c);
+  clearStatus();
+  drawStatus();
+}
+
 void Printer::error(const QString& port, const QString& message, int exitCode) {
   if (m_json) {
     QJsonObject o;

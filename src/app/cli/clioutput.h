@@ -40,6 +40,8 @@ public:
   void event(const QJsonObject& object, const QString& text);
   // A sample: a JSON line, else the channel's status line rewritten.
   void sample(const SlotModel& m, int c);
+  // The channel's status line redrawn from the model (terminal only: no JSON line).
+  void status(const SlotModel& m, int c);
   // A message for the user on the error stream (and, in JSON, an "error" event).
   void error(const QString& port, const QString& message, int exitCode);
   // A plain line (terminal only).

@@ -328,6 +328,7 @@ void Session::testEnded(int c, const QString& dataFile, const QString& problem) 
   if (!follows(c))
     return;
   const SlotModel& m = m_runner->model();
+  m_out.status(m, c); // the line shows the channel idle
   QString bdfProblem;
   const QString bdf = (m_options.format != FileFormat::Own && !m_options.noDataFile)
                           ? exportBdf(c, &bdfProblem)
