@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libicu-dev
   libxlsxwriter-dev
+  libmosquitto-dev mosquitto openssl
   unzip
   fonts-wqy-microhei
   xvfb xauth

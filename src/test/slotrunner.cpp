@@ -178,6 +178,7 @@ void SlotRunner::applyEffect(const SlotEffect& e) {
     m_endFile.at(size_t(c)) = saveDataFile(c, &m_endProblem.at(size_t(c)));
     break;
   case Kind::Finished: {
+    emit sampleTaken(c); // the report that ended the test, the channel now idle
     const QString file = std::exchange(m_endFile.at(size_t(c)), QString());
     const QString fileProblem = std::exchange(m_endProblem.at(size_t(c)), QString());
     if (!m_engine.StepOn())

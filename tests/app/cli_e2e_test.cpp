@@ -1,8 +1,10 @@
 // ondrel-cli as a user runs it: the real executable against simulated devices on
 // pseudo-terminals, its JSON lines read back with a JSON reader, its exit codes checked.
 #include "data/recording.h"
+#include "data/telemetry/mqttconfig.h"
 #include "data/textfile.h"
 #include "sim/simdevice.h"
+#include "support/privatebroker.h"
 #include "support/tempfolder.h"
 
 #include <QCoreApplication>
@@ -12,9 +14,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSysInfo>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <functional>
 
@@ -261,6 +265,14 @@ TEST_F(CliEndToEnd, ARefusedValueSendsNothingAndExitsWithTwo) {
   EXPECT_EQ(run({"info", "--port", "COM9"}).code, 3);
 }
 
+TEST_F(CliEndToEnd, ATestTheDeviceNeverRunsIsNotWaitedForForever) {
+  device("5:model=12,soc=0");
+  const CliResult r = run({"run", "--port", "COM5", "--mode", "D-CC", "--set", "1", "--limit",
+                           "3.0"});
+  EXPECT_EQ(r.code, 2) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("did not start the test")) << r.err.toStdString();
+}
+
 TEST_F(CliEndToEnd, APortVanishingMidTestExitsWithOneAndKeepsTheRecording) {
   device("2:model=12,cap=5,vanish=4");
   QElapsedTimer clock;
@@ -317,6 +329,202 @@ TEST_F(CliEndToEnd, WatchContinuesATestWhoseRunnerWasKilled) {
   const RecordingContent rec = parseRecording(home.read("ondrel-KL-F2-COM2-1-1.bak"));
   EXPECT_TRUE(rec.endedNormally);
   EXPECT_EQ(rec.samples.front().time, 0) << "one recording from the first runner's start";
+}
+
+} // namespace
+
+// ---- telemetry ---------------------------------------------------------------------------------
+
+namespace {
+
+using ondrel::testing::Collector;
+using ondrel::testing::PrivateBroker;
+
+class CliTelemetry : public CliEndToEnd {
+protected:
+  QString host = telemetryHostId(QSysInfo::machineHostName());
+  QString base(const char* port) const { return "ondrel/" + host + "/" + port; }
+
+  static QJsonObject json(const QByteArray& bytes) {
+    QJsonParseError e;
+    const QJsonDocument d = QJsonDocument::fromJson(bytes, &e);
+    EXPECT_EQ(e.error, QJsonParseError::NoError) << bytes.toStdString();
+    return d.object();
+  }
+  // Waits (running the simulator) until `done` holds.
+  static bool waitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+      if (done())
+        return true;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+  }
+};
+
+TEST_F(CliTelemetry, StateEventsAndDiscoveryReachTheBroker) {
+  PrivateBroker broker;
+  QString error;
+  ASSERT_TRUE(broker.start(&error)) << error.toStdString();
+  Collector seen(broker);
+  ASSERT_TRUE(waitFor([&] { return seen.connected(); }, 5000));
+  device("2:model=12,cap=0.05,speed=60");
+  const CliResult r = run({"run", "--port", "COM2", "--mode", "D-CC", "--set", "1", "--limit",
+                           "3.0", "--label", "cell 7", "--mqtt", broker.url()});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  ASSERT_TRUE(waitFor([&] { return !seen.on(base("COM2") + "/availability").isEmpty() &&
+                                   seen.on(base("COM2") + "/availability").last().payload ==
+                                       "offline"; },
+                      5000));
+
+  // States carry the values the recording holds, with the model and the label.
+  const RecordingContent rec = parseRecording(home.read("ondrel-KL-F2-COM2-1-1.bak"));
+  const QList<Collector::Message> states = seen.on(base("COM2") + "/1/state");
+  ASSERT_GE(states.size(), 2);
+  int matched = 0;
+  for (const Collector::Message& m : states) {
+    const QJsonObject s = json(m.payload);
+    EXPECT_EQ(s.value("model").toString(), "KL-F2");
+    EXPECT_EQ(s.value("label").toString(), "cell 7");
+    if (s.value("state").toString() != "running")
+      continue;
+    for (const RecordingSample& line : rec.samples)
+      if (line.time == s.value("t").toInt() && std::abs(line.voltage - s.value("v").toDouble()) < 0.0005)
+        ++matched;
+  }
+  EXPECT_GT(matched, 0);
+  EXPECT_EQ(json(states.last().payload).value("state").toString(), "idle") << "the end is told at once";
+
+  // Events: identified, started, ended with the data file.
+  QStringList events;
+  for (const Collector::Message& m : seen.on(base("COM2") + "/1/event"))
+    events << json(m.payload).value("event").toString();
+  EXPECT_EQ(events, (QStringList{"identified", "started", "ended"}));
+  const QJsonObject ended = json(seen.on(base("COM2") + "/1/event").last().payload);
+  EXPECT_TRUE(ended.value("data_file").toString().endsWith(".csv"));
+
+  // Discovery: one config per sensor of the channel, with what Home Assistant needs.
+  int configs = 0;
+  for (const Collector::Message& m : seen.messages()) {
+    if (!m.topic.startsWith("homeassistant/sensor/"))
+      continue;
+    ++configs;
+    const QJsonObject c = json(m.payload);
+    for (const char* key : {"name", "unique_id", "state_topic", "value_template",
+                            "availability_topic", "device"})
+      EXPECT_TRUE(c.contains(key)) << key << " in " << m.topic.toStdString();
+    EXPECT_EQ(m.topic, "homeassistant/sensor/" + c.value("unique_id").toString() + "/config");
+    EXPECT_EQ(c.value("state_topic").toString(), base("COM2") + "/1/state");
+    EXPECT_EQ(c.value("device").toObject().value("model").toString(), "KL-F2");
+    EXPECT_FALSE(c.value("device").toObject().value("identifiers").toArray().isEmpty());
+    if (c.value("device_class").toString() == "voltage") {
+      EXPECT_EQ(c.value("unit_of_measurement").toString(), "V");
+    }
+  }
+  EXPECT_EQ(configs, 7) << "voltage, current, power, capacity, energy, temperature, run state";
+}
+
+TEST_F(CliTelemetry, ABrokerKilledMidTestCostsTheTestNothingAndStateResumes) {
+  PrivateBroker broker;
+  ASSERT_TRUE(broker.start());
+  sim::SimDevice& dev = device("2:model=12,cap=0.2,speed=60");
+  auto p = launch({"run", "--port", "COM2", "--mode", "D-CC", "--set", "1", "--limit", "3.0",
+                   "--mqtt", broker.url()});
+  std::unique_ptr<Collector> seen = std::make_unique<Collector>(broker);
+  follow(*p, 15000, [](const CliResult& r) { return r.samples().size() > 5; });
+  broker.kill();
+  const int before = int(dev.reportsSent());
+  QElapsedTimer outage;
+  outage.start();
+  const CliResult during =
+      follow(*p, 10000, [&](const CliResult&) { return outage.elapsed() > 3000; });
+  EXPECT_GT(during.samples().size(), 5) << "reports went on while the broker was gone";
+  ASSERT_TRUE(broker.start());
+  seen = std::make_unique<Collector>(broker);
+  const CliResult rest = follow(*p, 60000);
+  ASSERT_EQ(rest.code, 0) << during.err.toStdString() << rest.err.toStdString();
+  EXPECT_GT(int(dev.reportsSent()), before);
+  const RecordingContent rec = parseRecording(home.read("ondrel-KL-F2-COM2-1-1.bak"));
+  EXPECT_TRUE(rec.endedNormally);
+  EXPECT_EQ(rec.skippedLines, 0);
+  // Back online, the client sends its states again (retained, so a restarted broker is current).
+  ASSERT_TRUE(waitFor([&] { return !seen->on(base("COM2") + "/1/state").isEmpty(); }, 5000));
+  EXPECT_FALSE(seen->on("homeassistant/sensor/ondrel_" + host + "_COM2_1_voltage/config").isEmpty());
+}
+
+TEST_F(CliTelemetry, AStopMessageStopsOnlyWhenAllowed) {
+  PrivateBroker broker;
+  ASSERT_TRUE(broker.start());
+  Collector seen(broker);
+  ASSERT_TRUE(waitFor([&] { return seen.connected(); }, 5000));
+  sim::SimDevice& dev = device("2:model=12,cap=5");
+  for (const bool allowed : {false, true}) {
+    SCOPED_TRACE(allowed);
+    home.write("ondrel.ini", QStringLiteral("[MQTT]\r\nURL=%1\r\nALLOWSTOP=%2\r\n")
+                                 .arg(broker.url(), allowed ? "True" : "False")
+                                 .toUtf8());
+    dev.clearHeard();
+    auto p = launch({"run", "--port", "COM2", "--mode", "D-CC", "--set", "1", "--limit", "3.0"});
+    follow(*p, 15000, [](const CliResult& r) { return r.samples().size() > 3; });
+    seen.publish(base("COM2") + "/1/stop", "stop");
+    const CliResult r = follow(*p, allowed ? 15000 : 3000);
+    if (allowed) {
+      ASSERT_EQ(r.code, 0) << r.err.toStdString();
+      EXPECT_EQ(heardOf(dev, "stop").size(), 1);
+      EXPECT_EQ(r.events("ended").value(0).value("reason").toString(), "stopped");
+    } else {
+      EXPECT_TRUE(r.timedOut) << "the test went on";
+      EXPECT_TRUE(heardOf(dev, "stop").isEmpty());
+      EXPECT_TRUE(home.mainLog().contains("ErrMqttStop"));
+      dev.keyStop(0); // the test the runner left behind
+      follow(*p, 500);
+    }
+  }
+}
+
+TEST_F(CliTelemetry, TheLastWillMarksTheDeviceOfflineWhenTheRunnerIsKilled) {
+  PrivateBroker broker;
+  ASSERT_TRUE(broker.start());
+  Collector seen(broker);
+  device("2:model=12");
+  auto p = launch({"watch", "--port", "COM2", "--mqtt", broker.url()});
+  const QString availability = base("COM2") + "/availability";
+  ASSERT_TRUE(waitFor([&] { return !seen.on(availability).isEmpty() &&
+                                   seen.on(availability).last().payload == "online"; },
+                      10000));
+  p->kill();
+  p->waitForFinished(2000);
+  EXPECT_TRUE(waitFor([&] { return seen.on(availability).last().payload == "offline"; }, 10000));
+}
+
+TEST_F(CliTelemetry, TlsWithAPasswordFileAndRefusedCredentials) {
+  PrivateBroker broker({.tls = true, .user = "lab", .password = "s3cret"});
+  QString error;
+  ASSERT_TRUE(broker.start(&error)) << error.toStdString();
+  Collector seen(broker);
+  ASSERT_TRUE(waitFor([&] { return seen.connected(); }, 10000));
+  device("2:model=12,cap=0.05,speed=60");
+  const QString good = home.write("pass", "s3cret\n");
+  const QString bad = home.write("wrong", "guess\n");
+
+  CliResult r = run({"run", "--port", "COM2", "--mode", "D-CC", "--set", "1", "--limit", "3.0",
+                     "--mqtt", broker.url(), "--mqtt-user", "lab", "--mqtt-passfile", good,
+                     "--mqtt-cafile", broker.caFile()});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(waitFor([&] { return !seen.on(base("COM2") + "/1/state").isEmpty(); }, 5000));
+  EXPECT_FALSE(r.err.contains("s3cret"));
+
+  // Refused credentials: said once, the test runs to its end all the same.
+  device("3:model=12,cap=0.05,speed=60");
+  r = run({"run", "--port", "COM3", "--mode", "D-CC", "--set", "1", "--limit", "3.0", "--mqtt",
+           broker.url(), "--mqtt-user", "lab", "--mqtt-passfile", bad, "--mqtt-cafile",
+           broker.caFile()});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.err.count("MQTT: offline"), 1) << r.err.toStdString();
+  EXPECT_FALSE(r.err.contains("guess"));
+  EXPECT_EQ(r.events("ended").size(), 1);
 }
 
 } // namespace

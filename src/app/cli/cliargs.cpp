@@ -12,7 +12,8 @@ const std::map<QString, Command>& commands() {
                                               {QStringLiteral("info"), Command::Info},
                                               {QStringLiteral("run"), Command::Run},
                                               {QStringLiteral("watch"), Command::Watch},
-                                              {QStringLiteral("program"), Command::Program}};
+                                              {QStringLiteral("program"), Command::Program},
+                                              {QStringLiteral("forget"), Command::Forget}};
   return all;
 }
 
@@ -21,6 +22,9 @@ bool takes(Command c, const QString& option) {
   static const QStringList common{QStringLiteral("home"), QStringLiteral("json"),
                                   QStringLiteral("help")};
   static const QStringList device{QStringLiteral("port")};
+  static const QStringList mqtt{QStringLiteral("mqtt"), QStringLiteral("mqtt-user"),
+                                QStringLiteral("mqtt-passfile"), QStringLiteral("mqtt-cafile"),
+                                QStringLiteral("mqtt-prefix")};
   static const QStringList following{QStringLiteral("label"), QStringLiteral("no-stop"),
                                      QStringLiteral("no-data-file"), QStringLiteral("format")};
   if (common.contains(option))
@@ -30,16 +34,18 @@ bool takes(Command c, const QString& option) {
     return false;
   case Command::Info:
     return device.contains(option);
+  case Command::Forget:
+    return device.contains(option) || mqtt.contains(option);
   case Command::Run:
-    return device.contains(option) || following.contains(option) ||
+    return device.contains(option) || following.contains(option) || mqtt.contains(option) ||
            QStringList{QStringLiteral("mode"), QStringLiteral("set"), QStringLiteral("limit"),
                        QStringLiteral("time"), QStringLiteral("channel")}
                .contains(option);
   case Command::Watch:
-    return device.contains(option) || following.contains(option) ||
+    return device.contains(option) || following.contains(option) || mqtt.contains(option) ||
            option == QLatin1String("channel") || option == QLatin1String("forever");
   case Command::Program:
-    return device.contains(option) || following.contains(option);
+    return device.contains(option) || following.contains(option) || mqtt.contains(option);
   }
   return false;
 }
@@ -65,7 +71,7 @@ Parsed parseArguments(const QStringList& arguments) {
   Options o;
   if (arguments.isEmpty())
     return {std::nullopt, QStringLiteral("No command given. Commands: ports, info, run, watch, "
-                                         "program (ondrel-cli --help).")};
+                                         "program, forget (ondrel-cli --help).")};
   QStringList args = arguments;
   const QString first = args.takeFirst();
   if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
@@ -79,7 +85,7 @@ Parsed parseArguments(const QStringList& arguments) {
   }
   if (!commands().count(first))
     return {std::nullopt, QStringLiteral("Unknown command \"%1\". Commands: ports, info, run, "
-                                         "watch, program.")
+                                         "watch, program, forget.")
                               .arg(first)};
   o.command = commands().at(first);
   bool channelGiven = false;
@@ -194,7 +200,11 @@ QString helpText(std::optional<Command> command) {
                      "  --no-stop        Ctrl-C leaves the test running on the device\n"
                      "  --no-data-file   no data file at the test's end\n"
                      "  --format F       data file: own (default), bdf (Battery Data Format CSV) or both\n");
-  const QString mqtt;
+  const QString mqtt = QStringLiteral(
+      "  --mqtt URL       publish live values and events to a broker (mqtt://host:port or\n"
+      "                   mqtts://host:port); over [MQTT] URL of ondrel.ini\n"
+      "  --mqtt-user U    --mqtt-passfile FILE (the password's file)  --mqtt-cafile FILE\n"
+      "  --mqtt-prefix P  (default ondrel)\n");
   if (!command)
     return QStringLiteral(
                "Usage: ondrel-cli COMMAND [OPTIONS]\n\n"
@@ -204,7 +214,8 @@ QString helpText(std::optional<Command> command) {
                "  info      identify the device on a port\n"
                "  run       start a test and follow it to its end\n"
                "  watch     follow whatever the device does\n"
-               "  program   run a step program from a step file\n\n"
+               "  program   run a step program from a step file\n"
+               "  forget    remove a device's Home Assistant entities from the broker\n\n"
                "ondrel-cli COMMAND --help shows a command's options.\n\n"
                "Exit codes: 0 the test ended, 1 link lost or device silent, 2 bad arguments or a\n"
                "refused value, 3 the port could not be opened, 4 no known device answered.\n");
@@ -238,6 +249,11 @@ QString helpText(std::optional<Command> command) {
                "  --channel 1|2    follow one channel only (default: every channel)\n"
                "  --forever        keep watching after a test ends\n") +
            following + mqtt + common;
+  case Command::Forget:
+    return QStringLiteral("Usage: ondrel-cli forget --port COMn [--mqtt URL ...] [--home DIR]\n\n"
+                          "Removes the Home Assistant discovery configs of the device on the port\n"
+                          "from the broker (empty retained messages).\n\n") +
+           mqtt + common;
   case Command::Program:
     return QStringLiteral(
                "Usage: ondrel-cli program --port COMn FILE.stp [OPTIONS]\n\n"

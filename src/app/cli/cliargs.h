@@ -17,7 +17,7 @@ enum ExitCode {
   kExitInterrupted = 130 // a second Ctrl-C: out at once
 };
 
-enum class Command { Ports, Info, Run, Watch, Program };
+enum class Command { Ports, Info, Run, Watch, Program, Forget };
 
 enum class FileFormat { Own, Bdf, Both };
 

@@ -1,6 +1,7 @@
 #include "cli/clioutput.h"
 
 #include "data/liveupdate.h"
+#include "test/slotjson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,72 +11,15 @@
 namespace ondrel::cli {
 namespace {
 
-// Numbers rounded to what the device resolves, so that a JSON line reads 3.912, not 3.91199994.
-double rounded(double v, int decimals) {
-  const double f = std::pow(10.0, decimals);
-  const double r = std::round(v * f) / f;
-  return r == 0.0 ? 0.0 : r; // no "-0"
-}
-
-double unitFactor(const SlotModel& m) {
-  return m.params.caps.currentInMilliamps ? 0.001 : 1.0;
-}
-
 QString fixed(double v, int decimals) {
   return QString::number(v, 'f', decimals);
 }
 
 } // namespace
 
-QString firmwareText(const ModelParams& params) {
-  return QString::number(params.FwVersion / 100) + QLatin1Char('.') +
-         QStringLiteral("%1").arg(params.FwVersion % 100, 2, 10, QLatin1Char('0'));
-}
-
-QString runState(const SlotModel& m, int c) {
-  return m.at(c).data.ChnRunning ? QStringLiteral("running") : QStringLiteral("idle");
-}
-
-QJsonObject sampleObject(const SlotModel& m, int c) {
-  const ChannelData& d = m.at(c).data;
-  const double unit = unitFactor(m);
-  QJsonObject o;
-  o.insert(QStringLiteral("port"), m.port);
-  o.insert(QStringLiteral("channel"), c + 1);
-  o.insert(QStringLiteral("t"), d.TestSec);
-  o.insert(QStringLiteral("state"), runState(m, c));
-  o.insert(QStringLiteral("mode"), d.ModeNo >= 0 && d.ModeNo < m.modes.size()
-                                       ? m.modes.at(d.ModeNo)
-                                       : QString());
-  o.insert(QStringLiteral("v"), rounded(d.Volt, 3));
-  o.insert(QStringLiteral("a"), rounded(d.Cur * unit, 4));
-  o.insert(QStringLiteral("w"), rounded(d.Pwr * unit, 3));
-  o.insert(QStringLiteral("ah"), rounded(d.Cap * unit, 4));
-  o.insert(QStringLiteral("wh"), rounded(d.Energy * unit, 4));
-  if (m.params.HasTemp)
-    o.insert(QStringLiteral("temp_c"), rounded(d.Temp, 1));
-  return o;
-}
-
-QJsonObject identifiedObject(const SlotModel& m) {
-  QJsonObject o;
-  o.insert(QStringLiteral("event"), QStringLiteral("identified"));
-  o.insert(QStringLiteral("port"), m.port);
-  o.insert(QStringLiteral("model"), m.at(0).row.device);
-  o.insert(QStringLiteral("firmware"), firmwareText(m.params));
-  o.insert(QStringLiteral("channels"), m.Dev2S ? 2 : 1);
-  o.insert(QStringLiteral("modes"), QJsonArray::fromStringList(m.modes));
-  o.insert(QStringLiteral("max_v"), rounded(m.params.MaxVoltage, 3));
-  o.insert(QStringLiteral("min_v"), rounded(m.params.MinVoltage, 3));
-  o.insert(QStringLiteral("max_a"), rounded(m.params.MaxCurrent * unitFactor(m), 4));
-  o.insert(QStringLiteral("min_a"), rounded(m.params.MinCurrent * unitFactor(m), 4));
-  o.insert(QStringLiteral("temperature"), m.params.HasTemp);
-  return o;
-}
-
 QString statusLine(const SlotModel& m, int c) {
   const ChannelData& d = m.at(c).data;
-  const double unit = unitFactor(m);
+  const double unit = toBaseUnits(m);
   QString line = m.port + QStringLiteral(" ch") + QString::number(c + 1) + QStringLiteral("  ") +
                  testTimeText(d.TestSec) + QStringLiteral("  ") + fixed(d.Volt, 3) +
                  QStringLiteral(" V  ") + fixed(d.Cur * unit, 3) + QStringLiteral(" A  ") +
@@ -87,7 +31,7 @@ QString statusLine(const SlotModel& m, int c) {
 }
 
 QStringList infoLines(const SlotModel& m) {
-  const double unit = unitFactor(m);
+  const double unit = toBaseUnits(m);
   return {QStringLiteral("Model:     ") + m.at(0).row.device,
           QStringLiteral("Firmware:  ") + firmwareText(m.params),
           QStringLiteral("Port:      ") + m.port,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "test/slotjson.h"
 #include "test/slotmodel.h"
 
 #include <QJsonObject>
@@ -13,16 +14,6 @@ namespace ondrel::cli {
 
 // What the runner prints, as JSON objects (one per line) and as the terminal's texts.
 
-// The firmware version as the device names it: 302 -> "3.02".
-QString firmwareText(const ModelParams& params);
-// "running" or "idle".
-QString runState(const SlotModel& m, int c);
-
-// {"port","channel","t","state","mode","v","a","w","ah","wh"[,"temp_c"]}: currents in amperes,
-// capacity in Ah and energy in Wh on every model.
-QJsonObject sampleObject(const SlotModel& m, int c);
-// {"event":"identified","port","model","firmware","channels","modes",...ranges}
-QJsonObject identifiedObject(const SlotModel& m);
 // One line per channel for a terminal: elapsed time, V, A, W, Ah, Wh, temperature, run state.
 QString statusLine(const SlotModel& m, int c);
 // The device as `info` prints it on a terminal.

@@ -2,6 +2,7 @@
 
 #include "data/bdfexport.h"
 #include "data/settings.h"
+#include "data/support/errorlog.h"
 #include "data/support/failure.h"
 #include "data/support/ini.h"
 #include "data/support/programfolder.h"
@@ -28,6 +29,7 @@ FolderSettings readFolderSettings(const QString& folder, int port) {
   s.temperatureData = read.prefs.TEMP;
   s.scaleFromValues = read.prefs.SCALE != 0;
   s.csv = read.prefs.CSV;
+  s.mqtt = readMqttConfig(ini);
   // The slot the program last connected to this port names the recordings, so that its Continue
   // finds them.
   for (int k = 1; k <= 10; ++k)
@@ -37,6 +39,21 @@ FolderSettings readFolderSettings(const QString& folder, int port) {
       break;
     }
   return s;
+}
+
+MqttConfig mqttConfigOf(const Options& o, const MqttConfig& fromIni) {
+  MqttConfig c = fromIni;
+  if (!o.mqttUrl.isEmpty())
+    c.url = o.mqttUrl;
+  if (!o.mqttUser.isEmpty())
+    c.user = o.mqttUser;
+  if (!o.mqttPassFile.isEmpty())
+    c.passFile = o.mqttPassFile;
+  if (!o.mqttCaFile.isEmpty())
+    c.caFile = o.mqttCaFile;
+  if (!o.mqttPrefix.isEmpty())
+    c.prefix = o.mqttPrefix;
+  return c;
 }
 
 Session::Session(const Options& options, const FolderSettings& settings, Comm& comm,
@@ -65,6 +82,40 @@ Session::Session(const Options& options, const FolderSettings& settings, Comm& c
           [this](const QString& text) { m_out.error(m_runner->model().port, text, 0); });
   m_watchdog.setInterval(200);
   connect(&m_watchdog, &QTimer::timeout, this, &Session::watchdog);
+  if (options.command != Command::Info)
+    startTelemetry(mqttConfigOf(options, settings.mqtt));
+}
+
+void Session::startTelemetry(const MqttConfig& config) {
+  if (!config.enabled())
+    return;
+  QString error;
+  m_telemetry = DeviceTelemetry::make(config, portName(m_options.port), &error, this);
+  if (!m_telemetry) {
+    // The test goes on without telemetry; said once.
+    ErrLog(QStringLiteral("ErrMqtt"), error);
+    m_out.error(portName(m_options.port), QStringLiteral("MQTT: %1").arg(error), 0);
+    return;
+  }
+  connect(m_telemetry.get(), &DeviceTelemetry::statusChanged, this,
+          [this](bool up, const QString& reason) {
+            m_out.line(up ? QStringLiteral("MQTT: connected")
+                          : QStringLiteral("MQTT: offline (%1)").arg(reason));
+            if (!up && m_out.json())
+              m_out.error(portName(m_options.port), QStringLiteral("MQTT: offline (%1)").arg(reason), 0);
+          });
+  connect(m_telemetry.get(), &DeviceTelemetry::stopRequested, this, [this](int c) {
+    if (m_done || !follows(c) || !m_runner->model().at(c).data.ChnRunning)
+      return;
+    m_stoppedRemotely = true;
+    m_runner->stopTest(c);
+  });
+}
+
+void Session::tell(const QJsonObject& object, const QString& text) {
+  m_out.event(object, text);
+  if (m_telemetry && object.value(QStringLiteral("event")).toString() != QLatin1String("identified"))
+    m_telemetry->event(std::max(0, object.value(QStringLiteral("channel")).toInt(1) - 1), object);
 }
 
 Session::~Session() = default;
@@ -105,13 +156,22 @@ void Session::watchdog() {
                  .arg(kSilentMs / 1000));
     return;
   }
+  // A test the device never runs (a cell already below its cutoff) is no test to follow.
+  if (m_options.command == Command::Run && m_startedAt.isValid() && !m_seenRunning &&
+      m_startedAt.elapsed() > kStartWaitMs) {
+    fail(QStringLiteral("The device on %1 did not start the test (is the cell already at its "
+                        "limit?).")
+             .arg(m.port),
+         kExitBadArguments);
+    return;
+  }
   if (m_stopping && QDateTime::currentDateTimeUtc() > m_stopDeadline) {
     // The device never said it stopped: what was measured is kept all the same.
     for (int c = 0; c < 2; ++c)
       if (m_running[size_t(c)]) {
         QString problem;
         const QString file = m_options.noDataFile ? QString() : m_runner->writeDataFile(c, &problem);
-        m_out.event(endedObject(c, QStringLiteral("stopped"), file, QString()),
+        tell(endedObject(c, QStringLiteral("stopped"), file, QString()),
                     QStringLiteral("%1 channel %2: no stop confirmed; data file %3")
                         .arg(m.port)
                         .arg(c + 1)
@@ -133,6 +193,8 @@ void Session::identified() {
     m_out.event(identifiedObject(m), QStringLiteral("%1: %2, firmware %3")
                                          .arg(m.port, m.at(0).row.device, firmwareText(m.params)));
   }
+  if (m_telemetry)
+    m_telemetry->identified(m, identifiedObject(m));
   // The report that identified the device is not done yet: its run state (a test found running)
   // is known once it is.
   QTimer::singleShot(0, this, &Session::decide);
@@ -153,6 +215,7 @@ void Session::decide() {
     return;
   case Command::Watch:
   case Command::Ports:
+  case Command::Forget:
     if (!m_running[0] && !m_running[1])
       m_out.line(QStringLiteral("Waiting for a test on %1 ...").arg(m_runner->model().port));
     return;
@@ -220,19 +283,24 @@ void Session::startProgram() {
   o.insert(QStringLiteral("event"), QStringLiteral("program"));
   o.insert(QStringLiteral("port"), m.port);
   o.insert(QStringLiteral("file"), QDir::toNativeSeparators(m_options.stepFile));
-  m_out.event(o, QStringLiteral("%1: step program %2 started")
+  tell(o, QStringLiteral("%1: step program %2 started")
                      .arg(m.port, QFileInfo(m_options.stepFile).fileName()));
 }
 
 void Session::sample(int c) {
   if (m_done || !follows(c) || !m_identified)
     return;
+  if (m_runner->model().at(c).data.ChnRunning)
+    m_seenRunning = true;
   m_out.sample(m_runner->model(), c);
+  if (m_telemetry)
+    m_telemetry->sample(m_runner->model(), c, m_options.label);
 }
 
 void Session::testStarted(int c) {
   const SlotModel& m = m_runner->model();
   m_running[size_t(c)] = true;
+  m_startedAt.start();
   m_started[size_t(c)] = QDateTime::currentDateTime();
   const ParamView& v = m.at(c).view.params;
   QJsonObject o;
@@ -252,7 +320,7 @@ void Session::testStarted(int c) {
     o.insert(QStringLiteral("label"), m_options.label);
   o.insert(QStringLiteral("recording"),
            QDir::toNativeSeparators(m.at(c).data.RecPath + QStringLiteral(".bak")));
-  m_out.event(o, QStringLiteral("%1 channel %2: started %3").arg(m.port).arg(c + 1).arg(m.at(c).row.mode));
+  tell(o, QStringLiteral("%1 channel %2: started %3").arg(m.port).arg(c + 1).arg(m.at(c).row.mode));
 }
 
 void Session::testAdopted(int c, bool continued) {
@@ -274,7 +342,7 @@ void Session::testAdopted(int c, bool continued) {
   o.insert(QStringLiteral("t"), m.at(c).data.TestSec);
   o.insert(QStringLiteral("recording"),
            QDir::toNativeSeparators(m.at(c).data.RecPath + QStringLiteral(".bak")));
-  m_out.event(o, continued ? QStringLiteral("%1 channel %2: running test continued in its recording")
+  tell(o, continued ? QStringLiteral("%1 channel %2: running test continued in its recording")
                                  .arg(m.port)
                                  .arg(c + 1)
                            : QStringLiteral("%1 channel %2: running test recorded as a new one")
@@ -286,15 +354,15 @@ QJsonObject Session::endedObject(int c, const QString& reason, const QString& da
                                  const QString& bdfFile) const {
   const SlotModel& m = m_runner->model();
   const ChannelData& d = m.at(c).data;
-  const double unit = m.params.caps.currentInMilliamps ? 0.001 : 1.0;
+  const double unit = toBaseUnits(m);
   QJsonObject o;
   o.insert(QStringLiteral("event"), QStringLiteral("ended"));
   o.insert(QStringLiteral("port"), m.port);
   o.insert(QStringLiteral("channel"), c + 1);
   o.insert(QStringLiteral("reason"), reason);
   o.insert(QStringLiteral("t"), d.TestSec);
-  o.insert(QStringLiteral("capacity_ah"), std::round(d.Cap * unit * 10000.0) / 10000.0);
-  o.insert(QStringLiteral("energy_wh"), std::round(d.Energy * unit * 10000.0) / 10000.0);
+  o.insert(QStringLiteral("capacity_ah"), jsonNumber(d.Cap * unit, 4));
+  o.insert(QStringLiteral("energy_wh"), jsonNumber(d.Energy * unit, 4));
   o.insert(QStringLiteral("data_file"),
            dataFile.isEmpty() ? QJsonValue(QJsonValue::Null)
                               : QJsonValue(QDir::toNativeSeparators(dataFile)));
@@ -338,13 +406,14 @@ void Session::testEnded(int c, const QString& dataFile, const QString& problem) 
   if (!bdfProblem.isEmpty())
     m_out.error(m.port, QStringLiteral("The Battery Data Format file was not written: %1")
                             .arg(bdfProblem), 0);
-  const QString reason = m_stopping ? QStringLiteral("stopped") : QStringLiteral("device");
+  const QString reason =
+      m_stopping || m_stoppedRemotely ? QStringLiteral("stopped") : QStringLiteral("device");
   QString text = QStringLiteral("%1 channel %2: ended (%3)").arg(m.port).arg(c + 1).arg(reason);
   if (!dataFile.isEmpty())
     text += QStringLiteral("; data file ") + QDir::toNativeSeparators(dataFile);
   if (!bdf.isEmpty())
     text += QStringLiteral("; ") + QDir::toNativeSeparators(bdf);
-  m_out.event(endedObject(c, reason, dataFile, bdf), text);
+  tell(endedObject(c, reason, dataFile, bdf), text);
 
   if (m_options.command == Command::Watch && m_options.keepWatching && !m_stopping)
     return;
@@ -368,7 +437,7 @@ void Session::programEnded(const QString& dataFile, const QString& problem) {
   for (const QStringList& row : stepResultRows(m))
     rows.append(QJsonArray::fromStringList(row));
   o.insert(QStringLiteral("steps"), rows);
-  m_out.event(o, QStringLiteral("%1: step program ended%2")
+  tell(o, QStringLiteral("%1: step program ended%2")
                      .arg(m.port, dataFile.isEmpty()
                                       ? QString()
                                       : QStringLiteral("; data file ") +
@@ -379,7 +448,7 @@ void Session::programEnded(const QString& dataFile, const QString& problem) {
 void Session::linkLost(const QString& message) {
   for (int c = 0; c < 2; ++c)
     if (m_running[size_t(c)] && follows(c)) {
-      m_out.event(endedObject(c, QStringLiteral("link lost"), QString(), QString()),
+      tell(endedObject(c, QStringLiteral("link lost"), QString(), QString()),
                   QStringLiteral("%1 channel %2: link lost; the recording keeps the test")
                       .arg(m_runner->model().port)
                       .arg(c + 1));
@@ -405,7 +474,7 @@ void Session::interrupt() {
                 ? QString()
                 : m_runner->writeDataFile(c, &problem);
         QJsonObject o = endedObject(c, QStringLiteral("detached"), file, QString());
-        m_out.event(o, QStringLiteral("%1 channel %2: left running%3")
+        tell(o, QStringLiteral("%1 channel %2: left running%3")
                            .arg(m.port)
                            .arg(c + 1)
                            .arg(file.isEmpty() ? QString()
@@ -449,6 +518,8 @@ void Session::finish(int code) {
   m_watchdog.stop();
   m_out.finish();
   m_runner->close();
+  if (m_telemetry)
+    m_telemetry->close();
   emit finished(code);
 }
 

@@ -2,10 +2,13 @@
 
 #include "cli/cliargs.h"
 #include "cli/clioutput.h"
+#include "data/telemetry/devicetelemetry.h"
+#include "data/telemetry/mqttconfig.h"
 #include "link/comm.h"
 #include "test/slotrunner.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -20,9 +23,12 @@ struct FolderSettings {
   bool temperatureData = false; // "TEMP"
   bool scaleFromValues = false; // "SCALE"
   bool csv = true;              // "CSV"
+  MqttConfig mqtt;              // [MQTT]
 };
 // Reads "ondrel.ini" of the program folder for port n; defaults when it is missing or unusable.
 FolderSettings readFolderSettings(const QString& folder, int port);
+// The telemetry settings: the command line's over the INI's.
+MqttConfig mqttConfigOf(const Options& options, const MqttConfig& fromIni);
 
 // One command on one port (info, run, watch, program) from connecting to its exit code.
 class Session : public QObject {
@@ -43,6 +49,7 @@ public:
   static constexpr qint64 kSilentMs = 10'000;
   static constexpr qint64 kNoAnswerMs = 6'000;
   static constexpr qint64 kStopWaitMs = 5'000;
+  static constexpr qint64 kStartWaitMs = 8'000;
 
 signals:
   void finished(int exitCode);
@@ -64,12 +71,19 @@ private:
                           const QString& bdfFile) const;
   QString exportBdf(int c, QString* problem);
   void fail(const QString& message, int code);
+  // An event on the output and, when telemetry is on, on the broker.
+  void tell(const QJsonObject& object, const QString& text);
+  void startTelemetry(const MqttConfig& config);
   void finish(int code);
 
   Options m_options;
   Comm& m_comm;
   Printer& m_out;
   std::unique_ptr<SlotRunner> m_runner;
+  std::unique_ptr<DeviceTelemetry> m_telemetry;
+  bool m_stoppedRemotely = false;
+  bool m_seenRunning = false;
+  QElapsedTimer m_startedAt;
   QTimer m_watchdog;
   bool m_thirdIsTemperature = false;
   bool m_identified = false;

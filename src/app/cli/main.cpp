@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QJsonArray>
 #include <QSocketNotifier>
 
@@ -82,9 +84,49 @@ int listPortsCommand(const Options& o) {
   return kExitOk;
 }
 
+// Clears the device's Home Assistant configs on the broker.
+int forgetCommand(const Options& o) {
+  const FolderSettings settings = readFolderSettings(programFolder(), o.port);
+  const MqttConfig config = mqttConfigOf(o, settings.mqtt);
+  if (!config.enabled()) {
+    print(stderr, QStringLiteral("ondrel-cli: no broker: give --mqtt URL or set [MQTT] URL in "
+                                 "ondrel.ini.\n"));
+    return kExitBadArguments;
+  }
+  QString error;
+  std::unique_ptr<DeviceTelemetry> t = DeviceTelemetry::make(config, portName(o.port), &error);
+  if (!t) {
+    print(stderr, QStringLiteral("ondrel-cli: MQTT: %1\n").arg(error));
+    return kExitBadArguments;
+  }
+  QEventLoop loop;
+  QString reason;
+  QObject::connect(t.get(), &DeviceTelemetry::statusChanged, &loop,
+                   [&](bool up, const QString& why) {
+                     reason = why;
+                     if (up)
+                       loop.quit();
+                   });
+  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+  loop.exec();
+  if (!t->connected()) {
+    print(stderr, QStringLiteral("ondrel-cli: MQTT: the broker did not answer (%1).\n").arg(reason));
+    return kExitLinkLost;
+  }
+  t->forget();
+  t->close();
+  print(stdout, QStringLiteral("The Home Assistant entities of %1 were removed.\n")
+                    .arg(portName(o.port)));
+  return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef Q_OS_UNIX
+  // A broker that dies mid-write must cost a failed send, not the process (and its test).
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   QCoreApplication app(argc, argv);
   // The same name as the window program: both share the per-user program folder.
   QCoreApplication::setApplicationName(QStringLiteral("Ondrel"));
@@ -109,6 +151,8 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(programPath(QLatin1String(folder)));
   if (o.command == Command::Ports)
     return listPortsCommand(o);
+  if (o.command == Command::Forget)
+    return forgetCommand(o);
 
   Printer out(o.json || !outputIsTerminal());
   Comm comm;
