@@ -226,10 +226,10 @@ private:
   bool m_size = false;
   bool m_large = false;
   GraphZoom m_zoom;
-  bool m_cursorOn = false; // right button held in the plot area
+  bool m_cursorOn = false;    // right button held in the plot area
   bool m_keyCursorOn = false; // the keyboard's cursor is shown
   int m_keyX = -1;            // where the keyboard's cursor is (or was last)
-  bool m_bandOn = false;   // rubber band being drawn
+  bool m_bandOn = false;      // rubber band being drawn
   RubberBand m_band;
   QString m_titleText = QStringLiteral("Ondrel Tester Software");
   QImage m_image; // shown

@@ -234,9 +234,9 @@ void frmData::buildMenus() {
   connect(make(file, "menuSaveSvg", "Save Picture as S&VG…"), &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(true, PictureFormat::Svg); });
   });
-  for (const auto& [name, keys] : {std::pair{"menuOpenData", QKeySequence(QKeySequence::Open)},
-                                   std::pair{"menuSavePic", QKeySequence(Qt::CTRL | Qt::SHIFT |
-                                                                         Qt::Key_S)}})
+  for (const auto& [name, keys] :
+       {std::pair{"menuOpenData", QKeySequence(QKeySequence::Open)},
+        std::pair{"menuSavePic", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}})
     findChild<QAction*>(QLatin1String(name))->setShortcut(keys);
   QMenu* curve = menuBar()->addMenu(QStringLiteral("&Curve"));
   menuCurrent = make(curve, "menuCurrent", "C&urrent");

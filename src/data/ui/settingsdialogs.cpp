@@ -12,10 +12,10 @@
 #include <QDir>
 #include <QFocusEvent>
 #include <QFormLayout>
-#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>

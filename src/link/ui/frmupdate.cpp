@@ -5,8 +5,8 @@
 #include "data/support/langtext.h"
 #include "link/firmwareimages.h"
 #include "link/portnames.h"
-#include "widgets/progressmath.h"
 #include "widgets/keyboard.h"
+#include "widgets/progressmath.h"
 #include "widgets/ucprogressbar.h"
 #include "widgets/windowplacement.h"
 

@@ -165,11 +165,11 @@ TEST_F(Keyboard, EscapeClosesEachSubWindowAndTheFocusComesBack) {
   ASSERT_TRUE(viewer);
   viewer->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
-  const QString file = home.write(QStringLiteral("a.csv"), "Device:KL-F2\r\n0,1,4.2\r\n1,1,4.1\r\n");
+  const QString file =
+      home.write(QStringLiteral("a.csv"), "Device:KL-F2\r\n0,1,4.2\r\n1,1,4.1\r\n");
   expectEscapeCloses("frmColor", viewer->grid(), [&] { viewer->LoadFile(file); });
-  expectEscapeCloses("frmCurve2", viewer->grid(), [&] {
-    viewer->findChild<QAction*>(QStringLiteral("menuCurve"))->trigger();
-  });
+  expectEscapeCloses("frmCurve2", viewer->grid(),
+                     [&] { viewer->findChild<QAction*>(QStringLiteral("menuCurve"))->trigger(); });
   viewer->close();
 
   // A USB meter's quick-charge window.
@@ -290,18 +290,20 @@ TEST_F(Keyboard, EveryMenuEntryHasAMnemonicAndKeepsItsWords) {
         letters.insert(letter);
         entries << withoutMnemonic(a->text());
       }
-      words << withoutMnemonic(m->text()) + QStringLiteral(": ") + entries.join(QStringLiteral(", "));
+      words << withoutMnemonic(m->text()) + QStringLiteral(": ") +
+                   entries.join(QStringLiteral(", "));
     }
     return words;
   };
-  EXPECT_EQ(readMenus(window->menuBar()),
-            (QStringList{"File: Open Parameter, Save Parameter, Open Data, Save Data, Save Curve, "
-                         "Save Picture, Exit",
-                         "System: Add Device, Parameter Calibration, Firmware Update",
-                         "Tools: Clear Curve, Search Comm Port, Resistance Test, Quick Charger Test",
-                         "Setting: Curve Title, Coordinate Settings, Display Setting, Temprature "
-                         "Data, Software Setting",
-                         "Help: Help, About"}));
+  EXPECT_EQ(
+      readMenus(window->menuBar()),
+      (QStringList{"File: Open Parameter, Save Parameter, Open Data, Save Data, Save Curve, "
+                   "Save Picture, Exit",
+                   "System: Add Device, Parameter Calibration, Firmware Update",
+                   "Tools: Clear Curve, Search Comm Port, Resistance Test, Quick Charger Test",
+                   "Setting: Curve Title, Coordinate Settings, Display Setting, Temprature "
+                   "Data, Software Setting",
+                   "Help: Help, About"}));
 
   window->chooseCurveType = [] { return false; };
   trigger("menuOpenData");
