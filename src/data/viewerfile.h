@@ -14,6 +14,8 @@ namespace ondrel {
 // Grid columns of the viewer: the seven result headings and "Title".
 inline constexpr int kViewerColumns = 8;
 extern const std::array<const char*, kViewerColumns> kViewerHeadings;
+// The "Title" column, the one the user names.
+constexpr int kTitleColumn = kViewerColumns - 1;
 
 // "," when the name ends in "csv" (any case of the whole ending: "csv" or "CSV"), else TAB.
 char viewerSeparator(const QString& fileName);

@@ -1,13 +1,16 @@
 #include "widgets/curvegraph.h"
 
+#include "data/support/langtext.h"
 #include "data/support/numberformat.h"
 #include "widgets/accessibility.h"
 #include "widgets/colour.h"
 #include "widgets/componenterror.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -158,6 +161,12 @@ int rounded(double v) {
 
 CurveGraph::CurveGraph(QWidget* parent) : QWidget(parent) {
   installComponentAccessibility();
+  // Reached by Tab; a click does not take the focus from the box being typed in.
+  setFocusPolicy(Qt::TabFocus);
+  setAccessibleDescription(
+      LangText(QStringLiteral("Left and right arrow keys move the value cursor, Home and End go "
+                              "to the ends. After a test, + and - zoom in and out around the "
+                              "cursor and 0 shows the whole test.")));
   m_plot = new PlotSurface(&m_image, this);
   m_plot->setObjectName(QStringLiteral("picGraph"));
   m_title = new QLabel(m_titleText, m_plot);
@@ -426,6 +435,8 @@ QString CurveGraph::accessibleValueText() const {
   QString s = m_titleText;
   if (!legends.isEmpty())
     s += QStringLiteral("; ") + legends.join(QStringLiteral(", "));
+  if (m_keyCursorOn)
+    s += QStringLiteral("; ") + m_lblDisp->text().replace(QLatin1Char('\n'), QLatin1Char(' '));
   return s;
 }
 
@@ -703,9 +714,136 @@ void CurveGraph::ShowCursorValues(int x, int y) {
   m_lblDisp->raise();
 }
 
+// ---- keys -----------------------------------------------------------------------------------
+
+bool CurveGraph::showKeyCursor(int x) {
+  const GraphView v = pointerView();
+  const int first = 51, last = v.W - graphRightMargin(v) - 1;
+  const int top = 41, bottom = v.H - 51;
+  if (last < first || bottom < top)
+    return false;
+  m_keyX = std::clamp(x, first, last);
+  m_keyCursorOn = true;
+  // Half-way down the plot area, where a pointer at this X could stand as well.
+  ShowCursorValues(m_keyX, (top + bottom) / 2);
+  notifyAccessibleValue(this, accessibleValueText());
+  return true;
+}
+
+void CurveGraph::hideKeyCursor() {
+  if (!m_keyCursorOn)
+    return;
+  m_keyCursorOn = false;
+  if (!m_cursorOn) {
+    m_line1->hide();
+    m_lblDisp->hide();
+  }
+}
+
+void CurveGraph::keyPressEvent(QKeyEvent* event) {
+  const auto mods = event->modifiers() & ~Qt::KeypadModifier;
+  const int step = mods & (Qt::ShiftModifier | Qt::ControlModifier) ? 10 : 1;
+  const GraphView v = pointerView();
+  const int middle = (51 + v.W - graphRightMargin(v) - 1) / 2;
+  // The first key shows the cursor where it was last, or in the middle.
+  const int from = m_keyX >= 0 ? m_keyX : middle;
+  switch (event->key()) {
+  case Qt::Key_Left:
+    showKeyCursor(m_keyCursorOn ? from - step : from);
+    return;
+  case Qt::Key_Right:
+    showKeyCursor(m_keyCursorOn ? from + step : from);
+    return;
+  case Qt::Key_Home:
+    showKeyCursor(0);
+    return;
+  case Qt::Key_End:
+    showKeyCursor(v.W);
+    return;
+  case Qt::Key_Plus:
+  case Qt::Key_Equal: // "+" without Shift on most layouts
+    zoomByKey(true);
+    return;
+  case Qt::Key_Minus:
+    zoomByKey(false);
+    return;
+  case Qt::Key_0:
+    wholeViewByKey();
+    return;
+  case Qt::Key_Escape:
+    if (m_keyCursorOn) {
+      hideKeyCursor();
+      return;
+    }
+    break;
+  default:
+    break;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void CurveGraph::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  // The cursor is the graph's only sign of having the focus.
+  if (!m_cursorOn && event->reason() != Qt::ActiveWindowFocusReason)
+    showKeyCursor(m_keyX >= 0 ? m_keyX : (51 + plotSize().width() - RightMargin() - 1) / 2);
+}
+
+void CurveGraph::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  hideKeyCursor();
+}
+
+// The zoom of the rubber band, by keys: only where the band works (Size on), around the time
+// under the cursor, X only.
+void CurveGraph::zoomByKey(bool in) {
+  if (!m_size || !m_scales.valid || (!in && !m_large))
+    return;
+  const GraphView v = pointerView();
+  const double centre = m_keyCursorOn ? static_cast<double>(cursorTime(v, m_scales, m_keyX))
+                                      : (m_view.MinX + m_view.MaxX) / 2;
+  const GraphZoom full = m_large ? m_zoom
+                                 : GraphZoom{m_view.MinX,
+                                             m_view.MaxX,
+                                             {m_view.MinY[0], m_view.MinY[1]},
+                                             {m_view.MaxY[0], m_view.MaxY[1]},
+                                             0};
+  const std::optional<XRange> r = keyZoomRange(full, m_view.MinX, m_view.MaxX, centre, in);
+  if (!r)
+    return;
+  if (r->MinX == full.FullMinX && r->MaxX == full.FullMaxX) {
+    if (!m_large)
+      return;
+    setLarge(false);
+  } else {
+    m_zoom = full;
+    m_zoom.ZoomSpan = r->MaxX - r->MinX;
+    m_large = true;
+    m_view.MinX = r->MinX;
+    m_view.MaxX = r->MaxX;
+    layoutChildren();
+    setupScroll();
+  }
+  DrawCurve();
+  // The cursor stays on the time it was on, as near as the new scale allows.
+  if (m_keyCursorOn && m_scales.valid && m_scales.x > 0)
+    showKeyCursor(static_cast<int>(std::clamp<qint64>(
+        roundHalfEven(50 + (centre - m_view.MinX) / m_scales.x), -1000000, 1000000)));
+}
+
+void CurveGraph::wholeViewByKey() {
+  if (!m_large)
+    return;
+  setLarge(false);
+  DrawCurve();
+  if (m_keyCursorOn)
+    showKeyCursor(m_keyX);
+}
+
 // A button release ends the cursor, the rubber band and every legend drag.
 void CurveGraph::endPointerGestures() {
   m_cursorOn = false;
+  m_keyCursorOn = false;
   m_bandOn = false;
   m_line1->hide();
   m_lblDisp->hide();

@@ -26,6 +26,10 @@ namespace ondrel {
 // button in the plot area shows a cursor line with the voltage, current, capacity and energy
 // under it (curves 0, 1, 3 and 4); with Size on, a left-button rubber band zooms in, the scroll
 // bar under the zoomed view pans it and a left click returns to the full view.
+//
+// Keys, once the graph has the focus (by Tab): Left and Right move the same cursor and readout a
+// pixel at a time (ten with Shift or Ctrl), Home and End go to the plot area's ends; with Size
+// on, + and - halve and double the shown time around the cursor and 0 returns to the full view.
 class CurveGraph : public QWidget {
   Q_OBJECT
 
@@ -120,8 +124,11 @@ public:
   QLabel* titleLabel() const { return m_title; }
   QFont graphFont() const { return m_font; }
 
-  // Title and visible legends, for assistive tools.
+  // Title and visible legends, and the readout while the keyboard's cursor shows it, for
+  // assistive tools.
   QString accessibleValueText() const;
+  // The keyboard's cursor: its X in plot pixels, -1 while it is not shown.
+  int keyCursorX() const { return m_keyCursorOn ? m_keyX : -1; }
 
 signals:
   // The title was double-clicked.
@@ -133,6 +140,9 @@ protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
 private:
   struct Curve {
@@ -184,6 +194,11 @@ private:
   bool plotPointer(QMouseEvent& event);
   bool legendPointer(int index, QMouseEvent& event);
   void ShowCursorValues(int x, int y);
+  // The keyboard's cursor at plot X `x`, kept inside the plot area; false when there is none.
+  bool showKeyCursor(int x);
+  void hideKeyCursor();
+  void zoomByKey(bool in);
+  void wholeViewByKey();
   void endPointerGestures();
   void zoomInto(const RubberBand& band);
   void setupScroll();
@@ -211,8 +226,10 @@ private:
   bool m_size = false;
   bool m_large = false;
   GraphZoom m_zoom;
-  bool m_cursorOn = false; // right button held in the plot area
-  bool m_bandOn = false;   // rubber band being drawn
+  bool m_cursorOn = false;    // right button held in the plot area
+  bool m_keyCursorOn = false; // the keyboard's cursor is shown
+  int m_keyX = -1;            // where the keyboard's cursor is (or was last)
+  bool m_bandOn = false;      // rubber band being drawn
   RubberBand m_band;
   QString m_titleText = QStringLiteral("Ondrel Tester Software");
   QImage m_image; // shown

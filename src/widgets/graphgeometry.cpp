@@ -2,6 +2,7 @@
 
 #include "data/support/numberformat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -232,6 +233,23 @@ XRange panRange(const GraphZoom& z, int position) {
   if (roundHalfEven(maxX) % 2 != 0)
     maxX += 1;
   return {minX, std::min(maxX, z.FullMaxX)};
+}
+
+std::optional<XRange> keyZoomRange(const GraphZoom& z, double minX, double maxX, double centre,
+                                   bool in) {
+  const double full = z.FullMaxX - z.FullMinX;
+  if (!std::isfinite(full) || !std::isfinite(minX) || !std::isfinite(maxX) ||
+      !std::isfinite(centre) || full < 1)
+    return std::nullopt;
+  const double span = std::clamp(maxX - minX, 1.0, full);
+  const double wanted = static_cast<double>(roundHalfEven(in ? span / 2 : span * 2));
+  if (wanted < 1)
+    return std::nullopt;
+  if (wanted >= full)
+    return XRange{z.FullMinX, z.FullMaxX};
+  double from = static_cast<double>(roundHalfEven(centre - wanted / 2));
+  from = std::clamp(from, z.FullMinX, z.FullMaxX - wanted);
+  return XRange{from, from + wanted};
 }
 
 QPoint snapLegend(QPointF topLeft) {

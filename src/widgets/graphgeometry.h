@@ -136,6 +136,13 @@ struct XRange {
 };
 XRange panRange(const GraphZoom& zoom, int position);
 
+// The X range the keyboard's zoom shows around time `centre`: the shown span halved (`in`) or
+// doubled, in whole seconds, moved to stay within the full view. Zooming out as far as the full
+// view answers the full view; nothing when a halved span would be under one second or the
+// numbers are not finite.
+std::optional<XRange> keyZoomRange(const GraphZoom& zoom, double minX, double maxX, double centre,
+                                   bool in);
+
 // Where a dropped legend lands: whole pixels, then integer-divided by 5 and multiplied by 5.
 QPoint snapLegend(QPointF topLeft);
 

@@ -797,3 +797,135 @@ TEST(CurveGraphPointer, HostSwitchesTheZoomedView) {
   EXPECT_EQ(g.MinX(), 0);
   EXPECT_EQ(g.MaxX(), 120);
 }
+
+// ---- keys -----------------------------------------------------------------------------------
+
+namespace {
+
+// The pointer graph with five curves that read differently at every second.
+struct KeyGraph : PointerGraph {
+  KeyGraph() {
+    g.Clear(0);
+    for (int i = 0; i <= 60; ++i) {
+      const float t = static_cast<float>(i);
+      g.AddXY(0, t, 3.0f + 0.04f * t);
+      g.AddXY(1, t, 12.5f - 0.1f * t);
+      g.AddXY(3, t, t / 60);
+      g.AddXY(4, t, t / 15);
+    }
+    g.DrawCurve();
+  }
+  // What the right button shows at plot X `x`.
+  QString rightButtonReadout(int x) {
+    QTest::mousePress(plot, Qt::RightButton, {}, QPoint(x, 200));
+    const QString text = readout()->text();
+    QTest::mouseRelease(plot, Qt::RightButton, {}, QPoint(x, 200));
+    return text;
+  }
+};
+
+} // namespace
+
+TEST(CurveGraphKeys, ArrowKeysMoveTheCursorWithTheRightButtonsReadout) {
+  KeyGraph keys, mouse; // the same graph twice: the mouse must not disturb the keys' cursor
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    int x;
+  } steps[] = {
+      {Qt::Key_Right, {}, 250}, // the first key shows the cursor in the middle
+      {Qt::Key_Right, {}, 251},
+      {Qt::Key_Right, Qt::ShiftModifier, 261},
+      {Qt::Key_Left, Qt::ControlModifier, 251},
+      {Qt::Key_Left, {}, 250},
+      {Qt::Key_Home, {}, 51}, // the plot area's ends
+      {Qt::Key_Left, {}, 51},
+      {Qt::Key_End, {}, 449},
+      {Qt::Key_Right, {}, 449},
+      {Qt::Key_Left, Qt::ShiftModifier, 439},
+  };
+  for (const auto& s : steps) {
+    QTest::keyClick(&keys.g, s.key, s.mods);
+    ASSERT_EQ(keys.g.keyCursorX(), s.x) << QKeySequence(s.key | s.mods).toString().toStdString();
+    EXPECT_FALSE(keys.readout()->isHidden());
+    EXPECT_EQ(keys.cursor()->x(), s.x);
+    EXPECT_EQ(keys.readout()->text(), mouse.rightButtonReadout(s.x)) << s.x;
+  }
+  EXPECT_TRUE(keys.g.accessibleValueText().endsWith(keys.readout()->text().replace('\n', ' ')));
+
+  QTest::keyClick(&keys.g, Qt::Key_Escape);
+  EXPECT_EQ(keys.g.keyCursorX(), -1);
+  EXPECT_TRUE(keys.readout()->isHidden());
+  QTest::keyClick(&keys.g, Qt::Key_Right); // back where it was
+  EXPECT_EQ(keys.g.keyCursorX(), 439);
+}
+
+TEST(CurveGraphKeys, PlusAndMinusZoomAroundTheCursorOnceZoomIsOn) {
+  KeyGraph t;
+  CurveGraph& g = t.g;
+  const PointerGraph::Ranges full = t.ranges();
+  QTest::keyClick(&g, Qt::Key_Right); // 250: 30 s
+
+  QTest::keyClick(&g, Qt::Key_Plus);
+  ASSERT_TRUE(g.Large());
+  EXPECT_EQ(g.MinX(), 15);
+  EXPECT_EQ(g.MaxX(), 45);
+  EXPECT_EQ(g.zoom().ZoomSpan, 30);
+  EXPECT_EQ(g.MinY(0), full.minY[0]); // the keys zoom the time only
+  EXPECT_EQ(g.MaxY(1), full.maxY[1]);
+  EXPECT_FALSE(t.scroll()->isHidden());
+  EXPECT_EQ(g.keyCursorX(), 250); // still on 30 s
+
+  QTest::keyClick(&g, Qt::Key_Equal); // "+" without Shift
+  EXPECT_EQ(g.MinX(), 22);            // 30 - 7.5, rounded half to even
+  EXPECT_EQ(g.MaxX(), 37);
+  QTest::keyClick(&g, Qt::Key_Minus);
+  EXPECT_EQ(g.MaxX() - g.MinX(), 30);
+  QTest::keyClick(&g, Qt::Key_Minus); // out to the whole test: the full view exactly
+  EXPECT_FALSE(g.Large());
+  EXPECT_EQ(t.ranges(), full);
+  EXPECT_TRUE(t.scroll()->isHidden());
+  QTest::keyClick(&g, Qt::Key_Minus); // nothing further out
+  EXPECT_EQ(t.ranges(), full);
+
+  QTest::keyClick(&g, Qt::Key_End); // near the end the zoomed span stays within the test
+  QTest::keyClick(&g, Qt::Key_Plus);
+  EXPECT_EQ(g.MinX(), 30);
+  EXPECT_EQ(g.MaxX(), 60);
+  QTest::keyClick(&g, Qt::Key_Plus);
+  QTest::keyClick(&g, Qt::Key_0); // the whole test at once
+  EXPECT_FALSE(g.Large());
+  EXPECT_EQ(t.ranges(), full);
+
+  g.setSize(false); // a test running: no zoom
+  QTest::keyClick(&g, Qt::Key_Plus);
+  EXPECT_FALSE(g.Large());
+  EXPECT_EQ(t.ranges(), full);
+}
+
+TEST(CurveGraphKeys, KeyZoomRangeStaysWholeAndInsideTheFullView) {
+  const GraphZoom z{0, 100, {0, 0}, {1, 1}, 0};
+  const struct {
+    const char* what;
+    double minX, maxX, centre;
+    bool in;
+    std::optional<XRange> expected;
+  } cases[] = {
+      {"in, middle", 0, 100, 50, true, XRange{25, 75}},
+      {"in, at the start", 0, 100, 3, true, XRange{0, 50}},
+      {"in, past the end", 0, 100, 140, true, XRange{50, 100}},
+      {"in to one second", 40, 42, 41, true, XRange{40, 41}},
+      {"not under one second", 40, 41, 40, true, std::nullopt},
+      {"out", 40, 60, 50, false, XRange{30, 70}},
+      {"out to the full view", 20, 80, 50, false, XRange{0, 100}},
+      {"not a number", 0, 100, std::nan(""), true, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto r = keyZoomRange(z, c.minX, c.maxX, c.centre, c.in);
+    ASSERT_EQ(r.has_value(), c.expected.has_value()) << c.what;
+    if (r) {
+      EXPECT_EQ(r->MinX, c.expected->MinX) << c.what;
+      EXPECT_EQ(r->MaxX, c.expected->MaxX) << c.what;
+    }
+  }
+}

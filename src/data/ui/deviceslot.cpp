@@ -18,6 +18,7 @@
 #include "test/ui/devctrl.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
+#include "widgets/keyboard.h"
 
 #include <QDateTime>
 #include <QPixmap>
@@ -78,6 +79,14 @@ DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageA
     if (target.valid())
       emit swatchPressed(target.channel, target.curve);
   });
+  // A swatch cell reached with the arrow keys opens the chooser as a click does.
+  onCellKeys(*m_view.gridRun, {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter},
+             [this](int row, int column) {
+               const SwatchTarget target = swatchAt(row, column, dev2S());
+               if (target.valid())
+                 emit swatchPressed(target.channel, target.curve);
+               return target.valid();
+             });
 
   // Curve redraws are coalesced: a burst of reports shares one picture, and a graph that cannot
   // be seen draws when its tab is shown.

@@ -12,6 +12,7 @@
 #include "data/ui/settingsdialogs.h"
 #include "link/commands.h"
 #include "widgets/curvegraph.h"
+#include "widgets/keyboard.h"
 #include "widgets/windowplacement.h"
 
 #include <QBuffer>
@@ -55,6 +56,7 @@ void showAndWait(QWidget* w) {
   QObject::connect(w, &QObject::destroyed, [&closed] { closed = true; });
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->setWindowModality(Qt::WindowModal);
+  makeKeyboardWindow(*w);
   w->adjustSize();
   centreOnScreen(*w);
   w->show();
@@ -175,6 +177,12 @@ frmData::frmData(QWidget* owner, bool volCap, const CurveGraph& look, ViewerServ
     gridRun->item(0, c)->setBackground(gridRun->palette().button());
   }
   connect(gridRun, &QTableWidget::cellClicked, this, &frmData::editTitleCell);
+  onCellKeys(*gridRun, {Qt::Key_F2, Qt::Key_Return, Qt::Key_Enter}, [this](int row, int col) {
+    if (col != kTitleColumn)
+      return false;
+    editTitleCell(row, col);
+    return true;
+  });
   statusBar()->setObjectName(QStringLiteral("staData"));
 
   // The graph: one file's five curves with the main window's look.
@@ -209,37 +217,41 @@ frmData::frmData(QWidget* owner, bool volCap, const CurveGraph& look, ViewerServ
 
 void frmData::buildMenus() {
   auto make = [this](QMenu* menu, const char* name, const char* text) {
-    QAction* a = menu->addAction(QLatin1String(text));
+    QAction* a = menu->addAction(QString::fromUtf8(text));
     a->setObjectName(QLatin1String(name));
     return a;
   };
-  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-  connect(make(file, "menuOpenData", "Open Data"), &QAction::triggered, this,
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  connect(make(file, "menuOpenData", "&Open Data"), &QAction::triggered, this,
           &frmData::LoadDataFile);
-  connect(make(file, "menuSaveCurve", "Save Curve"), &QAction::triggered, this,
+  connect(make(file, "menuSaveCurve", "Save &Curve"), &QAction::triggered, this,
           [this] { logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(false); }); });
-  connect(make(file, "menuSavePic", "Save Picture"), &QAction::triggered, this,
+  connect(make(file, "menuSavePic", "Save &Picture"), &QAction::triggered, this,
           [this] { logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(true); }); });
-  connect(make(file, "menuSavePng", "Save Picture as PNG…"), &QAction::triggered, this, [this] {
+  connect(make(file, "menuSavePng", "Save Picture as P&NG…"), &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(true, PictureFormat::Png); });
   });
-  connect(make(file, "menuSaveSvg", "Save Picture as SVG…"), &QAction::triggered, this, [this] {
+  connect(make(file, "menuSaveSvg", "Save Picture as S&VG…"), &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSavePic"), [this] { savePicture(true, PictureFormat::Svg); });
   });
-  QMenu* curve = menuBar()->addMenu(QStringLiteral("Curve"));
-  menuCurrent = make(curve, "menuCurrent", "Current");
+  for (const auto& [name, keys] :
+       {std::pair{"menuOpenData", QKeySequence(QKeySequence::Open)},
+        std::pair{"menuSavePic", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}})
+    findChild<QAction*>(QLatin1String(name))->setShortcut(keys);
+  QMenu* curve = menuBar()->addMenu(QStringLiteral("&Curve"));
+  menuCurrent = make(curve, "menuCurrent", "C&urrent");
   menuCurrent->setCheckable(true);
   menuCurrent->setChecked(true);
   connect(menuCurrent, &QAction::triggered, this, &frmData::toggleCurrent);
-  menuLabel = make(curve, "menuLabel", "Label");
+  menuLabel = make(curve, "menuLabel", "&Label");
   menuLabel->setCheckable(true);
   menuLabel->setChecked(true);
   connect(menuLabel, &QAction::triggered, this, &frmData::toggleLabel);
-  connect(make(curve, "menuTitle", "Title"), &QAction::triggered, this, &frmData::editTitle);
-  connect(make(curve, "menuCurve", "Coordinate Settings"), &QAction::triggered, this,
+  connect(make(curve, "menuTitle", "&Title"), &QAction::triggered, this, &frmData::editTitle);
+  connect(make(curve, "menuCurve", "C&oordinate Settings"), &QAction::triggered, this,
           &frmData::coordinateSettings);
-  connect(make(curve, "menuDqDv", "dQ/dV…"), &QAction::triggered, this, &frmData::showDqDv);
-  connect(make(curve, "menuClear", "Clear"), &QAction::triggered, this, [this] {
+  connect(make(curve, "menuDqDv", "d&Q/dV…"), &QAction::triggered, this, &frmData::showDqDv);
+  connect(make(curve, "menuClear", "Cl&ear"), &QAction::triggered, this, [this] {
     const auto ask = m_services.ask;
     if (!ask || m_busy)
       return;
@@ -523,7 +535,7 @@ void frmData::editLegend(int index) {
 }
 
 void frmData::editTitleCell(int row, int col) {
-  if (col != 7 || row < 1 || row > m_files)
+  if (col != kTitleColumn || row < 1 || row > m_files)
     return;
   logFailures(QStringLiteral("ErrTitle2"), [&] {
     const QString answer =

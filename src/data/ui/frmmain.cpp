@@ -130,22 +130,24 @@ QString frmMain::caption() {
 }
 
 void frmMain::buildMenus() {
+  // Every title and entry has a mnemonic ("Sa&ve Data"); withoutMnemonic gives the caption's
+  // words wherever a text is compared or shown outside the menu.
   auto make = [this](QMenu* menu, const char* name, const char* text) {
     QAction* a = menu->addAction(QString::fromUtf8(text));
     a->setObjectName(QLatin1String(name));
     return a;
   };
-  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("menuFile"));
-  menuOpenPara = make(file, "menuOpenPara", "Open Parameter");
-  menuSavePara = make(file, "menuSavePara", "Save Parameter");
+  menuOpenPara = make(file, "menuOpenPara", "&Open Parameter");
+  menuSavePara = make(file, "menuSavePara", "&Save Parameter");
   file->addSeparator();
-  menuOpenData = make(file, "menuOpenData", "Open Data");
-  menuSaveData = make(file, "menuSaveData", "Save Data");
-  menuSaveCurve = make(file, "menuSaveCurve", "Save Curve");
-  menuSavePic = make(file, "menuSavePic", "Save Picture");
+  menuOpenData = make(file, "menuOpenData", "Open &Data");
+  menuSaveData = make(file, "menuSaveData", "Sa&ve Data");
+  menuSaveCurve = make(file, "menuSaveCurve", "Save &Curve");
+  menuSavePic = make(file, "menuSavePic", "Save &Picture");
   file->addSeparator();
-  menuExit = make(file, "menuExit", "Exit");
+  menuExit = make(file, "menuExit", "E&xit");
   connect(menuOpenPara, &QAction::triggered, this,
           [this] { logFailures(QStringLiteral("ErrOpenCfg"), [this] { OpenParameter(*this); }); });
   connect(menuSavePara, &QAction::triggered, this,
@@ -162,47 +164,56 @@ void frmMain::buildMenus() {
   });
   connect(menuExit, &QAction::triggered, this, &QWidget::close);
 
-  QMenu* system = menuBar()->addMenu(QStringLiteral("System"));
+  QMenu* system = menuBar()->addMenu(QStringLiteral("&System"));
   system->setObjectName(QStringLiteral("menuSystem"));
-  menuAddDev = make(system, "menuAddDev", "Add Device");
-  menuAdj = make(system, "menuAdj", "Parameter Calibration");
-  menuUpdate = make(system, "menuUpdate", "Firmware Update");
+  menuAddDev = make(system, "menuAddDev", "&Add Device");
+  menuAdj = make(system, "menuAdj", "Parameter &Calibration");
+  menuUpdate = make(system, "menuUpdate", "&Firmware Update");
   connect(menuAddDev, &QAction::triggered, this, &frmMain::addSlot);
   connect(menuUpdate, &QAction::triggered, this, &frmMain::FirmwareUpdate);
   connect(menuAdj, &QAction::triggered, this, [this] { ParameterCalibration(*this); });
 
-  QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   tools->setObjectName(QStringLiteral("menuTools"));
-  menuClear = make(tools, "menuClear", "Clear Curve");
+  menuClear = make(tools, "menuClear", "&Clear Curve");
   connect(menuClear, &QAction::triggered, this, [this] { ClearCurve(*this); });
-  menuSearch = make(tools, "menuSearch", "Search Comm Port");
+  menuSearch = make(tools, "menuSearch", "&Search Comm Port");
   connect(menuSearch, &QAction::triggered, this, &frmMain::SearchCommPort);
-  menuRes = make(tools, "menuRes", "Resistance Test");
-  menuUsb = make(tools, "menuUsb", "Quick Charger Test");
+  menuRes = make(tools, "menuRes", "&Resistance Test");
+  menuUsb = make(tools, "menuUsb", "&Quick Charger Test");
   connect(menuUsb, &QAction::triggered, this, &frmMain::showUsbWindow);
   connect(menuRes, &QAction::triggered, this, [this] { ResistanceTest(*this); });
 
-  QMenu* setting = menuBar()->addMenu(QStringLiteral("Setting"));
+  QMenu* setting = menuBar()->addMenu(QStringLiteral("S&etting"));
   setting->setObjectName(QStringLiteral("menuSetting"));
-  menuTitle = make(setting, "menuTitle", "Curve Title");
+  menuTitle = make(setting, "menuTitle", "Curve &Title");
   connect(menuTitle, &QAction::triggered, this, [this] { EditCurveTitle(*this); });
-  menuCurve = make(setting, "menuCurve", "Coordinate Settings");
-  menuDisp = make(setting, "menuDisp", "Display Setting");
-  menuTemp = make(setting, "menuTemp", "Temprature Data");
+  menuCurve = make(setting, "menuCurve", "&Coordinate Settings");
+  menuDisp = make(setting, "menuDisp", "&Display Setting");
+  menuTemp = make(setting, "menuTemp", "Te&mprature Data");
   menuTemp->setCheckable(true);
-  menuSoft = make(setting, "menuSoft", "Software Setting");
+  menuSoft = make(setting, "menuSoft", "&Software Setting");
   connect(menuCurve, &QAction::triggered, this, [this] { CoordinateSettings(*this); });
   connect(menuDisp, &QAction::triggered, this, [this] { DisplaySetting(*this); });
   // The tick is the preference's: the action's own toggling is undone by TemperatureData.
   connect(menuTemp, &QAction::triggered, this, [this] { TemperatureData(*this); });
   connect(menuSoft, &QAction::triggered, this, [this] { SoftwareSetting(*this); });
 
-  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("menuHelpMenu"));
-  menuHelp = make(help, "menuHelp", "Help");
-  menuAbout = make(help, "menuAbout", "About");
+  menuHelp = make(help, "menuHelp", "&Help");
+  menuAbout = make(help, "menuAbout", "&About");
   connect(menuHelp, &QAction::triggered, this, &frmMain::OpenHelp);
   connect(menuAbout, &QAction::triggered, this, &frmMain::ShowAbout);
+
+  // The platform's usual keys for the common entries; Ctrl+Q closes as the close button does.
+  menuOpenData->setShortcut(QKeySequence::Open);
+  menuSaveData->setShortcut(QKeySequence::Save);
+  menuSavePic->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  menuAddDev->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  menuSearch->setShortcut(QKeySequence(Qt::Key_F5));
+  menuHelp->setShortcut(QKeySequence(Qt::Key_F1));
+  menuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   // At start: nothing to open or calibrate yet; model-specific entries appear on identification.
   for (QAction* a : {menuOpenPara, menuSavePara, menuAdj, menuRes})

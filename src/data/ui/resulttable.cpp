@@ -25,6 +25,8 @@ QTableWidget* makeResultTable(int rows, int columns, QWidget* parent) {
   grid->verticalHeader()->hide();
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid->setSelectionMode(QAbstractItemView::NoSelection);
+  // Tab passes through to the next control; the arrow keys move between cells.
+  grid->setTabKeyNavigation(false);
   grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   for (int r = 0; r < rows; ++r)

@@ -3,6 +3,7 @@
 #include "data/support/langtext.h"
 #include "data/ui/dialogs.h"
 #include "widgets/colour.h"
+#include "widgets/keyboard.h"
 #include "widgets/windowplacement.h"
 
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -34,6 +36,7 @@ void makeDialogWindow(QWidget* w, const char* objectName, const QString& caption
   w->setWindowFlags(Qt::Dialog);
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->setWindowTitle(caption);
+  makeKeyboardWindow(*w);
 }
 
 QPushButton* button(const char* text, const char* name, QWidget* parent) {
@@ -80,6 +83,7 @@ ColourSwatch::ColourSwatch(const QString& name, const QString& spoken, QWidget* 
   setFrameShape(QFrame::Box);
   setAutoFillBackground(true);
   setCursor(Qt::PointingHandCursor);
+  setFocusPolicy(Qt::StrongFocus);
   chooseColour = [this] { return ChooseColour(this); };
   setColour(0);
 }
@@ -92,13 +96,46 @@ void ColourSwatch::setColour(quint32 colour) {
   setAccessibleDescription(QStringLiteral("#%1").arg(toQColor(colour).name().mid(1)));
 }
 
-void ColourSwatch::mousePressEvent(QMouseEvent* event) {
-  QLabel::mousePressEvent(event);
+void ColourSwatch::choose() {
   if (!chooseColour)
     return;
   const qint64 chosen = chooseColour();
   if (chosen >= 0)
     setColour(quint32(chosen));
+}
+
+void ColourSwatch::mousePressEvent(QMouseEvent* event) {
+  QLabel::mousePressEvent(event);
+  choose();
+}
+
+void ColourSwatch::keyPressEvent(QKeyEvent* event) {
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  switch (event->key()) {
+  case Qt::Key_Space:
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+  case Qt::Key_Select:
+    if (plain) {
+      choose();
+      return;
+    }
+    break;
+  default:
+    break;
+  }
+  QLabel::keyPressEvent(event);
+}
+
+// A focused swatch has a thicker frame: it has no other way to show the focus.
+void ColourSwatch::focusInEvent(QFocusEvent* event) {
+  QLabel::focusInEvent(event);
+  setLineWidth(2);
+}
+
+void ColourSwatch::focusOutEvent(QFocusEvent* event) {
+  QLabel::focusOutEvent(event);
+  setLineWidth(1);
 }
 
 // ---- frmSw ----------------------------------------------------------------------------------

@@ -18,7 +18,8 @@ namespace ondrel {
 // The three settings dialogs. Each is a window of its own, deleted when closed; `closed` tells the
 // main window, which waits for "Display Setting" and "Coordinate Settings" while events run.
 
-// A colour cell of a dialog: a click opens the colour chooser, a chosen colour becomes the cell's.
+// A colour cell of a dialog: a click, Space or Enter opens the colour chooser, and a chosen colour
+// becomes the cell's.
 class ColourSwatch : public QLabel {
   Q_OBJECT
 public:
@@ -28,9 +29,14 @@ public:
   void setColour(quint32 colour);
   // The colour chooser: 0x00BBGGRR, or -1 when cancelled. Replaceable in tests.
   std::function<qint64()> chooseColour;
+  // The chooser, as a click or key runs it.
+  void choose();
 
 protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
 private:
   quint32 m_colour = 0;

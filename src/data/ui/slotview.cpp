@@ -11,7 +11,9 @@
 #include "test/ui/panelparts.h"
 #include "widgets/colour.h"
 #include "widgets/curvegraph.h"
+#include "widgets/keyboard.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QListWidget>
@@ -26,7 +28,9 @@ const char* const kLegendWords[] = {"Voltage", "Current", "Temp"};
 
 QTableWidget* makeResultGrid(QWidget* parent) {
   QTableWidget* grid = makeResultTable(3, kGridColumns, parent);
-  grid->setFocusPolicy(Qt::NoFocus);
+  // Reached by Tab, read cell by cell with the arrow keys; a click does not take the focus from
+  // the box being typed in.
+  grid->setFocusPolicy(Qt::TabFocus);
   for (int c = 0; c < kGridColumns; ++c) {
     QTableWidgetItem* h = grid->item(0, c);
     const bool swatch = c >= colVoltSwatch;
@@ -74,7 +78,7 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   graph->setObjectName(QStringLiteral("CurveGraph"));
   lstInfo->setObjectName(QStringLiteral("lstInfo"));
   lstInfo->setAccessibleName(LangText(QStringLiteral("Information")));
-  lstInfo->setFocusPolicy(Qt::NoFocus);
+  lstInfo->setFocusPolicy(Qt::TabFocus);
   for (int i = 0; i < kInfoRows; ++i)
     lstInfo->addItem(QString());
 
@@ -85,10 +89,11 @@ SlotView::SlotView(QWidget* frame, const Preferences& prefs)
   gridAutolist->setObjectName(QStringLiteral("gridAutolist"));
   gridAutolist->setAccessibleName(LangText(QStringLiteral("All auto test results")));
   gridAutolist->hide();
-  QObject::connect(gridAutolist, &PanelGrid::gridDoubleClicked, gridAutolist, [this] {
-    gridAutolist->hide();
-    panel->show();
-    lstInfo->show();
+  QObject::connect(gridAutolist, &PanelGrid::gridDoubleClicked, gridAutolist,
+                   [this] { hideFullAutoList(); });
+  onCellKeys(*gridAutolist, {Qt::Key_Return, Qt::Key_Enter}, [this](int, int) {
+    hideFullAutoList();
+    return true;
   });
 
   panel->setDev2S(false);
@@ -127,6 +132,9 @@ void SlotView::applyLook(const Preferences& prefs, const AxisRanges& ranges) {
 }
 
 void SlotView::showFullAutoList(const std::vector<QStringList>& rows) {
+  // The list covers the panel: a focus inside the panel would be lost under it.
+  QWidget* had = QApplication::focusWidget();
+  const bool inPanel = had && (had == panel || panel->isAncestorOf(had));
   panel->hide();
   lstInfo->hide();
   gridAutolist->clearCells();
@@ -135,6 +143,19 @@ void SlotView::showFullAutoList(const std::vector<QStringList>& rows) {
     for (int c = 0; c < 4 && c < rows[r].size(); ++c)
       gridAutolist->setText(r, c, rows[r][c]);
   gridAutolist->show();
+  if (inPanel) {
+    m_focusBeforeAutoList = had;
+    gridAutolist->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void SlotView::hideFullAutoList() {
+  gridAutolist->hide();
+  panel->show();
+  lstInfo->show();
+  if (QWidget* back = m_focusBeforeAutoList; back && back->isVisible())
+    back->setFocus(Qt::OtherFocusReason);
+  m_focusBeforeAutoList = nullptr;
 }
 
 void SlotView::copyLook(const SlotView& from, const Preferences& prefs, const AxisRanges& ranges) {

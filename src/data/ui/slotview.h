@@ -62,8 +62,10 @@ public:
   // results and info rows, default parameter texts, no test buttons, only the "Single Test" page.
   void showNoDevice();
   // The auto test's result rows in gridAutolist, shown instead of the panel and info list until
-  // it is double-clicked.
+  // it is double-clicked or Enter is pressed on it. It takes the focus from the panel and gives
+  // it back when it closes.
   void showFullAutoList(const std::vector<QStringList>& rows);
+  void hideFullAutoList();
   // Ten curves with the second channel's legends and colours, and its grid swatches.
   void SetTwoChannelLayout(const Preferences& prefs);
 
@@ -71,6 +73,7 @@ private:
   void showNoDeviceModes();
 
   QPointer<QObject> m_resizeWatch;
+  QPointer<QWidget> m_focusBeforeAutoList;
 };
 
 } // namespace ondrel

@@ -2,6 +2,7 @@
 
 #include "data/support/langtext.h"
 #include "data/support/numberformat.h"
+#include "widgets/keyboard.h"
 #include "widgets/windowplacement.h"
 
 #include <QCloseEvent>
@@ -26,6 +27,8 @@ frmAdj::frmAdj(int slot, int channel, bool twoChannels, const ModelParams& model
   if (twoChannels)
     title += QLatin1Char('-') + LangText(QStringLiteral("Channel")) + QString::number(channel + 1);
   setWindowTitle(title);
+  // Escape leaves as "Cancel" does: nothing more is sent.
+  makeKeyboardWindow(*this);
 
   auto row = [this](QGridLayout* grid, int r, const char* caption, const char* boxName,
                     const char* buttonName, const char* spoken, QLineEdit*& box,

@@ -5,6 +5,7 @@
 #include "data/support/langtext.h"
 #include "link/firmwareimages.h"
 #include "link/portnames.h"
+#include "widgets/keyboard.h"
 #include "widgets/progressmath.h"
 #include "widgets/ucprogressbar.h"
 #include "widgets/windowplacement.h"
@@ -42,6 +43,8 @@ frmUpdate::frmUpdate(int slot, QString portText, PortProvider& ports, Asker ask,
       m_slot(slot), m_portText(std::move(portText)), m_ports(ports), m_ask(std::move(ask)) {
   setObjectName(QStringLiteral("frmUpdate"));
   setWindowTitle(LangText(QStringLiteral("Firmware Update--Device%1").arg(m_slot + 1)));
+  // Escape is a close like the title bar's, so it is refused while a job runs.
+  makeKeyboardWindow(*this);
 
   cmbDev = new QComboBox(this);
   cmbDev->setObjectName(QStringLiteral("cmbDev"));

@@ -7,6 +7,7 @@
 #include "test/ui/panelparts.h"
 #include "widgets/colour.h"
 #include "widgets/componenterror.h"
+#include "widgets/keyboard.h"
 #include "widgets/lcdisp.h"
 
 #include <QButtonGroup>
@@ -453,6 +454,10 @@ QWidget* DevCtrl::buildAutoPage() {
   connect(cmdStartAuto, &QPushButton::clicked, this, &DevCtrl::StartAutoClick);
   connect(cmdSave, &QPushButton::clicked, this, &DevCtrl::SaveClick);
   connect(gridAutoRun, &PanelGrid::gridDoubleClicked, this, &DevCtrl::AutoRunDblClick);
+  onCellKeys(*gridAutoRun, {Qt::Key_Return, Qt::Key_Enter}, [this](int, int) {
+    emit AutoRunDblClick();
+    return true;
+  });
   connect(gridAutoRun, &PanelGrid::resized, this, &DevCtrl::layAutoRunColumns);
   return page;
 }

@@ -4,6 +4,7 @@
 #include "data/support/failure.h"
 #include "data/support/langtext.h"
 #include "test/ui/panelparts.h"
+#include "widgets/keyboard.h"
 #include "widgets/windowplacement.h"
 
 #include <QCloseEvent>
@@ -58,6 +59,7 @@ frmRes::frmRes(int slot, int channel, bool twoChannels, ResChannel link, Message
   connect(cmdTest, &QPushButton::clicked, this, &frmRes::cmdTest_Click);
   connect(txtCap, &PanelBox::left, this, &frmRes::txtCap_Leave);
 
+  makeKeyboardWindow(*this);
   adjustSize();
   centreOnScreen(*this);
 }

@@ -4,6 +4,7 @@
 #include "test/steps.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/panelparts.h"
+#include "widgets/keyboard.h"
 #include "widgets/windowplacement.h"
 
 #include <QComboBox>
@@ -128,6 +129,7 @@ frmStep::frmStep(const ModelParams& model, DevCtrl& panel, MessageAsker ask, QWi
   cmbFlow->setCurrentIndex(0);
   FlowClick();
 
+  makeKeyboardWindow(*this);
   adjustSize();
   centreOnScreen(*this);
 }

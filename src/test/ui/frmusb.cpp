@@ -2,6 +2,7 @@
 
 #include "data/support/errorlog.h"
 #include "widgets/componenterror.h"
+#include "widgets/keyboard.h"
 #include "widgets/lcdisp.h"
 
 #include <QButtonGroup>
@@ -50,6 +51,7 @@ frmUSB::frmUSB(UsbTriggerSlot& slot, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   build();
   showState();
+  makeKeyboardWindow(*this);
 
   m_slot.showVoltageSteps();
 

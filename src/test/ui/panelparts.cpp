@@ -36,6 +36,8 @@ PanelGrid::PanelGrid(int cols, int naturalRows, QWidget* parent)
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
+  // Tab leaves the table for the next control; the arrow keys move between cells.
+  setTabKeyNavigation(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setWordWrap(false);
   for (int c = 0; c < cols; ++c)

@@ -311,6 +311,11 @@ TEST_F(UpdateWindow, ClosingAndTheButtonsAreLockedWhileAJobWaits) {
   EXPECT_FALSE(window->close());
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(closed);
+  window->activateWindow(); // Escape is refused as the close is
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(closed);
   EXPECT_FALSE(button("cmdOpen")->isEnabled());
   EXPECT_FALSE(button("cmdUpdate")->isEnabled());
   window->cmdOpen_Click(); // even when reached without the button
