@@ -504,8 +504,9 @@ void DeviceSlot::ShowTimer(int c) {
 }
 
 void DeviceSlot::saveAtTestEnd(int c) {
+  m_lastDataFile.at(size_t(c)).clear();
   try {
-    saveDataFileAtTestEnd(*this, c, QDateTime::currentDateTime());
+    m_lastDataFile.at(size_t(c)) = saveDataFileAtTestEnd(*this, c, QDateTime::currentDateTime());
   } catch (...) {
     const QString reason = describeCurrentException();
     ErrLog(QStringLiteral("ErrEndSave"), reason);

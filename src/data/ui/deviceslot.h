@@ -61,6 +61,8 @@ public:
   const ModelParams& params() const { return m_model.params; }
   // What the slot knows, free of widgets.
   const SlotModel& state() const { return m_model; }
+  // The end-of-test data file last written for the channel (empty: none).
+  const QString& lastDataFile(int c) const { return m_lastDataFile.at(size_t(c)); }
   // The device name of a channel's row.
   const QString& deviceName(int c) const { return m_model.at(c).row.device; }
   const Preferences& prefs() const override { return m_prefs; }
@@ -272,6 +274,7 @@ private:
   ReceiveState m_rx;
   // Per channel, the recording whose last line this slot appended whole (empty: none known).
   std::array<QString, 2> m_recordedWhole;
+  std::array<QString, 2> m_lastDataFile;
 
   QTimer m_tmrComm; // 50 ms: the receive step
   QTimer m_tmrConn; // 1000 ms: repeats the connect command while connecting

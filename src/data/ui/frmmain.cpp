@@ -1,5 +1,8 @@
 #include "data/ui/frmmain.h"
 
+#include "data/telemetry/mqttconfig.h"
+#include "data/ui/windowtelemetry.h"
+
 #include "data/liveupdate.h"
 #include "data/slotlayout.h"
 #include "data/support/errorlog.h"
@@ -37,6 +40,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
@@ -71,6 +75,16 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
 
   // Caption with the version.
   setWindowTitle(caption());
+  m_telemetry = new WindowTelemetry(this);
+  m_mqttStatus = new QLabel(this);
+  m_mqttStatus->setObjectName(QStringLiteral("lblMqtt"));
+  m_mqttStatus->hide();
+  statusBar()->addPermanentWidget(m_mqttStatus);
+  connect(m_telemetry, &WindowTelemetry::statusChanged, this, [this](const QString& text) {
+    m_mqttStatus->setText(text);
+    m_mqttStatus->setAccessibleName(text);
+    m_mqttStatus->setVisible(!text.isEmpty());
+  });
   buildMenus();
   buildToolbar();
 
@@ -198,6 +212,8 @@ void frmMain::buildMenus() {
   // The tick is the preference's: the action's own toggling is undone by TemperatureData.
   connect(menuTemp, &QAction::triggered, this, [this] { TemperatureData(*this); });
   connect(menuSoft, &QAction::triggered, this, [this] { SoftwareSetting(*this); });
+  menuNet = make(setting, "menuNet", "&Network Setting");
+  connect(menuNet, &QAction::triggered, this, [this] { NetworkSetting(*this); });
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("menuHelpMenu"));
@@ -431,6 +447,10 @@ void frmMain::ReadSettings() {
   m_prefs = s.prefs;
   m_ranges = s.ranges;
   menuTemp->setChecked(m_prefs.TEMP);
+  QStringList mqttProblems;
+  m_telemetry->setConfig(readMqttConfig(ini, &mqttProblems));
+  for (const QString& problem : mqttProblems)
+    ErrLog(QStringLiteral("ErrIni"), problem + QStringLiteral(" unusable, default taken"));
 }
 
 void frmMain::setTemperatureTicked(bool on) {
@@ -531,6 +551,7 @@ void frmMain::ShowAbout() {
 }
 
 void frmMain::connectSlot(DeviceSlot& s) {
+  m_telemetry->attach(s);
   connect(&s, &DeviceSlot::deviceHeard, this, [this] {
     if (!m_calibrationOpen)
       menuAdj->setEnabled(true);

@@ -21,7 +21,11 @@ class QTabBar;
 class QToolBar;
 class QUrl;
 
+class QLabel;
+
 namespace ondrel {
+
+class WindowTelemetry;
 
 class DeviceSlot;
 class frmAbout;
@@ -56,6 +60,7 @@ public:
   Preferences& prefs() { return m_prefs; }
   // The settings file, "ondrel.ini" in the program folder.
   QString settingsFile() const { return m_settingsFile; }
+  WindowTelemetry& telemetry() { return *m_telemetry; }
   // The axis ranges of the settings (start-up, "Coordinate Settings") that added slots take.
   AxisRanges& axisRanges() { return m_ranges; }
   // The tick of "Temprature Data" and the preference behind it (nothing written).
@@ -217,7 +222,10 @@ private:
   QAction *menuAddDev = nullptr, *menuAdj = nullptr, *menuUpdate = nullptr;
   QAction *menuClear = nullptr, *menuSearch = nullptr, *menuRes = nullptr, *menuUsb = nullptr;
   QAction *menuTitle = nullptr, *menuCurve = nullptr, *menuDisp = nullptr, *menuTemp = nullptr,
-          *menuSoft = nullptr;
+          *menuSoft = nullptr, *menuNet = nullptr;
+  // Live values and events on a broker; its state in the status bar.
+  WindowTelemetry* m_telemetry = nullptr;
+  QLabel* m_mqttStatus = nullptr;
   QAction *menuHelp = nullptr, *menuAbout = nullptr;
 };
 

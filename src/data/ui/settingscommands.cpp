@@ -7,7 +7,9 @@
 #include "data/support/programfolder.h"
 #include "data/ui/deviceslot.h"
 #include "data/ui/frmmain.h"
+#include "data/ui/networksetting.h"
 #include "data/ui/settingsdialogs.h"
+#include "data/ui/windowtelemetry.h"
 #include "link/commands.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
@@ -42,6 +44,17 @@ void SoftwareSetting(frmMain& w) {
     return;
   auto* window = new frmSw(&w, w.prefs(), w.settingsFile(),
                            programPath(QStringLiteral("Data")) + QDir::separator());
+  window->show();
+}
+
+void NetworkSetting(frmMain& w) {
+  if (raiseOpen<frmNet>(w))
+    return;
+  auto* window = new frmNet(&w, w.telemetry().config(), w.settingsFile());
+  QObject::connect(window, &frmNet::applied, &w,
+                   [&w](const MqttConfig& c) { w.telemetry().setConfig(c); });
+  QObject::connect(window, &frmNet::forgetRequested, &w,
+                   [&w](const MqttConfig& c) { w.telemetry().forgetDevices(c); });
   window->show();
 }
 

@@ -12,6 +12,8 @@ struct DisplayChoice;
 void TemperatureData(frmMain& window);
 // "Software Setting": its window, opened without waiting.
 void SoftwareSetting(frmMain& window);
+// "Network Setting": the broker the live values go to.
+void NetworkSetting(frmMain& window);
 // "Display Setting": its window; the main window waits (events running) until it closes.
 void DisplaySetting(frmMain& window);
 // "Coordinate Settings": its window; the main window waits until it closes.

@@ -194,6 +194,7 @@ TEST_F(Accessibility, EveryWindowAndControlIsNamedInWords) {
   feed(idle(model, 3700, 1));
   readMainWindow();
   readWhileOpen("frmSw", [this] { trigger("menuSoft"); });
+  readWhileOpen("frmNet", [this] { trigger("menuNet"); });
   readWhileOpen("frmShow", [this] { trigger("menuDisp"); });
   readWhileOpen("frmCurve", [this] { trigger("menuCurve"); });
   readWhileOpen("frmRes", [this] { ResistanceTest(*window); });
@@ -238,7 +239,7 @@ TEST_F(Accessibility, EveryWindowAndControlIsNamedInWords) {
   trigger("menuUsb");
   reader.readOpenWindows();
 
-  for (const char* name : {"frmMain", "frmSw", "frmShow", "frmCurve", "frmRes", "frmAdj", "frmStep",
+  for (const char* name : {"frmMain", "frmSw", "frmNet", "frmShow", "frmCurve", "frmRes", "frmAdj", "frmStep",
                            "frmAbout", "frmMsg", "frmDisp", "frmType", "frmData", "frmColor",
                            "frmCurve2", "frmDqDv", "frmUpdate", "frmUSB", "frmMeter"})
     EXPECT_TRUE(reader.windows.contains(QLatin1String(name))) << name << " was not read";

@@ -302,7 +302,7 @@ TEST_F(Keyboard, EveryMenuEntryHasAMnemonicAndKeepsItsWords) {
                    "System: Add Device, Parameter Calibration, Firmware Update",
                    "Tools: Clear Curve, Search Comm Port, Resistance Test, Quick Charger Test",
                    "Setting: Curve Title, Coordinate Settings, Display Setting, Temprature "
-                   "Data, Software Setting",
+                   "Data, Software Setting, Network Setting",
                    "Help: Help, About"}));
 
   window->chooseCurveType = [] { return false; };
