@@ -5,6 +5,10 @@
 #include "link/comm.h"
 #include "test/slotrunner.h"
 
+namespace ondrel {
+class HistoryWriter;
+}
+
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
@@ -38,6 +42,8 @@ public:
   void interrupt();
 
   const SlotRunner& runner() const { return *m_runner; }
+  // Where ended tests are added to the test history (none: not recorded there).
+  void setHistory(HistoryWriter* history) { m_history = history; }
 
   // How long a device may stay silent, and how long a stop may wait for its confirmation.
   static constexpr qint64 kSilentMs = 10'000;
@@ -64,14 +70,18 @@ private:
                           const QString& bdfFile) const;
   QString exportBdf(int c, QString* problem);
   void fail(const QString& message, int code);
+  void addToHistory(int c, const QString& kind, const QString& reason, const QString& dataFile,
+                    const QString& recording);
   void finish(int code);
 
   Options m_options;
   Comm& m_comm;
   Printer& m_out;
   std::unique_ptr<SlotRunner> m_runner;
+  HistoryWriter* m_history = nullptr;
   QTimer m_watchdog;
   bool m_thirdIsTemperature = false;
+  int m_slot = 0;
   bool m_identified = false;
   bool m_done = false;
   bool m_stopping = false;
