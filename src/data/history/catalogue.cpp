@@ -238,6 +238,31 @@ void Catalogue::fail(const QString& what, const QString& detail) const {
   throw Failure(QStringLiteral("%1 (%2): %3").arg(what, m_target.describe(), detail.trimmed()));
 }
 
+bool Catalogue::begin() {
+  if (m_target.kind == StoreTarget::Kind::Postgres)
+    return db().transaction();
+  // The write lock at once: two processes that both read first and then write would find each
+  // other's lock with nothing to wait for, and one of them would fail.
+  QSqlQuery q(db());
+  return q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+bool Catalogue::commit() {
+  if (m_target.kind == StoreTarget::Kind::Postgres)
+    return db().commit();
+  QSqlQuery q(db());
+  return q.exec(QStringLiteral("COMMIT"));
+}
+
+void Catalogue::rollback() {
+  if (m_target.kind == StoreTarget::Kind::Postgres) {
+    db().rollback();
+    return;
+  }
+  QSqlQuery q(db());
+  q.exec(QStringLiteral("ROLLBACK"));
+}
+
 void Catalogue::open() {
   QSqlDatabase d = db();
   if (!d.isValid())
@@ -284,7 +309,7 @@ void Catalogue::migrate() {
          QStringLiteral("schema %1, this program knows %2").arg(version).arg(kSchemaVersion));
   if (version == kSchemaVersion)
     return;
-  if (!d.transaction())
+  if (!begin())
     fail(QStringLiteral("The catalogue cannot be updated"), d.lastError().text());
   if (pg)
     q.exec(QStringLiteral("LOCK TABLE catalogue_meta IN EXCLUSIVE MODE"));
@@ -297,7 +322,7 @@ void Catalogue::migrate() {
       sql.replace(QLatin1String("%REAL%"), pg ? QLatin1String("DOUBLE PRECISION") : QLatin1String("REAL"));
       if (!q.exec(sql)) {
         const QString error = q.lastError().text();
-        d.rollback();
+        rollback();
         fail(QStringLiteral("The catalogue cannot be updated"), error);
       }
     }
@@ -306,9 +331,9 @@ void Catalogue::migrate() {
   q.exec();
   q.prepare(QStringLiteral("INSERT INTO catalogue_meta (name, value) VALUES ('schema_version', ?)"));
   q.addBindValue(QString::number(kSchemaVersion));
-  if (!q.exec() || !d.commit()) {
+  if (!q.exec() || !commit()) {
     const QString error = q.lastError().text() + d.lastError().text();
-    d.rollback();
+    rollback();
     fail(QStringLiteral("The catalogue cannot be updated"), error);
   }
 }
@@ -323,7 +348,7 @@ int Catalogue::add(const std::vector<TestRecord>& rows) {
     marks << QStringLiteral("?");
   const QString sql = QStringLiteral("INSERT INTO tests (%1) VALUES (%2) ON CONFLICT (uid) DO NOTHING")
                           .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-  if (!d.transaction())
+  if (!begin())
     fail(QStringLiteral("The catalogue cannot be written"), d.lastError().text());
   int added = 0;
   QSqlQuery q(d);
@@ -334,14 +359,16 @@ int Catalogue::add(const std::vector<TestRecord>& rows) {
       q.bindValue(int(i), values.at(i));
     if (!q.exec()) {
       const QString error = q.lastError().text();
-      d.rollback();
+      q.finish();
+      rollback();
       fail(QStringLiteral("The catalogue cannot be written"), error);
     }
     added += qMax(0, q.numRowsAffected());
   }
-  if (!d.commit()) {
+  q.finish();
+  if (!commit()) {
     const QString error = d.lastError().text();
-    d.rollback();
+    rollback();
     fail(QStringLiteral("The catalogue cannot be written"), error);
   }
   return added;
@@ -428,19 +455,24 @@ std::vector<TestRecord> Catalogue::unsent(int limit) {
 
 void Catalogue::markSent(const std::vector<QString>& uids) {
   QSqlDatabase d = db();
-  d.transaction();
+  if (!begin())
+    fail(QStringLiteral("The catalogue cannot be written"), d.lastError().text());
   QSqlQuery q(d);
   q.prepare(QStringLiteral("UPDATE tests SET unsent = 0 WHERE uid = ?"));
   for (const QString& uid : uids) {
     q.addBindValue(uid);
     if (!q.exec()) {
       const QString error = q.lastError().text();
-      d.rollback();
+      q.finish();
+      rollback();
       fail(QStringLiteral("The catalogue cannot be written"), error);
     }
   }
-  if (!d.commit())
+  q.finish();
+  if (!commit()) {
+    rollback();
     fail(QStringLiteral("The catalogue cannot be written"), d.lastError().text());
+  }
 }
 
 } // namespace ondrel

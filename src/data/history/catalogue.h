@@ -89,6 +89,9 @@ public:
 
 private:
   void migrate();
+  bool begin();
+  bool commit();
+  void rollback();
   QSqlDatabase db() const;
   [[noreturn]] void fail(const QString& what, const QString& detail) const;
 

@@ -97,7 +97,7 @@ TEST(HistoryWriter, SeveralWritersAtOnceLoseNothing) {
     });
   for (auto& t : threads)
     t.join();
-  EXPECT_EQ(countIn(localStore(folder.path())), 200);
+  EXPECT_EQ(countIn(localStore(folder.path())), 200) << folder.mainLog().toStdString();
 }
 
 TEST(HistoryWriter, KilledWhileWritingLeavesEveryCommittedRow) {
