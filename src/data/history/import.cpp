@@ -1,5 +1,6 @@
 #include "history/import.h"
 
+#include "data/bdfexport.h"
 #include "data/viewerfile.h"
 
 #include <QCryptographicHash>
@@ -98,6 +99,34 @@ ImportResult importDataFolder(Catalogue& catalogue, const QString& folder) {
   result.added = catalogue.add(rows);
   result.known += int(rows.size()) - result.added;
   return result;
+}
+
+std::optional<ExportTest> exportTestOfRow(const TestRecord& row, const QByteArray& bytes,
+                                          QString* problem) {
+  const ViewerFile f = readViewerFile(bytes, viewerSeparator(row.dataFile), false);
+  if (!f.problem.isEmpty()) {
+    if (problem)
+      *problem = f.problem;
+    return std::nullopt;
+  }
+  ExportTest t;
+  t.start = QDateTime::fromString(row.startedUtc, Qt::ISODate);
+  t.model = row.model;
+  t.port = row.port;
+  t.channel = row.channel;
+  // Charging modes start with "C" ("C-CV", "C-Liion"); the file keeps current magnitudes.
+  const bool charging = row.mode.startsWith(QLatin1Char('C'), Qt::CaseInsensitive);
+  for (size_t i = 0; i < f.t.size(); ++i) {
+    ExportSample s;
+    s.ms = qint64(double(f.t[i]) * 1000.0);
+    s.volt = f.volt[i];
+    s.current = std::abs(double(f.cur[i]));
+    s.charging = charging;
+    s.capacity = f.capAh[i];
+    s.energy = f.energyWh[i];
+    t.samples.push_back(s);
+  }
+  return t;
 }
 
 } // namespace ondrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/bdfexport.h"
 #include "history/catalogue.h"
 #include "history/testrecord.h"
 
@@ -28,5 +29,10 @@ struct ImportResult {
 // yet by path or content hash gets a row. A file that cannot be read is listed, not fatal. Throws
 // Failure only when the catalogue itself fails.
 ImportResult importDataFolder(Catalogue& catalogue, const QString& folder);
+
+// A catalogued test's samples, read back from its data file with the viewer's reader, as the
+// Battery Data Format writer takes them. Nothing, with the reason, when the file cannot be read.
+std::optional<ExportTest> exportTestOfRow(const TestRecord& row, const QByteArray& dataFile,
+                                          QString* problem);
 
 } // namespace ondrel

@@ -1,12 +1,15 @@
 #include "data/ui/frmhistory.h"
 
+#include "data/bdfexport.h"
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
 #include "data/support/langtext.h"
 #include "data/textfile.h"
 #include "history/import.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -235,6 +238,8 @@ void frmHistory::buildMenus() {
   add(file, "menuImport", LangText(QStringLiteral("Import Data Folder…")),
       &frmHistory::importFolder);
   add(file, "menuExport", LangText(QStringLiteral("Export…")), &frmHistory::exportSelected);
+  add(file, "menuExportBdf", LangText(QStringLiteral("Export as Battery Data Format…")),
+      &frmHistory::exportBdf);
   add(file, "menuDelete", LangText(QStringLiteral("Delete…")), &frmHistory::deleteSelected);
   QMenu* tools = menuBar()->addMenu(LangText(QStringLiteral("Tools")));
   add(tools, "menuMatch", LangText(QStringLiteral("Match Cells")), &frmHistory::matchSelected);
@@ -328,6 +333,49 @@ void frmHistory::exportSelected() {
   } catch (...) {
     say(LangText(QStringLiteral("The file was not written: ")) + describeCurrentException());
   }
+}
+
+void frmHistory::exportBdf() {
+  const std::vector<TestRecord> rows = selectedRows();
+  if (rows.empty()) {
+    say(LangText(QStringLiteral("Select the tests to export.")));
+    return;
+  }
+  if (!m_services.chooseFolder)
+    return;
+  const QString folder =
+      m_services.chooseFolder(LangText(QStringLiteral("Export as Battery Data Format")));
+  if (folder.isEmpty())
+    return;
+  int written = 0;
+  QStringList failed;
+  for (const TestRecord& r : rows) {
+    QFile f(r.dataFile);
+    if (r.dataFile.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+      failed << (r.label.isEmpty() ? QStringLiteral("#%1").arg(r.id) : r.label) +
+                    QStringLiteral(": ") + LangText(QStringLiteral("no data file"));
+      continue;
+    }
+    QString problem;
+    const auto test = exportTestOfRow(r, f.readAll(), &problem);
+    try {
+      if (!test)
+        throw Failure(problem);
+      const QString path =
+          QDir(folder).filePath(exportFileStem(*test) + QStringLiteral("_%1.bdf.csv").arg(r.id));
+      writeFileAtomically(path, batteryDataFormatCsv(*test));
+      ++written;
+    } catch (...) {
+      failed << QFileInfo(r.dataFile).fileName() + QStringLiteral(": ") +
+                    describeCurrentException();
+    }
+  }
+  say(LangText(QStringLiteral("%1 files written.")).arg(written));
+  if (!failed.isEmpty())
+    m_services.ask(QMessageBox::Information,
+                   LangText(QStringLiteral("These tests were not exported:")) + QLatin1Char('\n') +
+                       failed.mid(0, 20).join(QLatin1Char('\n')),
+                   QMessageBox::Ok);
 }
 
 void frmHistory::deleteSelected() {

@@ -88,6 +88,8 @@ public:
 
   void openSelected();
   void exportSelected();
+  // The selected tests' samples as Battery Data Format CSV, one file each, into a chosen folder.
+  void exportBdf();
   void deleteSelected();
   void importFolder();
   void matchSelected();

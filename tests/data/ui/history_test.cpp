@@ -5,6 +5,7 @@
 #include "support/connectedwindow.h"
 #include "widgets/curvegraph.h"
 
+#include <QDir>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -105,6 +106,17 @@ TEST_F(History, TheWindowFiltersSumsExportsOpensAndDeletes) {
   const QStringList lines = textFileLines(home.read(QStringLiteral("out.csv")));
   ASSERT_EQ(lines.size(), 3);
   EXPECT_TRUE(lines[0].startsWith(QStringLiteral("id,uid,kind,")));
+
+  // Battery Data Format: one file for the test whose data file is there, the other named.
+  const QString bdfFolder = home.file(QStringLiteral("bdf"));
+  QDir().mkpath(bdfFolder);
+  window->chooseFolder = [&](const QString&) { return bdfFolder; };
+  messages.clear();
+  h->exportBdf();
+  const QStringList bdf = QDir(bdfFolder).entryList(QDir::Files);
+  ASSERT_EQ(bdf.size(), 1);
+  EXPECT_TRUE(bdf[0].endsWith(QStringLiteral(".bdf.csv")));
+  EXPECT_EQ(messages.size(), 1);
 
   // Opening: the present file goes to the viewer, the missing one is said.
   window->chooseCurveType = [] { return false; };
