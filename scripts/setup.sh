@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libicu-dev
+  libqt6sql6-sqlite libqt6sql6-psql
+  postgresql
   libxlsxwriter-dev
   libmosquitto-dev mosquitto openssl
   unzip

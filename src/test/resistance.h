@@ -53,6 +53,8 @@ public:
   Tick tick();
   // The last result's text in milliohms ("50.0"), valid after tick() answered Measured.
   QString resultText() const { return m_result; }
+  // The current of the last test, mA.
+  int currentMa() const { return m_currentMa; }
 
 private:
   bool m_waiting = false;

@@ -170,6 +170,9 @@ void SlotRunner::applyEffect(const SlotEffect& e) {
     emit sampleTaken(c);
     break;
   case Kind::RecordingEndDue:
+    m_endRecording.at(size_t(c)) = data(c).RecPath.isEmpty() || data(c).RecWriteFailed
+                                       ? QString()
+                                       : data(c).RecPath + QStringLiteral(".bak");
     logFailures(QStringLiteral("ErrRecord"), [&] {
       endChannelRecording(m_model, c, QDateTime::currentDateTime());
     });

@@ -50,6 +50,8 @@ public:
   bool portLost() const;
 
   const SlotModel& model() const { return m_model; }
+  // The recording file of channel c's test that ended last (empty when it had none).
+  const QString& endedRecording(int c) const { return m_endRecording.at(size_t(c)); }
   // The device is identified and named for good: its tests may be started and recorded.
   bool ready() const;
   // Reports handled since the port opened, and the milliseconds since the last one (or since the
@@ -135,7 +137,7 @@ private:
   int m_heard = 0;
   std::array<bool, 2> m_foundRunning{};
   std::array<QString, 2> m_recordedWhole; // per channel: the recording last appended to whole
-  std::array<QString, 2> m_endFile, m_endProblem;
+  std::array<QString, 2> m_endFile, m_endProblem, m_endRecording;
   StepEngine m_engine;
   StepTable m_table;
   bool m_stepRunning = false;

@@ -218,6 +218,21 @@ TEST_F(CliEndToEnd, RunFollowsATestToTheDevicesEndAndWritesItsFiles) {
     EXPECT_NEAR(p.value(1).toDouble(), rec.samples[i].current, 0.005) << i;
     EXPECT_NEAR(p.value(2).toDouble(), rec.samples[i].voltage, 0.0005) << i;
   }
+
+  // The test is in the history, once, with its files; `history` opens no port.
+  const CliResult h = run({"history", "--label", "CELL", "--model", "f2", "--since", "2000-01-01"});
+  ASSERT_EQ(h.code, 0) << h.err.toStdString();
+  ASSERT_EQ(h.samples().size(), 1);
+  const QJsonObject row = h.samples()[0];
+  EXPECT_EQ(row.value("kind").toString(), "test");
+  EXPECT_EQ(row.value("end_reason").toString(), "device");
+  EXPECT_EQ(row.value("label").toString(), "cell 7");
+  EXPECT_EQ(row.value("port").toString(), "COM2");
+  EXPECT_EQ(row.value("mode").toString(), "D-CC");
+  EXPECT_EQ(row.value("data_file").toString(), dataFile);
+  EXPECT_TRUE(row.value("recording_file").toString().endsWith("ondrel-KL-F2-COM2-1-1.bak"));
+  EXPECT_NEAR(row.value("capacity_ah").toDouble(), ended[0].value("capacity_ah").toDouble(), 0.001);
+  EXPECT_EQ(run({"history", "--label", "other"}).samples().size(), 0);
 }
 
 TEST_F(CliEndToEnd, TwoProcessesOnTwoPortsOfOneFolderWorkSideBySide) {

@@ -35,6 +35,8 @@ TEST(CliArguments, RefusedCommandLinesSayWhy) {
       {"program --port COM2 a.stp b.stp", "one step file"},
       {"run --port COM2 --mode D-CC stray", "Unexpected"},
       {"run --port COM2 --mode D-CC --format xml", "own, bdf or both"},
+      {"history --port COM2", "takes no option --port"},
+      {"history --since yesterday", "a date"},
   };
   for (const auto& c : cases) {
     const Parsed p = parseArguments(words(c.line));
@@ -67,6 +69,15 @@ TEST(CliArguments, ACommandTakesItsOptionsInEitherSpelling) {
   EXPECT_EQ(parseArguments({"watch", "--port", "COM2", "--channel", "1"}).options->channel, 0);
   EXPECT_EQ(parseArguments({"program", "--port", "COM2", "cycle.stp"}).options->stepFile,
             "cycle.stp");
+  // history needs no port and takes its filters.
+  const Parsed h = parseArguments(
+      {"history", "--label", "cell", "--model", "A20", "--since", "2026-12-01", "--json"});
+  ASSERT_TRUE(h.options) << h.error.toStdString();
+  EXPECT_EQ(h.options->command, Command::History);
+  EXPECT_EQ(h.options->port, 0);
+  EXPECT_EQ(h.options->label, "cell");
+  EXPECT_EQ(h.options->model, "A20");
+  EXPECT_EQ(h.options->since, "2026-12-01");
   // --help needs nothing else.
   EXPECT_TRUE(parseArguments({"run", "--help"}).options->help);
   EXPECT_TRUE(parseArguments({"--help"}).options->help);

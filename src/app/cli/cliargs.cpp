@@ -2,6 +2,8 @@
 
 #include "link/portnames.h"
 
+#include <QDate>
+
 #include <map>
 
 namespace ondrel::cli {
@@ -13,7 +15,8 @@ const std::map<QString, Command>& commands() {
                                               {QStringLiteral("run"), Command::Run},
                                               {QStringLiteral("watch"), Command::Watch},
                                               {QStringLiteral("program"), Command::Program},
-                                              {QStringLiteral("forget"), Command::Forget}};
+                                              {QStringLiteral("forget"), Command::Forget},
+                                              {QStringLiteral("history"), Command::History}};
   return all;
 }
 
@@ -46,6 +49,9 @@ bool takes(Command c, const QString& option) {
            option == QLatin1String("channel") || option == QLatin1String("forever");
   case Command::Program:
     return device.contains(option) || following.contains(option) || mqtt.contains(option);
+  case Command::History:
+    return QStringList{QStringLiteral("label"), QStringLiteral("model"), QStringLiteral("since")}
+        .contains(option);
   }
   return false;
 }
@@ -71,7 +77,7 @@ Parsed parseArguments(const QStringList& arguments) {
   Options o;
   if (arguments.isEmpty())
     return {std::nullopt, QStringLiteral("No command given. Commands: ports, info, run, watch, "
-                                         "program, forget (ondrel-cli --help).")};
+                                         "program, forget, history (ondrel-cli --help).")};
   QStringList args = arguments;
   const QString first = args.takeFirst();
   if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
@@ -85,7 +91,7 @@ Parsed parseArguments(const QStringList& arguments) {
   }
   if (!commands().count(first))
     return {std::nullopt, QStringLiteral("Unknown command \"%1\". Commands: ports, info, run, "
-                                         "watch, program, forget.")
+                                         "watch, program, forget, history.")
                               .arg(first)};
   o.command = commands().at(first);
   bool channelGiven = false;
@@ -143,7 +149,13 @@ Parsed parseArguments(const QStringList& arguments) {
       o.time = *value;
     else if (name == QLatin1String("label"))
       o.label = *value;
-    else if (name == QLatin1String("channel")) {
+    else if (name == QLatin1String("model"))
+      o.model = *value;
+    else if (name == QLatin1String("since")) {
+      if (!QDate::fromString(value->left(10), Qt::ISODate).isValid())
+        return {std::nullopt, QStringLiteral("--since is a date such as 2026-12-01.")};
+      o.since = value->left(10);
+    } else if (name == QLatin1String("channel")) {
       if (*value != QLatin1String("1") && *value != QLatin1String("2"))
         return {std::nullopt, QStringLiteral("--channel is 1 or 2.")};
       o.channel = value->toInt() - 1;
@@ -179,7 +191,7 @@ Parsed parseArguments(const QStringList& arguments) {
   } else if (!positional.isEmpty()) {
     return {std::nullopt, QStringLiteral("Unexpected argument \"%1\".").arg(positional.first())};
   }
-  if (o.command != Command::Ports && o.port == 0)
+  if (o.command != Command::Ports && o.command != Command::History && o.port == 0)
     return {std::nullopt, QStringLiteral("%1 needs --port COMn.").arg(first)};
   if (o.command == Command::Run && o.mode.isEmpty())
     return {std::nullopt, QStringLiteral("run needs --mode (the mode as the panel lists it, "
@@ -215,7 +227,8 @@ QString helpText(std::optional<Command> command) {
                "  run       start a test and follow it to its end\n"
                "  watch     follow whatever the device does\n"
                "  program   run a step program from a step file\n"
-               "  forget    remove a device's Home Assistant entities from the broker\n\n"
+               "  forget    remove a device's Home Assistant entities from the broker\n"
+               "  history   list the test history\n\n"
                "ondrel-cli COMMAND --help shows a command's options.\n\n"
                "Exit codes: 0 the test ended, 1 link lost or device silent, 2 bad arguments or a\n"
                "refused value, 3 the port could not be opened, 4 no known device answered.\n");
@@ -260,6 +273,15 @@ QString helpText(std::optional<Command> command) {
                "Runs the step program of a step file on channel 1, as the Cycle Test page does.\n\n"
                "  --port COMn      the device's port\n") +
            following + mqtt + common;
+  case Command::History:
+    return QStringLiteral(
+               "Usage: ondrel-cli history [--label TEXT] [--model M] [--since DATE] [OPTIONS]\n\n"
+               "Lists the tests of the test history (the lab store when [ARCHIVE] URL names one,\n"
+               "else ondrel.db in the program folder), newest first. Opens no port.\n\n"
+               "  --label TEXT     tests whose label contains TEXT (any case)\n"
+               "  --model M        tests of models whose name contains M\n"
+               "  --since DATE     tests begun on or after DATE (yyyy-mm-dd, UTC)\n") +
+           common;
   }
   return {};
 }

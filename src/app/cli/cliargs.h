@@ -17,7 +17,7 @@ enum ExitCode {
   kExitInterrupted = 130 // a second Ctrl-C: out at once
 };
 
-enum class Command { Ports, Info, Run, Watch, Program, Forget };
+enum class Command { Ports, Info, Run, Watch, Program, Forget, History };
 
 enum class FileFormat { Own, Bdf, Both };
 
@@ -36,6 +36,8 @@ struct Options {
   bool keepWatching = false; // --forever
   FileFormat format = FileFormat::Own;
   QString stepFile;
+  // history: the filters
+  QString model, since;
   // Telemetry
   QString mqttUrl, mqttUser, mqttPassFile, mqttCaFile, mqttPrefix;
 };

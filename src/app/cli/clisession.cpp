@@ -1,5 +1,7 @@
 #include "cli/clisession.h"
 
+#include "history/historywriter.h"
+
 #include "data/bdfexport.h"
 #include "data/settings.h"
 #include "data/support/errorlog.h"
@@ -71,6 +73,7 @@ Session::Session(const Options& options, const FolderSettings& settings, Comm& c
   // `run` starts a test of its own: one found running is only noted.
   s.adopt = options.command != Command::Run && options.command != Command::Info;
   m_thirdIsTemperature = settings.temperatureData;
+  m_slot = settings.slot;
   m_runner = std::make_unique<SlotRunner>(comm, s);
   connect(m_runner.get(), &SlotRunner::identified, this, &Session::identified);
   connect(m_runner.get(), &SlotRunner::sampleTaken, this, &Session::sample);
@@ -216,6 +219,7 @@ void Session::decide() {
   case Command::Watch:
   case Command::Ports:
   case Command::Forget:
+  case Command::History:
     if (!m_running[0] && !m_running[1])
       m_out.line(QStringLiteral("Waiting for a test on %1 ...").arg(m_runner->model().port));
     return;
@@ -408,6 +412,7 @@ void Session::testEnded(int c, const QString& dataFile, const QString& problem) 
                             .arg(bdfProblem), 0);
   const QString reason =
       m_stopping || m_stoppedRemotely ? QStringLiteral("stopped") : QStringLiteral("device");
+  addToHistory(c, kind::Test, reason, dataFile, m_runner->endedRecording(c));
   QString text = QStringLiteral("%1 channel %2: ended (%3)").arg(m.port).arg(c + 1).arg(reason);
   if (!dataFile.isEmpty())
     text += QStringLiteral("; data file ") + QDir::toNativeSeparators(dataFile);
@@ -433,6 +438,9 @@ void Session::programEnded(const QString& dataFile, const QString& problem) {
   QJsonObject o = endedObject(0, m_stopping ? QStringLiteral("stopped") : QStringLiteral("device"),
                               dataFile, QString());
   o.insert(QStringLiteral("program"), true);
+  if (hasStepResults(m))
+    addToHistory(0, kind::Program, m_stopping ? endreason::Stopped : endreason::Device, dataFile,
+                 m_runner->endedRecording(0));
   QJsonArray rows;
   for (const QStringList& row : stepResultRows(m))
     rows.append(QJsonArray::fromStringList(row));
@@ -448,6 +456,9 @@ void Session::programEnded(const QString& dataFile, const QString& problem) {
 void Session::linkLost(const QString& message) {
   for (int c = 0; c < 2; ++c)
     if (m_running[size_t(c)] && follows(c)) {
+      const QString rec = m_runner->model().at(c).data.RecPath;
+      addToHistory(c, m_runner->programOn() ? kind::Program : kind::Test, endreason::LinkLost,
+                   QString(), rec.isEmpty() ? QString() : rec + QStringLiteral(".bak"));
       tell(endedObject(c, QStringLiteral("link lost"), QString(), QString()),
                   QStringLiteral("%1 channel %2: link lost; the recording keeps the test")
                       .arg(m_runner->model().port)
@@ -455,6 +466,24 @@ void Session::linkLost(const QString& message) {
       m_running[size_t(c)] = false;
     }
   fail(message, kExitLinkLost);
+}
+
+void Session::addToHistory(int c, const QString& kind, const QString& reason,
+                           const QString& dataFile, const QString& recording) {
+  if (!m_history)
+    return;
+  TestEnd end;
+  end.kind = kind;
+  end.endReason = reason;
+  end.ended = QDateTime::currentDateTimeUtc();
+  end.label = m_options.label;
+  end.dataFile = dataFile;
+  end.recordingFile = recording;
+  end.slot = m_slot;
+  logFailures(QStringLiteral("ErrHistory"), [&] {
+    m_history->add(recordOfChannel(m_runner->model(), c, end,
+                                   m_thirdIsTemperature && m_runner->model().params.HasTemp));
+  });
 }
 
 void Session::interrupt() {

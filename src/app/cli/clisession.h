@@ -7,6 +7,10 @@
 #include "link/comm.h"
 #include "test/slotrunner.h"
 
+namespace ondrel {
+class HistoryWriter;
+}
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
@@ -44,6 +48,8 @@ public:
   void interrupt();
 
   const SlotRunner& runner() const { return *m_runner; }
+  // Where ended tests are added to the test history (none: not recorded there).
+  void setHistory(HistoryWriter* history) { m_history = history; }
 
   // How long a device may stay silent, and how long a stop may wait for its confirmation.
   static constexpr qint64 kSilentMs = 10'000;
@@ -74,6 +80,8 @@ private:
   // An event on the output and, when telemetry is on, on the broker.
   void tell(const QJsonObject& object, const QString& text);
   void startTelemetry(const MqttConfig& config);
+  void addToHistory(int c, const QString& kind, const QString& reason, const QString& dataFile,
+                    const QString& recording);
   void finish(int code);
 
   Options m_options;
@@ -84,8 +92,10 @@ private:
   bool m_stoppedRemotely = false;
   bool m_seenRunning = false;
   QElapsedTimer m_startedAt;
+  HistoryWriter* m_history = nullptr;
   QTimer m_watchdog;
   bool m_thirdIsTemperature = false;
+  int m_slot = 0;
   bool m_identified = false;
   bool m_done = false;
   bool m_stopping = false;

@@ -1,8 +1,10 @@
 #include "cli/cliargs.h"
+#include "cli/clihistory.h"
 #include "cli/clioutput.h"
 #include "cli/clisession.h"
 #include "cli/ports.h"
 #include "data/support/programfolder.h"
+#include "history/historywriter.h"
 #include "link/portnames.h"
 
 #include <QCoreApplication>
@@ -153,10 +155,22 @@ int main(int argc, char* argv[]) {
     return listPortsCommand(o);
   if (o.command == Command::Forget)
     return forgetCommand(o);
+  if (o.command == Command::History) {
+    Printer out(o.json || !outputIsTerminal());
+    return listHistory(o, programFolder(), out);
+  }
 
   Printer out(o.json || !outputIsTerminal());
   Comm comm;
+  // Declared before the session: it outlives it, and writes what is queued before the exit.
+  HistoryWriter history(readHistoryConfig(programFolder()));
+  QObject::connect(&history, &HistoryWriter::unavailable, &app, [&out](const QString& reason) {
+    out.error(
+        QString(),
+        QStringLiteral("The test history cannot be written now; its rows are kept: ") + reason, 0);
+  });
   Session session(o, readFolderSettings(programFolder(), o.port), comm, out);
+  session.setHistory(o.command == Command::Info ? nullptr : &history);
   int exitCode = kExitOk;
   QObject::connect(&session, &Session::finished, &app, [&](int code) {
     exitCode = code;

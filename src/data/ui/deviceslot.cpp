@@ -54,6 +54,7 @@ DeviceSlot::DeviceSlot(int index, Comm& comm, const Preferences& prefs, MessageA
   // The panel's one-second timers only refresh what the slot's clock counted.
   connect(p, &DevCtrl::ShowTimer, this, &DeviceSlot::ShowTimer);
   connect(p, &DevCtrl::RunClick, &m_single, &SingleTestController::RunClick);
+  connect(p, &DevCtrl::StopClick, this, [this](int c) { noteUserStop(c); });
   connect(p, &DevCtrl::StopClick, &m_single, &SingleTestController::StopClick);
   connect(p, &DevCtrl::SetClick, &m_single, &SingleTestController::SetClick);
   connect(p, &DevCtrl::ContClick, &m_single, &SingleTestController::ContClick);
@@ -240,12 +241,16 @@ void DeviceSlot::applyEffect(const SlotEffect& e) {
     break;
   }
   case Kind::ChannelUpdated:
+    if (m_auto.AutoRunning())
+      m_autoSeen.at(size_t(c)) = true;
     emit channelUpdated(c);
     break;
   case Kind::UpdateFailed:
     ErrLog(failedUpdateTag(m_index, ch(c)), e.text);
     break;
   case Kind::RecordingEndDue:
+    if (!ch(c).RecPath.isEmpty() && !ch(c).RecWriteFailed)
+      m_endRecording.at(size_t(c)) = ch(c).RecPath + QStringLiteral(".bak");
     m_view.setGridText(gridRow(c), colCutoffVolt, m_model.at(c).row.cutoffVolt);
     m_single.endRecording(c);
     break;
@@ -256,6 +261,13 @@ void DeviceSlot::applyEffect(const SlotEffect& e) {
     graph().setSize(true);
     break;
   case Kind::Finished:
+    // A step of a running program is no test of its own: the program gets one row at its end.
+    if (!m_step.StepOn())
+      recordTest(c,
+                 m_autoSeen.at(size_t(c)) ? kind::Auto
+                 : ch(c).StepCurves       ? kind::Program
+                                          : kind::Test,
+                 m_userStop.at(size_t(c)) ? endreason::Stopped : endreason::Device);
     emit testFinished(c, e.text);
     break;
   }
@@ -503,10 +515,40 @@ void DeviceSlot::ShowTimer(int c) {
               [&] { panel().setTTime(c, testTimeText(ch(c).TestSec)); });
 }
 
+void DeviceSlot::recordTest(int c, const QString& kind, const QString& reason) {
+  const auto i = size_t(c);
+  TestEnd end;
+  end.kind = kind;
+  end.endReason = reason;
+  end.ended = QDateTime::currentDateTimeUtc();
+  end.label = graph().TitleText();
+  end.dataFile = std::exchange(m_endData.at(i), QString());
+  end.recordingFile = std::exchange(m_endRecording.at(i), QString());
+  end.slot = m_index;
+  m_userStop.at(i) = m_autoSeen.at(i) = false;
+  logFailures(QStringLiteral("ErrHistory"),
+              [&] { emit testRecorded(recordOfChannel(m_model, c, end, temperatureShown())); });
+}
+
+void DeviceSlot::programEnded() {
+  if (hasStepResults(m_model))
+    recordTest(0, kind::Program, m_userStop[0] ? endreason::Stopped : endreason::Device);
+}
+
+void DeviceSlot::recordResistance(int c, double mohm, int currentMa) {
+  logFailures(QStringLiteral("ErrHistory"), [&] {
+    TestRecord r = resistanceRecord(m_model, c, mohm, currentMa / 1000.0, m_index,
+                                    QDateTime::currentDateTimeUtc());
+    r.label = graph().TitleText();
+    emit testRecorded(r);
+  });
+}
+
 void DeviceSlot::saveAtTestEnd(int c) {
   m_lastDataFile.at(size_t(c)).clear();
   try {
-    m_lastDataFile.at(size_t(c)) = saveDataFileAtTestEnd(*this, c, QDateTime::currentDateTime());
+    m_endData.at(size_t(c)) = saveDataFileAtTestEnd(*this, c, QDateTime::currentDateTime());
+    m_lastDataFile.at(size_t(c)) = m_endData.at(size_t(c));
   } catch (...) {
     const QString reason = describeCurrentException();
     ErrLog(QStringLiteral("ErrEndSave"), reason);
@@ -604,6 +646,8 @@ void DeviceSlot::Disconnect() {
     const auto answer = m_ask(QMessageBox::Information, LangText(QStringLiteral("Stop running?")),
                               QMessageBox::Ok | QMessageBox::Cancel);
     if (answer == QMessageBox::Ok) {
+      noteUserStop(0);
+      noteUserStop(1);
       m_single.StopClick(0);
       if (dev2S() && letPendingEventsRunTwice(m_view.panel))
         m_single.StopClick(1);
@@ -611,6 +655,14 @@ void DeviceSlot::Disconnect() {
   }
   if (portHandle() == 0)
     return;
+  // A test of this program's that no idle report will end: its row is written now.
+  for (int c = 0; c < 2; ++c)
+    if (ch(c).ChnRunning && m_model.at(c).begunHere())
+      recordTest(c,
+                 m_auto.AutoRunning() || m_autoSeen.at(size_t(c)) ? kind::Auto
+                 : ch(c).StepCurves                               ? kind::Program
+                                                                  : kind::Test,
+                 m_userStop.at(size_t(c)) ? endreason::Stopped : endreason::LinkLost);
   closeLink();
 
   m_model.link = LinkState::Disconnected;

@@ -5,6 +5,7 @@
 #include "data/settings.h"
 #include "data/slotlayout.h"
 #include "data/ui/slotview.h"
+#include "history/testrecord.h"
 #include "link/comm.h"
 #include "link/frame.h"
 #include "link/modeltable.h"
@@ -154,6 +155,8 @@ public:
   void SendConnect();
   void SendDisconnect();
   void SendStop(int c) override;
+  // A resistance test of channel c answered: its history row.
+  void recordResistance(int c, double mohm, int currentMa);
   void SendTime(int c);
   // Start (1), Adjust (7) or Continue (continueOperation) with the panel's texts of the channel;
   // the channel remembers the raw values sent. False when the frame could not be built.
@@ -198,6 +201,9 @@ signals:
   void continueRequested(int channel);
   // The user pressed a channel's curve colour swatch in the result grid.
   void swatchPressed(int channel, ondrel::Curve curve);
+  // A test ended (by the device, a Stop, a program's or auto test's end, a lost link) or a
+  // resistance test answered: its row for the test history.
+  void testRecorded(const ondrel::TestRecord& row);
 
 private:
   friend class DeviceSlotProbe; // tests
@@ -214,6 +220,8 @@ private:
     m_view.showFullAutoList(rows);
   }
   void saveDataFileNow(int c) override { saveAtTestEnd(c); }
+  void noteUserStop(int c) override { m_userStop.at(size_t(c)) = true; }
+  void programEnded() override;
   QString chooseFile(bool save, const QString& title, const QString& filter, const QString& name,
                      const QString& defaultExt) override {
     return m_chooseFile ? m_chooseFile(save, title, filter, name, defaultExt) : QString();
@@ -275,6 +283,11 @@ private:
   // Per channel, the recording whose last line this slot appended whole (empty: none known).
   std::array<QString, 2> m_recordedWhole;
   std::array<QString, 2> m_lastDataFile;
+  // Per channel, for the test's history row: its files, whether the user stopped it, whether it
+  // ran as an auto test.
+  std::array<QString, 2> m_endData, m_endRecording;
+  std::array<bool, 2> m_userStop{}, m_autoSeen{};
+  void recordTest(int c, const QString& kind, const QString& reason);
 
   QTimer m_tmrComm; // 50 ms: the receive step
   QTimer m_tmrConn; // 1000 ms: repeats the connect command while connecting

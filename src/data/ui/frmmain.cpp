@@ -18,12 +18,14 @@
 #include "data/ui/dialogs.h"
 #include "data/ui/frmabout.h"
 #include "data/ui/frmdata.h"
+#include "data/ui/frmhistory.h"
 #include "data/ui/frmmsg.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/rescalcommands.h"
 #include "data/ui/settingscommands.h"
 #include "data/ui/settingsdialogs.h"
 #include "data/ui/windowcommands.h"
+#include "history/historywriter.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/frmusb.h"
@@ -35,6 +37,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMenuBar>
@@ -72,6 +75,9 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   };
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   chooseCurveType = [this] { return askCurveType(this); };
+  chooseFolder = [this](const QString& title) {
+    return QFileDialog::getExistingDirectory(this, title, programPath(QStringLiteral("Data")));
+  };
 
   // Caption with the version.
   setWindowTitle(caption());
@@ -120,6 +126,20 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   ReadSettings();
   selectSavedPort(slot(0));
 
+  // The test history: rows are written on the writer's own thread; a store that cannot take
+  // them is said once in the status bar, and the rows wait.
+  {
+    HistoryConfig config = readHistoryConfig(programFolder());
+    if (!config.problem.isEmpty())
+      statusBar()->showMessage(LangText(QStringLiteral("Test history: ")) + config.problem);
+    m_history = std::make_unique<HistoryWriter>(std::move(config));
+    connect(m_history.get(), &HistoryWriter::unavailable, this, [this](const QString& reason) {
+      statusBar()->showMessage(
+          LangText(QStringLiteral("The test history cannot be written now; its rows are kept: ")) +
+          reason);
+    });
+  }
+
   // Graph 0 and the panel's colours as the settings say.
   slot(0).applyLook(m_prefs, m_ranges);
 
@@ -161,6 +181,14 @@ void frmMain::buildMenus() {
   menuSaveCurve = make(file, "menuSaveCurve", "Save &Curve");
   menuSavePic = make(file, "menuSavePic", "Save &Picture");
   file->addSeparator();
+  menuHistory = make(file, "menuHistory", "Test &History");
+  menuImport = make(file, "menuImport", "I&mport Data Folder…");
+  connect(menuHistory, &QAction::triggered, this, [this] { showHistory(); });
+  connect(menuImport, &QAction::triggered, this, [this] {
+    if (frmHistory* h = showHistory())
+      h->importFolder();
+  });
+  file->addSeparator();
   menuExit = make(file, "menuExit", "E&xit");
   connect(menuOpenPara, &QAction::triggered, this,
           [this] { logFailures(QStringLiteral("ErrOpenCfg"), [this] { OpenParameter(*this); }); });
@@ -197,6 +225,11 @@ void frmMain::buildMenus() {
   menuUsb = make(tools, "menuUsb", "&Quick Charger Test");
   connect(menuUsb, &QAction::triggered, this, &frmMain::showUsbWindow);
   connect(menuRes, &QAction::triggered, this, [this] { ResistanceTest(*this); });
+  menuMatch = make(tools, "menuMatch", "&Match Cells");
+  connect(menuMatch, &QAction::triggered, this, [this] {
+    if (frmHistory* h = showHistory())
+      h->matchSelected();
+  });
 
   QMenu* setting = menuBar()->addMenu(QStringLiteral("S&etting"));
   setting->setObjectName(QStringLiteral("menuSetting"));
@@ -494,6 +527,49 @@ frmData* frmMain::dataViewer() const {
   return m_viewer;
 }
 
+frmHistory* frmMain::historyWindow() const {
+  return m_historyWin;
+}
+
+frmHistory* frmMain::showHistory() {
+  if (m_closing)
+    return nullptr;
+  if (m_historyWin) {
+    m_historyWin->show();
+    m_historyWin->raise();
+    m_historyWin->activateWindow();
+    return m_historyWin;
+  }
+  const HistoryConfig config = readHistoryConfig(programFolder());
+  HistoryServices services;
+  services.chooseFile = [this](bool save, const QString& title, const QString& filter,
+                               const QString& name, const QString& ext) {
+    return chooseFile ? chooseFile(save, title, filter, name, ext) : QString();
+  };
+  services.chooseFolder = [this](const QString& title) {
+    return chooseFolder ? chooseFolder(title) : QString();
+  };
+  services.ask = msgBoxAsker();
+  services.openInViewer = [this](const QStringList& files) { openDataFiles(files); };
+  services.csv = [this] { return m_prefs.CSV; };
+  m_historyWin = new frmHistory(
+      config.lab ? *config.lab : localStore(programFolder()),
+      config.lab ? LangText(QStringLiteral("Lab store: ")) + config.lab->describe() : QString(),
+      std::move(services), this);
+  m_historyWin->setWindowFlag(Qt::Window);
+  m_historyWin->show();
+  return m_historyWin;
+}
+
+void frmMain::openDataFiles(const QStringList& files) {
+  OpenData();
+  if (!m_viewer)
+    return;
+  for (const QString& f : files)
+    if (m_viewer)
+      m_viewer->LoadFile(f);
+}
+
 void frmMain::OpenData() {
   if (m_viewer && m_viewer->isVisible()) {
     m_viewer->raise();
@@ -552,6 +628,10 @@ void frmMain::ShowAbout() {
 
 void frmMain::connectSlot(DeviceSlot& s) {
   m_telemetry->attach(s);
+  connect(&s, &DeviceSlot::testRecorded, this, [this](const TestRecord& row) {
+    if (m_history)
+      m_history->add(row);
+  });
   connect(&s, &DeviceSlot::deviceHeard, this, [this] {
     if (!m_calibrationOpen)
       menuAdj->setEnabled(true);

@@ -30,6 +30,8 @@ class WindowTelemetry;
 class DeviceSlot;
 class frmAbout;
 class frmData;
+class frmHistory;
+class HistoryWriter;
 class frmDisp;
 class frmMeter;
 class frmMsg;
@@ -94,6 +96,15 @@ public:
   // "Open Data": the data viewer (after its curve-type question), or the open one to the front.
   void OpenData();
   frmData* dataViewer() const;
+  // "Test History": opens (or raises) the window; nothing while the window closes.
+  frmHistory* showHistory();
+  frmHistory* historyWindow() const;
+  // The writer of the test history (a thread of its own).
+  HistoryWriter& history() { return *m_history; }
+  // Opens the data viewer (as "Open Data" does) and loads the files into it.
+  void openDataFiles(const QStringList& files);
+  // A folder chooser: the folder, "" when cancelled. Replaceable in tests.
+  std::function<QString(const QString& title)> chooseFolder;
   // The viewer's curve-type question: true for capacity on the X axis. Replaceable in tests.
   std::function<bool()> chooseCurveType;
   // "Help": the program's user guide in the default browser.
@@ -204,6 +215,8 @@ private:
   frmMeter* m_meter = nullptr;
   QPointer<frmAbout> m_about;
   QPointer<frmData> m_viewer;
+  std::unique_ptr<HistoryWriter> m_history;
+  QPointer<frmHistory> m_historyWin;
   bool m_askingCurveType = false; // "Open Data" waits for the curve-type question
   bool m_minimised = false;       // the big readout may be up because the window is minimised
   bool m_trayShown = false;
@@ -227,6 +240,7 @@ private:
   WindowTelemetry* m_telemetry = nullptr;
   QLabel* m_mqttStatus = nullptr;
   QAction *menuHelp = nullptr, *menuAbout = nullptr;
+  QAction *menuHistory = nullptr, *menuImport = nullptr, *menuMatch = nullptr;
 };
 
 } // namespace ondrel

@@ -38,6 +38,8 @@ void ResistanceTest(frmMain& w) {
         std::make_unique<frmRes>(s.index(), c, s.dev2S(), std::move(link), w.msgBoxAsker(), &w);
     // The drop of this slot only: the window itself keeps only its channel's, while it waits.
     QObject::connect(&s, &DeviceSlot::resistanceDropSeen, window.get(), &frmRes::dropSeen);
+    QObject::connect(window.get(), &frmRes::measured, &s,
+                     [&s, c](double mohm, int mA) { s.recordResistance(c, mohm, mA); });
     w.setSlotTabsEnabled(false);
     showAndWaitUntil(window.get(), &frmRes::closed);
     w.setSlotTabsEnabled(true);

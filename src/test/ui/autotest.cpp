@@ -62,6 +62,7 @@ void AutoTestController::stopAuto() {
   DevCtrl& p = m_slot.panel();
   p.setAutoTmrEnable(false);
   p.setTSval(m_chn, Format(m_stepper.AutoCur(), u"0.00"));
+  m_slot.noteUserStop(m_chn);
   m_slot.singleTest().StopClick(m_chn);
   p.setAutoCmd(LangText(QStringLiteral("Start")));
   m_running = false;

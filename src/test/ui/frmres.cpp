@@ -102,8 +102,13 @@ void frmRes::Timer1_Timer() {
   const ResistanceWait::Tick t = m_wait.tick();
   if (t == ResistanceWait::Tick::Waiting)
     return;
-  if (t == ResistanceWait::Tick::Measured)
+  if (t == ResistanceWait::Tick::Measured) {
     txtRes->setText(m_wait.resultText());
+    bool ok = false;
+    const double mohm = m_wait.resultText().toDouble(&ok);
+    if (ok)
+      emit measured(mohm, m_wait.currentMa());
+  }
   Timer1.stop();
   cmdTest->setEnabled(true);
 }

@@ -51,6 +51,8 @@ public:
 signals:
   // The window has closed; the main window's wait ends.
   void closed();
+  // A test answered: milliohms, measured with `currentMa`.
+  void measured(double mohm, int currentMa);
 
 protected:
   void closeEvent(QCloseEvent* event) override;

@@ -66,6 +66,11 @@ public:
   virtual void showFullAutoList(const std::vector<QStringList>& rows) = 0;
   // The automatic data file of channel c, written now (a step program's whole run).
   virtual void saveDataFileNow(int c) = 0;
+  // The user stopped channel c's test (Stop, or the auto test's or the program's own Stop): the
+  // test history says so.
+  virtual void noteUserStop(int c) = 0;
+  // A step program ended with its channel idle: its row of the test history.
+  virtual void programEnded() = 0;
   virtual QString chooseFile(bool save, const QString& title, const QString& filter,
                              const QString& name, const QString& defaultExt) = 0;
   virtual QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString& text,

@@ -57,9 +57,10 @@ void StepController::refuse(const QString& message) {
 }
 
 void StepController::StartStepClick() {
-  if (m_engine.StepOn())
+  if (m_engine.StepOn()) {
+    m_slot.noteUserStop(0);
     stopProgram();
-  else
+  } else
     startProgram();
 }
 
@@ -101,6 +102,8 @@ void StepController::stopProgram() {
   // was written as it ended.
   if (!d.ChnRunning && m_slot.prefs().SAVE && hasStepResults(m_slot.slotModel()))
     m_slot.saveDataFileNow(0);
+  if (!d.ChnRunning)
+    m_slot.programEnded();
 }
 
 void StepController::linkClosed() {

@@ -1,4 +1,5 @@
 #include "data/ui/frmdata.h"
+#include "data/ui/frmhistory.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/rescalcommands.h"
 #include "support/connectedwindow.h"
@@ -222,6 +223,15 @@ TEST_F(Accessibility, EveryWindowAndControlIsNamedInWords) {
   reader.readOpenWindows();
   viewer->close();
 
+  // The test history and the pack matching.
+  readWhileOpen("frmHistory", [this] { trigger("menuHistory"); });
+  readWhileOpen("frmMatch", [this] {
+    auto* m = new frmMatch({{QStringLiteral("cell 1"), 2.0, 30.0, 1}}, {}, window.get());
+    m->setAttribute(Qt::WA_DeleteOnClose);
+    m->match();
+    m->show();
+  });
+
   // Firmware update wants a disconnected slot.
   emit panel().ConnClick();
   readWhileOpen("frmUpdate", [this] { trigger("menuUpdate"); });
@@ -239,9 +249,10 @@ TEST_F(Accessibility, EveryWindowAndControlIsNamedInWords) {
   trigger("menuUsb");
   reader.readOpenWindows();
 
-  for (const char* name : {"frmMain", "frmSw", "frmNet", "frmShow", "frmCurve", "frmRes", "frmAdj", "frmStep",
-                           "frmAbout", "frmMsg", "frmDisp", "frmType", "frmData", "frmColor",
-                           "frmCurve2", "frmDqDv", "frmUpdate", "frmUSB", "frmMeter"})
+  for (const char* name :
+       {"frmMain",  "frmSw", "frmNet", "frmShow", "frmCurve", "frmRes",     "frmAdj",   "frmStep",
+        "frmAbout", "frmMsg",    "frmDisp", "frmType",  "frmData",    "frmColor", "frmCurve2",
+        "frmDqDv",  "frmUpdate", "frmUSB",  "frmMeter", "frmHistory", "frmMatch"})
     EXPECT_TRUE(reader.windows.contains(QLatin1String(name))) << name << " was not read";
   reader.problems.removeDuplicates();
   EXPECT_TRUE(reader.problems.isEmpty()) << reader.problems.join(QLatin1Char('\n')).toStdString();

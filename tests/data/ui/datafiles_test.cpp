@@ -405,9 +405,11 @@ TEST_F(SaveData, AFileThatCannotBeWrittenIsSaidAndThePreviousOneStays) {
     EXPECT_TRUE(messages[0].contains(QLatin1String(c.name))) << messages[0].toStdString();
   }
   EXPECT_EQ(home.read(QStringLiteral("run1.csv")), QByteArray("earlier test"));
-  EXPECT_EQ(QDir(home.path()).entryList(QDir::Files | QDir::Hidden),
-            (QStringList{QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"), QStringLiteral("ondrel.ini"),
-                         QStringLiteral("run1.csv")}));
+  // The test history's catalogue (and its journal) is the only other file there.
+  QStringList files = QDir(home.path()).entryList(QDir::Files | QDir::Hidden);
+  files.removeIf([](const QString& f) { return f.startsWith(QLatin1String("ondrel.db")); });
+  EXPECT_EQ(files, (QStringList{QStringLiteral("ondrel-KL-F2-COM2-1-1.bak"),
+                                QStringLiteral("ondrel.ini"), QStringLiteral("run1.csv")}));
   EXPECT_EQ(home.mainLog().count(QStringLiteral("ErrSaveData")), 3);
   // Nothing else broke: the next save works.
   slot().graph().setTitleText(QStringLiteral("t"));

@@ -298,9 +298,10 @@ TEST_F(Keyboard, EveryMenuEntryHasAMnemonicAndKeepsItsWords) {
   EXPECT_EQ(
       readMenus(window->menuBar()),
       (QStringList{"File: Open Parameter, Save Parameter, Open Data, Save Data, Save Curve, "
-                   "Save Picture, Exit",
+                   "Save Picture, Test History, Import Data Folder…, Exit",
                    "System: Add Device, Parameter Calibration, Firmware Update",
-                   "Tools: Clear Curve, Search Comm Port, Resistance Test, Quick Charger Test",
+                   "Tools: Clear Curve, Search Comm Port, Resistance Test, Quick Charger Test, "
+                   "Match Cells",
                    "Setting: Curve Title, Coordinate Settings, Display Setting, Temprature "
                    "Data, Software Setting, Network Setting",
                    "Help: Help, About"}));
