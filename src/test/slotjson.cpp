@@ -1,5 +1,8 @@
 #include "test/slotjson.h"
 
+#include "test/singletest.h"
+
+#include <QDir>
 #include <QJsonArray>
 
 #include <cmath>
@@ -59,6 +62,37 @@ QJsonObject identifiedObject(const SlotModel& m) {
   o.insert(QStringLiteral("max_a"), jsonNumber(m.params.MaxCurrent * toBaseUnits(m), 4));
   o.insert(QStringLiteral("min_a"), jsonNumber(m.params.MinCurrent * toBaseUnits(m), 4));
   o.insert(QStringLiteral("temperature"), m.params.HasTemp);
+  return o;
+}
+
+QJsonObject startedObject(const SlotModel& m, int c, const QString& mode) {
+  const ParamView& v = m.at(c).view.params;
+  QJsonObject o;
+  o.insert(QStringLiteral("event"), QStringLiteral("started"));
+  o.insert(QStringLiteral("port"), m.port);
+  o.insert(QStringLiteral("channel"), c + 1);
+  o.insert(QStringLiteral("model"), m.at(c).row.device);
+  o.insert(QStringLiteral("mode"), mode);
+  o.insert(QStringLiteral("set"), boxValue(v.tSval));
+  o.insert(QStringLiteral("limit"), boxValue(v.tSlmt));
+  o.insert(QStringLiteral("time"), boxValue(v.tStim));
+  return o;
+}
+
+QJsonObject endedObject(const SlotModel& m, int c, const QString& reason, const QString& dataFile) {
+  const ChannelData& d = m.at(c).data;
+  const double unit = toBaseUnits(m);
+  QJsonObject o;
+  o.insert(QStringLiteral("event"), QStringLiteral("ended"));
+  o.insert(QStringLiteral("port"), m.port);
+  o.insert(QStringLiteral("channel"), c + 1);
+  o.insert(QStringLiteral("reason"), reason);
+  o.insert(QStringLiteral("t"), d.TestSec);
+  o.insert(QStringLiteral("capacity_ah"), jsonNumber(d.Cap * unit, 4));
+  o.insert(QStringLiteral("energy_wh"), jsonNumber(d.Energy * unit, 4));
+  o.insert(QStringLiteral("data_file"), dataFile.isEmpty()
+                                            ? QJsonValue(QJsonValue::Null)
+                                            : QJsonValue(QDir::toNativeSeparators(dataFile)));
   return o;
 }
 

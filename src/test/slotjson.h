@@ -23,5 +23,11 @@ double toBaseUnits(const SlotModel& m);
 QJsonObject sampleObject(const SlotModel& m, int c);
 // {"event":"identified","port","model","firmware","channels","modes",...ranges}
 QJsonObject identifiedObject(const SlotModel& m);
+// {"event":"started","port","channel","model","mode","set","limit","time"}: the channel's values
+// as its boxes hold them.
+QJsonObject startedObject(const SlotModel& m, int c, const QString& mode);
+// {"event":"ended","port","channel","reason","t","capacity_ah","energy_wh","data_file"}: the data
+// file is null when none was written.
+QJsonObject endedObject(const SlotModel& m, int c, const QString& reason, const QString& dataFile);
 
 } // namespace ondrel

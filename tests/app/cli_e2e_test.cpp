@@ -368,14 +368,7 @@ protected:
   }
   // Waits (running the simulator) until `done` holds.
   static bool waitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-      if (done())
-        return true;
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
+    return ondrel::testing::waitWhileProcessingEvents(done, ms);
   }
 };
 

@@ -14,15 +14,7 @@ namespace ondrel::testing {
 namespace {
 
 bool waitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) {
-    if (done())
-      return true;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return done();
+  return waitWhileProcessingEvents(done, ms);
 }
 
 TEST_F(EndToEnd, TheWindowPublishesItsDevicesAndHonoursAnAllowedStop) {

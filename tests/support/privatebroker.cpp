@@ -2,6 +2,7 @@
 
 #include <mosquitto.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -47,6 +48,18 @@ bool run(const QString& program, const QStringList& args, const QString& dir) {
 }
 
 } // namespace
+
+bool waitWhileProcessingEvents(const std::function<bool()>& done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) {
+    if (done())
+      return true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(2);
+  }
+  return done();
+}
 
 PrivateBroker::PrivateBroker(Options options) : m_options(std::move(options)) {
   m_port = freeLoopbackPort();

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -15,6 +16,9 @@ struct mosquitto;
 struct mosquitto_message;
 
 namespace ondrel::testing {
+
+// Runs the event loop until `done` holds or `ms` pass; whether it held.
+bool waitWhileProcessingEvents(const std::function<bool()>& done, int ms);
 
 // A broker of the test's own: Debian's mosquitto on a free loopback port, configured in a
 // temporary folder, stopped at the end. Never a system service.

@@ -306,16 +306,7 @@ void Session::testStarted(int c) {
   m_running[size_t(c)] = true;
   m_startedAt.start();
   m_started[size_t(c)] = QDateTime::currentDateTime();
-  const ParamView& v = m.at(c).view.params;
-  QJsonObject o;
-  o.insert(QStringLiteral("event"), QStringLiteral("started"));
-  o.insert(QStringLiteral("port"), m.port);
-  o.insert(QStringLiteral("channel"), c + 1);
-  o.insert(QStringLiteral("model"), m.at(c).row.device);
-  o.insert(QStringLiteral("mode"), m.modeText);
-  o.insert(QStringLiteral("set"), boxValue(v.tSval));
-  o.insert(QStringLiteral("limit"), boxValue(v.tSlmt));
-  o.insert(QStringLiteral("time"), boxValue(v.tStim));
+  QJsonObject o = startedObject(m, c, m.modeText);
   if (m_runner->programOn()) {
     o.insert(QStringLiteral("step"), m_runner->engine().StepNo());
     o.insert(QStringLiteral("pass"), m_runner->engine().CycleNo());
@@ -356,20 +347,7 @@ void Session::testAdopted(int c, bool continued) {
 
 QJsonObject Session::endedObject(int c, const QString& reason, const QString& dataFile,
                                  const QString& bdfFile) const {
-  const SlotModel& m = m_runner->model();
-  const ChannelData& d = m.at(c).data;
-  const double unit = toBaseUnits(m);
-  QJsonObject o;
-  o.insert(QStringLiteral("event"), QStringLiteral("ended"));
-  o.insert(QStringLiteral("port"), m.port);
-  o.insert(QStringLiteral("channel"), c + 1);
-  o.insert(QStringLiteral("reason"), reason);
-  o.insert(QStringLiteral("t"), d.TestSec);
-  o.insert(QStringLiteral("capacity_ah"), jsonNumber(d.Cap * unit, 4));
-  o.insert(QStringLiteral("energy_wh"), jsonNumber(d.Energy * unit, 4));
-  o.insert(QStringLiteral("data_file"),
-           dataFile.isEmpty() ? QJsonValue(QJsonValue::Null)
-                              : QJsonValue(QDir::toNativeSeparators(dataFile)));
+  QJsonObject o = ondrel::endedObject(m_runner->model(), c, reason, dataFile);
   if (!bdfFile.isEmpty())
     o.insert(QStringLiteral("bdf_file"), QDir::toNativeSeparators(bdfFile));
   return o;

@@ -2,7 +2,6 @@
 
 #include "data/support/errorlog.h"
 #include "data/ui/deviceslot.h"
-#include "test/singletest.h"
 #include "test/slotjson.h"
 #include "test/ui/devctrl.h"
 #include "widgets/curvegraph.h"
@@ -95,16 +94,7 @@ void WindowTelemetry::sample(DeviceSlot& s, int c) {
   const bool running = m.at(c).data.ChnRunning;
   if (running && !d.running[size_t(c)]) {
     d.stopAsked[size_t(c)] = false;
-    const ParamView& v = m.at(c).view.params;
-    QJsonObject o;
-    o.insert(QStringLiteral("event"), QStringLiteral("started"));
-    o.insert(QStringLiteral("port"), m.port);
-    o.insert(QStringLiteral("channel"), c + 1);
-    o.insert(QStringLiteral("model"), m.at(c).row.device);
-    o.insert(QStringLiteral("mode"), v.tMode);
-    o.insert(QStringLiteral("set"), boxValue(v.tSval));
-    o.insert(QStringLiteral("limit"), boxValue(v.tSlmt));
-    o.insert(QStringLiteral("time"), boxValue(v.tStim));
+    QJsonObject o = startedObject(m, c, m.at(c).view.params.tMode);
     o.insert(QStringLiteral("label"), s.graph().TitleText());
     d.link->event(c, o);
   }
@@ -118,20 +108,9 @@ void WindowTelemetry::ended(DeviceSlot& s, int c) {
     return;
   Device& d = it->second;
   const SlotModel& m = s.state();
-  const ChannelData& data = m.at(c).data;
-  const double unit = toBaseUnits(m);
-  QJsonObject o;
-  o.insert(QStringLiteral("event"), QStringLiteral("ended"));
-  o.insert(QStringLiteral("port"), m.port);
-  o.insert(QStringLiteral("channel"), c + 1);
-  o.insert(QStringLiteral("reason"), d.stopAsked[size_t(c)] ? QStringLiteral("stopped")
-                                                           : QStringLiteral("device"));
-  o.insert(QStringLiteral("t"), data.TestSec);
-  o.insert(QStringLiteral("capacity_ah"), jsonNumber(data.Cap * unit, 4));
-  o.insert(QStringLiteral("energy_wh"), jsonNumber(data.Energy * unit, 4));
-  const QString file = s.lastDataFile(c);
-  o.insert(QStringLiteral("data_file"), file.isEmpty() ? QJsonValue(QJsonValue::Null)
-                                                       : QJsonValue(QDir::toNativeSeparators(file)));
+  const QJsonObject o = endedObject(
+      m, c, d.stopAsked[size_t(c)] ? QStringLiteral("stopped") : QStringLiteral("device"),
+      s.lastDataFile(c));
   d.link->event(c, o);
   d.running[size_t(c)] = false;
   d.stopAsked[size_t(c)] = false;
