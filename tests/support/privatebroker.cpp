@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QThread>
 
+#include <csignal>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -102,6 +104,11 @@ PrivateBroker::~PrivateBroker() {
   kill();
 }
 
+void PrivateBroker::pause(bool paused) {
+  if (m_process)
+    ::kill(static_cast<pid_t>(m_process->processId()), paused ? SIGSTOP : SIGCONT);
+}
+
 QString PrivateBroker::url() const {
   return m_options.tls ? QStringLiteral("mqtts://localhost:%1").arg(m_port)
                        : QStringLiteral("mqtt://127.0.0.1:%1").arg(m_port);
@@ -133,6 +140,7 @@ bool PrivateBroker::start(QString* error) {
 void PrivateBroker::kill() {
   if (!m_process)
     return;
+  pause(false); // a stopped process would take its SIGKILL only after SIGCONT anyway
   m_process->kill();
   m_process->waitForFinished(5000);
   m_process.reset();

@@ -34,6 +34,8 @@ public:
 
   bool start(QString* error = nullptr); // (again) on the same port
   void kill();                          // SIGKILL: no goodbye to anyone
+  // SIGSTOP / SIGCONT: connections stay open and nothing is answered, as with a hung broker.
+  void pause(bool paused);
   int port() const { return m_port; }
   QString url() const;
   QString caFile() const { return m_dir.filePath("ca.pem"); }

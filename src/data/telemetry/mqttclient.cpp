@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
 namespace ondrel {
@@ -77,12 +78,18 @@ public:
       else
         m_retained[topic] = payload;
     }
-    if (m_connected && send(topic, payload, retain))
+    // A broker that takes messages but does not acknowledge them (hung, overloaded) would have
+    // the connection's queue grow for as long as it stays so: past a bound, messages wait here
+    // as they do offline and leave when the acknowledgements catch up.
+    const bool open = m_connected && m_unacked < kMaxUnacked;
+    if (open && send(topic, payload, retain))
       return;
     if (retain) {
       if (payload.isEmpty())
         m_cleared.push_back(topic);
-      return; // sent again at the next connect
+      else if (m_connected)
+        m_dirty.insert(topic);
+      return; // sent at the next connect, or when the acknowledgements catch up
     }
     m_events.emplace_back(topic, payload);
     while (m_events.size() > kMaxQueuedEvents)
@@ -118,8 +125,16 @@ private:
     std::lock_guard lock(m_mutex);
     if (!m_connected)
       return m_events.size() + m_retained.size() + m_cleared.size();
-    return m_unacked;
+    return m_unacked + m_events.size() + m_dirty.size() + m_cleared.size();
   }
+
+public:
+  size_t waiting() override {
+    std::lock_guard lock(m_mutex);
+    return m_unacked + m_events.size() + m_dirty.size() + m_cleared.size();
+  }
+
+private:
 
   // With the mutex held.
   bool send(const QString& topic, const QByteArray& payload, bool retain) {
@@ -151,14 +166,10 @@ private:
         const QByteArray p = s.toUtf8();
         mosquitto_subscribe(c->m_mosq, nullptr, p.constData(), 1);
       }
-      for (const QString& topic : c->m_cleared)
-        c->send(topic, QByteArray(), true);
-      c->m_cleared.clear();
       for (const auto& [topic, payload] : c->m_retained)
         c->send(topic, payload, true);
-      for (const auto& [topic, payload] : c->m_events)
-        c->send(topic, payload, false);
-      c->m_events.clear();
+      c->m_dirty.clear();
+      c->sendKeptAside();
     }
     c->status(true, QString());
   }
@@ -168,6 +179,22 @@ private:
     std::lock_guard lock(c->m_mutex);
     if (c->m_unacked > 0)
       --c->m_unacked;
+    if (c->m_unacked <= kMaxUnacked / 2)
+      c->sendKeptAside();
+  }
+
+  // With the mutex held and connected: what waited while the broker lagged.
+  void sendKeptAside() {
+    for (const QString& topic : m_cleared)
+      send(topic, QByteArray(), true);
+    m_cleared.clear();
+    for (const QString& topic : m_dirty)
+      if (auto it = m_retained.find(topic); it != m_retained.end())
+        send(topic, it->second, true);
+    m_dirty.clear();
+    for (const auto& [topic, payload] : m_events)
+      send(topic, payload, false);
+    m_events.clear();
   }
 
   static void disconnected(mosquitto*, void* self, int rc) {
@@ -194,6 +221,7 @@ private:
   bool m_connected = false;
   size_t m_unacked = 0;
   std::map<QString, QByteArray> m_retained;
+  std::set<QString> m_dirty; // retained topics whose latest message waits for the broker
   std::vector<QString> m_cleared;
   std::deque<std::pair<QString, QByteArray>> m_events;
   std::vector<QString> m_subscriptions;
