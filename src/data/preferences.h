@@ -14,6 +14,7 @@ struct Preferences {
   bool DISP = false; // minimising shows the big readout window
   bool CSV = true;   // ".csv" with "," separators, else ".dat" with TAB
   bool TEMP = false; // "Temprature Data" ticked: the third curve shows the temperature
+  bool BDF = false;  // the end-of-test save also writes Battery Data Format CSV
   // [DATA]
   quint32 VCOL[2] = {16711680, 16711680}; // voltage curve of channel 0 / 1
   quint32 CCOL[2] = {255, 255};           // current curve of channel 0 / 1

@@ -112,6 +112,7 @@ StartupSettings readStartupSettings(const IniDocument& ini) {
   p.DISP = r.boolean(k::DISP);
   p.CSV = r.boolean(k::CSV);
   p.TEMP = r.boolean(k::TEMP);
+  p.BDF = r.boolean(k::BDF);
 
   p.VCOL[0] = r.colour(k::VCOL0);
   p.CCOL[0] = r.colour(k::CCOL0);

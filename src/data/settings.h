@@ -28,6 +28,7 @@ inline constexpr SettingsKey HIDE{"AUTO", "HIDE", "False"};
 inline constexpr SettingsKey DISP{"AUTO", "DISP", "False"};
 inline constexpr SettingsKey CSV{"AUTO", "CSV", "True"};
 inline constexpr SettingsKey TEMP{"AUTO", "TEMP", "False"};
+inline constexpr SettingsKey BDF{"AUTO", "BDF", "False"};
 inline constexpr SettingsKey VCOL0{"DATA", "VCOL0", "16711680"};
 inline constexpr SettingsKey CCOL0{"DATA", "CCOL0", "255"};
 inline constexpr SettingsKey VCOL1{"DATA", "VCOL1", "16711680"};

@@ -152,4 +152,29 @@ ExportTest exportTestOf(const SlotModel& m, int c, const QDateTime& start,
   return test;
 }
 
+QDateTime channelTestStart(const SlotModel& m, int c) {
+  const ChannelModel& ch = m.at(c);
+  const qint32 first = std::max<qint32>(0, ch.data.StartPoint);
+  if (first >= ch.series.size())
+    return {};
+  const Sample& s = ch.series.at(first);
+  return QDateTime::fromMSecsSinceEpoch(s.ms - qint64(s.sec) * 1000);
+}
+
+QString writeBatteryDataFormatFile(const SlotModel& m, int c, const QString& folder,
+                                   const QDateTime& start, bool thirdIsTemperature) {
+  const ExportTest test = exportTestOf(m, c, start, thirdIsTemperature);
+  const QString dataFolder = QDir(folder).filePath(QStringLiteral("Data"));
+  const QString stem = QDir(dataFolder).filePath(exportFileStem(test));
+  const QString extension = QStringLiteral(".bdf.csv");
+  QString path = stem + extension;
+  for (int n = 2; QFileInfo::exists(path) && n < 1000; ++n)
+    path = stem + QLatin1Char('-') + QString::number(n) + extension;
+  if (!QDir().mkpath(dataFolder))
+    throw Failure(QStringLiteral("Cannot write %1: the folder cannot be created")
+                      .arg(QDir::toNativeSeparators(path)));
+  writeFileAtomically(path, batteryDataFormatCsv(test));
+  return path;
+}
+
 } // namespace ondrel

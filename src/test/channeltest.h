@@ -59,4 +59,11 @@ struct ExportTest;
 // `thirdIsTemperature`: the series' third value is the temperature ("TEMP" on a model with one).
 ExportTest exportTestOf(const SlotModel& m, int c, const QDateTime& start,
                         bool thirdIsTemperature);
+// When channel c's test began: its first sample's arrival less that sample's test second (which
+// holds for samples replayed from a recording too); invalid when the test has no samples.
+QDateTime channelTestStart(const SlotModel& m, int c);
+// The channel's test as Battery Data Format CSV in "<folder>/Data", named by its start (a name
+// already taken gets a number). Answers the path; throws Failure when it cannot be written.
+QString writeBatteryDataFormatFile(const SlotModel& m, int c, const QString& folder,
+                                   const QDateTime& start, bool thirdIsTemperature);
 } // namespace ondrel

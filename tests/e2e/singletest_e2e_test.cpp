@@ -350,3 +350,72 @@ TEST_F(EndToEnd, StartingTheSecondChannelOfATwoChannelLoadLeavesTheFirstIdle) {
 }
 
 } // namespace
+
+namespace {
+
+// The rows of a CSV file with a header row: the header's cells, then each row's cells.
+QList<QStringList> csvRows(const QByteArray& bytes) {
+  QList<QStringList> rows;
+  for (const QString& line : QString::fromUtf8(bytes).split(u'\n', Qt::SkipEmptyParts))
+    rows << line.trimmed().split(u',');
+  return rows;
+}
+
+TEST_F(EndToEnd, BatteryDataFormatAtTheTestsEndAndFromExportData) {
+  device("2:model=12,cap=0.05,speed=60");
+  start();
+  window->prefs().SAVE = true;
+  window->prefs().BDF = true;
+  DeviceSlot& s = connect(0, QStringLiteral("COM2"));
+  ASSERT_TRUE(runUntil([&] { return !s.connecting(); }, 2000));
+
+  // Nothing to export yet: said, no file dialog.
+  bool asked = false;
+  QString answer;
+  window->chooseFile = [&](bool, const QString&, const QString&, const QString&, const QString&) {
+    asked = true;
+    return answer;
+  };
+  window->action(QStringLiteral("menuExport"))->trigger();
+  EXPECT_FALSE(asked);
+
+  typeBoxes(s.panel(), 0, "1.00", "3.00", "0");
+  const qint64 pressed = QDateTime::currentSecsSinceEpoch();
+  emit s.panel().RunClick(0);
+  ASSERT_TRUE(runUntil([&] { return s.ch(0).ChnRunning; }, 2000));
+  ASSERT_TRUE(runUntil([&] { return !s.ch(0).ChnRunning; }, 60000));
+  run(500);
+
+  const QDir data(home.file(QStringLiteral("Data")));
+  const QStringList bdf = data.entryList({QStringLiteral("*.bdf.csv")}, QDir::Files);
+  ASSERT_EQ(bdf.size(), 1) << data.entryList().join(u' ').toStdString();
+  EXPECT_TRUE(bdf.front().endsWith(QStringLiteral("_KL-F2_COM2_ch1.bdf.csv")))
+      << bdf.front().toStdString();
+  const QByteArray atEnd = readFile(data.filePath(bdf.front()));
+  const QList<QStringList> rows = csvRows(atEnd);
+  ASSERT_GT(rows.size(), 5);
+  const QStringList& head = rows.front();
+  const qsizetype time = head.indexOf(QStringLiteral("Test Time / s"));
+  const qsizetype volt = head.indexOf(QStringLiteral("Voltage / V"));
+  const qsizetype cur = head.indexOf(QStringLiteral("Current / A"));
+  const qsizetype unix = head.indexOf(QStringLiteral("Unix Time / s"));
+  ASSERT_TRUE(time >= 0 && volt >= 0 && cur >= 0 && unix >= 0) << head.join(u',').toStdString();
+  // The test began when Run was pressed; a discharge's current is negative.
+  EXPECT_NEAR(rows.at(1).at(unix).toDouble(), double(pressed), 5.0);
+  EXPECT_LT(rows.at(1).at(time).toDouble(), 5.0);
+  EXPECT_NEAR(rows.at(1).at(cur).toDouble(), -1.0, 0.01);
+  for (qsizetype r = 2; r < rows.size(); ++r)
+    ASSERT_GT(rows.at(r).at(time).toDouble(), rows.at(r - 1).at(time).toDouble()) << r;
+
+  // Export Data: a name without an extension gets the CSV's, and the file equals the one saved
+  // at the end; a ".xlsx" name gets a workbook.
+  answer = home.file(QStringLiteral("cell 7"));
+  window->action(QStringLiteral("menuExport"))->trigger();
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(readFile(answer + QStringLiteral(".bdf.csv")), atEnd);
+  answer = home.file(QStringLiteral("cell 7.xlsx"));
+  window->action(QStringLiteral("menuExport"))->trigger();
+  EXPECT_TRUE(readFile(answer).startsWith("PK")) << "a zip container";
+}
+
+} // namespace

@@ -2,7 +2,6 @@
 
 #include "history/historywriter.h"
 
-#include "data/bdfexport.h"
 #include "data/settings.h"
 #include "data/support/errorlog.h"
 #include "data/support/failure.h"
@@ -355,15 +354,8 @@ QJsonObject Session::endedObject(int c, const QString& reason, const QString& da
 
 QString Session::exportBdf(int c, QString* problem) {
   try {
-    const SlotModel& m = m_runner->model();
-    const ExportTest test = exportTestOf(m, c, m_started[size_t(c)], m_thirdIsTemperature);
-    const QString folder = QDir(programFolder()).filePath(QStringLiteral("Data"));
-    if (!QDir().mkpath(folder))
-      throw Failure(QStringLiteral("Cannot make the folder %1").arg(folder));
-    const QString path =
-        QDir(folder).filePath(exportFileStem(test) + QStringLiteral(".bdf.csv"));
-    writeFileAtomically(path, batteryDataFormatCsv(test));
-    return path;
+    return writeBatteryDataFormatFile(m_runner->model(), c, programFolder(), m_started[size_t(c)],
+                                      m_thirdIsTemperature);
   } catch (...) {
     if (problem)
       *problem = describeCurrentException();

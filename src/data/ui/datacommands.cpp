@@ -1,6 +1,9 @@
 #include "data/ui/datacommands.h"
 
+#include "data/bdfexport.h"
 #include "data/datafile.h"
+#include "data/export/xlsxexport.h"
+#include "history/testrecord.h"
 #include "data/parameterfile.h"
 #include "data/slotlayout.h"
 #include "data/support/errorlog.h"
@@ -175,6 +178,84 @@ void WriteDataFile(const DeviceSlot& slot, int c, const QString& path) {
 
 QString saveDataFileAtTestEnd(const DeviceSlot& slot, int c, const QDateTime& now) {
   return writeEndOfTestFile(slot.state(), slot.index(), c, programFolder(), fileOptions(slot), now);
+}
+
+QString saveBdfFileAtTestEnd(const DeviceSlot& slot, int c) {
+  return writeBatteryDataFormatFile(slot.state(), c, programFolder(),
+                                    channelTestStart(slot.state(), c), slot.temperatureShown());
+}
+
+namespace {
+
+// The results sheet of a channel's test: what its catalogue row says.
+ExportResults exportResultsOf(const DeviceSlot& slot, int c) {
+  TestEnd end;
+  end.ended = QDateTime::currentDateTime();
+  const TestRecord r = recordOfChannel(slot.state(), c, end, slot.temperatureShown());
+  ExportResults results;
+  results.device = r.model + QLatin1Char(' ') + r.port +
+                   (slot.dev2S() ? QStringLiteral(" channel %1").arg(c + 1) : QString());
+  results.mode = r.mode;
+  QStringList parameters;
+  const auto add = [&](const char* name, const std::optional<double>& v) {
+    if (v)
+      parameters << QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(*v);
+  };
+  add("set", r.setValue);
+  add("limit", r.limitValue);
+  add("time", r.timeValue);
+  results.parameters = parameters.join(QStringLiteral(", "));
+  results.beginVolt = r.beginV;
+  results.endVolt = r.endV;
+  results.averageVolt = r.avgV;
+  results.capacityAh = r.capacityAh;
+  results.energyWh = r.energyWh;
+  results.resistanceMilliohm = r.resistanceMohm;
+  return results;
+}
+
+const QString kExportFilter =
+    QStringLiteral("Battery Data Format CSV (*.bdf.csv)|*.bdf.csv|Excel workbook (*.xlsx)|*.xlsx");
+
+} // namespace
+
+void ExportDataCommand(frmMain& w) {
+  const DeviceSlot& slot = w.slot(w.SelectedSlot());
+  const int c = slot.panelChannel();
+  const QDateTime start = channelTestStart(slot.state(), c);
+  if (!start.isValid()) {
+    w.MsgBox(QMessageBox::Information, LangText(QStringLiteral("There are no data to export.")));
+    return;
+  }
+  const ExportTest test = exportTestOf(slot.state(), c, start, slot.temperatureShown());
+  QString title = LangText(QStringLiteral("Export Data--Device") + QString::number(slot.index() + 1));
+  QString unused;
+  addChannel(slot, c, title, unused);
+  const QString chosen = w.chooseFile(true, title, kExportFilter,
+                                      exportFileStem(test) + QStringLiteral(".bdf.csv"),
+                                      QStringLiteral("bdf.csv"));
+  if (chosen.isEmpty())
+    return;
+  const bool xlsx = chosen.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
+  QString path = chosen;
+  // A name typed without an extension gets the CSV's; the dialog did not ask about that name.
+  if (!xlsx && !chosen.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+    path = chosen + QStringLiteral(".bdf.csv");
+    if (QFileInfo::exists(path) &&
+        w.MsgBox(QMessageBox::Information,
+                 QDir::toNativeSeparators(path) + QLatin1Char('\n') +
+                     LangText(QStringLiteral("This file already exists. Replace it?")),
+                 QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+      return;
+  }
+  try {
+    if (xlsx)
+      writeXlsx(path, test, exportResultsOf(slot, c));
+    else
+      writeFileAtomically(path, batteryDataFormatCsv(test));
+  } catch (...) {
+    sayNotWritten(w, QStringLiteral("ErrExport"));
+  }
 }
 
 } // namespace ondrel

@@ -39,4 +39,14 @@ void WriteDataFile(const DeviceSlot& slot, int channel, const QString& path);
 // throws Failure when the folder or the file cannot be written.
 QString saveDataFileAtTestEnd(const DeviceSlot& slot, int channel, const QDateTime& now);
 
+// The Battery Data Format CSV of a channel whose test has just ended, into the same "Data"
+// folder, named by the test's start. Returns the path; throws Failure when it cannot be written.
+QString saveBdfFileAtTestEnd(const DeviceSlot& slot, int channel);
+
+// "Export Data…": the selected slot's panel channel as Battery Data Format CSV or, when the
+// chosen name ends in ".xlsx", as a spreadsheet with a results sheet. A running test is exported
+// as far as it has come. A channel without samples is said, not exported; a file that cannot be
+// written is logged and said.
+void ExportDataCommand(frmMain& window);
+
 } // namespace ondrel

@@ -546,15 +546,25 @@ void DeviceSlot::recordResistance(int c, double mohm, int currentMa) {
 
 void DeviceSlot::saveAtTestEnd(int c) {
   m_lastDataFile.at(size_t(c)).clear();
-  try {
-    m_endData.at(size_t(c)) = saveDataFileAtTestEnd(*this, c, QDateTime::currentDateTime());
-    m_lastDataFile.at(size_t(c)) = m_endData.at(size_t(c));
-  } catch (...) {
+  const auto notWritten = [this, c] {
     const QString reason = describeCurrentException();
     ErrLog(QStringLiteral("ErrEndSave"), reason);
     const ChannelData& d = ch(c);
     emit dataFileNotWritten(c, reason,
                             d.RecWriteFailed ? QString() : d.RecPath + QStringLiteral(".bak"));
+  };
+  try {
+    m_endData.at(size_t(c)) = saveDataFileAtTestEnd(*this, c, QDateTime::currentDateTime());
+    m_lastDataFile.at(size_t(c)) = m_endData.at(size_t(c));
+  } catch (...) {
+    notWritten();
+  }
+  if (!m_prefs.BDF)
+    return;
+  try {
+    saveBdfFileAtTestEnd(*this, c);
+  } catch (...) {
+    notWritten();
   }
 }
 

@@ -323,7 +323,7 @@ void frmHistory::exportSelected() {
   const QString ext = csv ? QStringLiteral("csv") : QStringLiteral("txt");
   const QString path =
       m_services.chooseFile(true, LangText(QStringLiteral("Export")),
-                            csv ? QStringLiteral("CSV (*.csv)") : QStringLiteral("Text (*.txt)"),
+                            csv ? QStringLiteral("CSV (*.csv)|*.csv") : QStringLiteral("Text (*.txt)|*.txt"),
                             QStringLiteral("history.") + ext, ext);
   if (path.isEmpty())
     return;
@@ -536,7 +536,7 @@ void frmMatch::exportCsv() {
   if (m_result.groups.empty())
     return;
   const QString path =
-      m_services.chooseFile(true, LangText(QStringLiteral("Export")), QStringLiteral("CSV (*.csv)"),
+      m_services.chooseFile(true, LangText(QStringLiteral("Export")), QStringLiteral("CSV (*.csv)|*.csv"),
                             QStringLiteral("pack.csv"), QStringLiteral("csv"));
   if (path.isEmpty())
     return;

@@ -180,6 +180,7 @@ void frmMain::buildMenus() {
   menuSaveData = make(file, "menuSaveData", "Sa&ve Data");
   menuSaveCurve = make(file, "menuSaveCurve", "Save &Curve");
   menuSavePic = make(file, "menuSavePic", "Save &Picture");
+  menuExport = make(file, "menuExport", "&Export Data…");
   file->addSeparator();
   menuHistory = make(file, "menuHistory", "Test &History");
   menuImport = make(file, "menuImport", "I&mport Data Folder…");
@@ -203,6 +204,9 @@ void frmMain::buildMenus() {
   });
   connect(menuSavePic, &QAction::triggered, this, [this] {
     logFailures(QStringLiteral("ErrSavePic"), [this] { SaveGraphPicture(*this, true); });
+  });
+  connect(menuExport, &QAction::triggered, this, [this] {
+    logFailures(QStringLiteral("ErrExport"), [this] { ExportDataCommand(*this); });
   });
   connect(menuExit, &QAction::triggered, this, &QWidget::close);
 

@@ -230,7 +230,7 @@ private:
   std::array<RunMenus, kMaxSlots> m_runMenus{};
 
   QAction *menuOpenPara = nullptr, *menuSavePara = nullptr, *menuOpenData = nullptr,
-          *menuSaveData = nullptr, *menuSaveCurve = nullptr, *menuSavePic = nullptr,
+          *menuSaveData = nullptr, *menuSaveCurve = nullptr, *menuSavePic = nullptr, *menuExport = nullptr,
           *menuExit = nullptr;
   QAction *menuAddDev = nullptr, *menuAdj = nullptr, *menuUpdate = nullptr;
   QAction *menuClear = nullptr, *menuSearch = nullptr, *menuRes = nullptr, *menuUsb = nullptr;

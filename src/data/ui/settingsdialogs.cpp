@@ -148,6 +148,7 @@ frmSw::frmSw(QWidget* owner, Preferences& prefs, const QString& iniFile, const Q
   chkHide = named(new QCheckBox(QStringLiteral("Minimize Hidden"), this), "chkHide");
   chkDisp = named(new QCheckBox(QStringLiteral("Suspension Form"), this), "chkDisp");
   optCsv = named(new QRadioButton(QStringLiteral("csv"), this), "optCsv");
+  chkBdf = named(new QCheckBox(QStringLiteral("also save as Battery Data Format"), this), "chkBdf");
   optDat = named(new QRadioButton(QStringLiteral("dat"), this), "optDat");
   auto* txtPath = named(new QLineEdit(QDir::toNativeSeparators(dataFolder), this), "txtPath");
   txtPath->setReadOnly(true);
@@ -163,6 +164,10 @@ frmSw::frmSw(QWidget* owner, Preferences& prefs, const QString& iniFile, const Q
   chkHide->setChecked(prefs.HIDE);
   chkDisp->setChecked(prefs.DISP);
   (prefs.CSV ? optCsv : optDat)->setChecked(true);
+  chkBdf->setChecked(prefs.BDF);
+  chkBdf->setToolTip(LangText(QStringLiteral(
+      "The data file saved at a test's end gets a Battery Data Format CSV beside it, which "
+      "spreadsheets and analysis tools read without options.")));
 
   auto* layout = new QVBoxLayout(this);
   auto* ticks = new QGridLayout;
@@ -177,6 +182,7 @@ frmSw::frmSw(QWidget* owner, Preferences& prefs, const QString& iniFile, const Q
   format->addWidget(optDat);
   format->addStretch(1);
   layout->addLayout(format);
+  layout->addWidget(chkBdf);
   auto* path = new QHBoxLayout;
   path->addWidget(txtPath, 1);
   path->addWidget(cmdPath);
@@ -192,11 +198,13 @@ void frmSw::okClicked() {
   m_prefs.HIDE = chkHide->isChecked();
   m_prefs.DISP = chkDisp->isChecked();
   m_prefs.CSV = optCsv->isChecked();
+  m_prefs.BDF = chkBdf->isChecked();
   writeSetting(m_ini, settings::MSG, boolText(m_prefs.MSG));
   writeSetting(m_ini, settings::SAVE, boolText(m_prefs.SAVE));
   writeSetting(m_ini, settings::HIDE, boolText(m_prefs.HIDE));
   writeSetting(m_ini, settings::DISP, boolText(m_prefs.DISP));
   writeSetting(m_ini, settings::CSV, boolText(m_prefs.CSV));
+  writeSetting(m_ini, settings::BDF, boolText(m_prefs.BDF));
   close();
 }
 

@@ -61,6 +61,7 @@ private:
   QString m_ini;
   QCheckBox *chkAuto, *chkMsg, *chkHide, *chkDisp;
   QRadioButton *optCsv, *optDat;
+  QCheckBox* chkBdf;
 };
 
 // What "Display Setting" hands the main window when OK is pressed.

@@ -298,7 +298,7 @@ TEST_F(Keyboard, EveryMenuEntryHasAMnemonicAndKeepsItsWords) {
   EXPECT_EQ(
       readMenus(window->menuBar()),
       (QStringList{"File: Open Parameter, Save Parameter, Open Data, Save Data, Save Curve, "
-                   "Save Picture, Test History, Import Data Folder…, Exit",
+                   "Save Picture, Export Data…, Test History, Import Data Folder…, Exit",
                    "System: Add Device, Parameter Calibration, Firmware Update",
                    "Tools: Clear Curve, Search Comm Port, Resistance Test, Quick Charger Test, "
                    "Match Cells",

@@ -183,13 +183,16 @@ TEST_F(SettingsWindow, SoftwareSettingWritesItsKeysInOrder) {
   child<QCheckBox>(*sw, "chkMsg")->setChecked(true);
   child<QCheckBox>(*sw, "chkDisp")->setChecked(true);
   child<QRadioButton>(*sw, "optDat")->setChecked(true);
+  EXPECT_FALSE(child<QCheckBox>(*sw, "chkBdf")->isChecked());
+  child<QCheckBox>(*sw, "chkBdf")->setChecked(true);
   sw->okClicked();
+  EXPECT_TRUE(window->prefs().BDF);
   EXPECT_TRUE(window->prefs().MSG);
   EXPECT_TRUE(window->prefs().DISP);
   EXPECT_FALSE(window->prefs().SAVE);
   EXPECT_FALSE(window->prefs().CSV);
   EXPECT_TRUE(file().contains(QStringLiteral(
-      "[AUTO]\r\nMSG=True\r\nSAVE=False\r\nHIDE=False\r\nDISP=True\r\nCSV=False\r\n")))
+      "[AUTO]\r\nMSG=True\r\nSAVE=False\r\nHIDE=False\r\nDISP=True\r\nCSV=False\r\nBDF=True\r\n")))
       << file().toStdString();
 
   trigger("menuSoft"); // Cancel: nothing changes
