@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <set>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -314,6 +315,56 @@ TEST(HistoryWriter, SeveralWritersShareTheLabStore) {
   for (auto& t : threads)
     t.join();
   EXPECT_EQ(countIn(*parseArchiveUrl(url, nullptr)), 160);
+}
+
+// Program instances and command-line runs as separate processes, all writing at once.
+void runWriters(const std::vector<QStringList>& arguments) {
+  std::vector<std::unique_ptr<QProcess>> children;
+  for (const QStringList& args : arguments) {
+    children.push_back(std::make_unique<QProcess>());
+    children.back()->setProcessChannelMode(QProcess::ForwardedChannels);
+    children.back()->start(QStringLiteral(ONDREL_HISTORY_WRITER), args);
+  }
+  for (auto& c : children) {
+    ASSERT_TRUE(c->waitForFinished(120000));
+    EXPECT_EQ(c->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(c->exitCode(), 0);
+  }
+}
+
+TEST(HistoryWriter, SeveralProcessesWritingOneCatalogueStoreEveryRowOnce) {
+  TempProgramFolder folder;
+  std::vector<QStringList> args;
+  for (int p = 0; p < 4; ++p)
+    args.push_back({folder.path(), QStringLiteral("p%1").arg(p), QStringLiteral("40")});
+  runWriters(args);
+  Catalogue c(localStore(folder.path()));
+  c.open();
+  const auto rows = c.query({});
+  EXPECT_EQ(rows.size(), 160u) << folder.mainLog().toStdString();
+  std::set<QString> uids;
+  for (const TestRecord& r : rows)
+    uids.insert(r.uid);
+  EXPECT_EQ(uids.size(), 160u);
+  EXPECT_EQ(rowsAside(folder), 0);
+}
+
+TEST(HistoryWriter, SeveralProcessesWritingOneLabStoreStoreEveryRowOnce) {
+  QString why;
+  const QString url = newLab(&why);
+  if (url.isEmpty())
+    GTEST_SKIP() << why.toStdString();
+  TempProgramFolder a, b;
+  std::vector<QStringList> args;
+  for (int p = 0; p < 4; ++p)
+    args.push_back({(p % 2 ? a : b).path(), QStringLiteral("p%1").arg(p), QStringLiteral("40"), url});
+  runWriters(args);
+  EXPECT_EQ(countIn(*parseArchiveUrl(url, nullptr)), 160);
+  for (const TempProgramFolder* f : {&a, &b}) {
+    Catalogue local(localStore(f->path()));
+    local.open();
+    EXPECT_TRUE(local.unsent(10).empty());
+  }
 }
 
 TEST(HistoryWriter, ADownLabStoreDelaysNoLocalWriteAndIsLoggedOncePerOutage) {
