@@ -74,6 +74,14 @@ QString PgServer::url() const {
   return QStringLiteral("postgresql://%1@127.0.0.1:%2/postgres").arg(m_user).arg(m_port);
 }
 
+QString PgServer::newDatabase(const QString& name) {
+  if (!run(QStringLiteral("createdb"), {QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                                        QStringLiteral("-p"), QString::number(m_port),
+                                        QStringLiteral("-U"), m_user, name}))
+    return {};
+  return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(m_user).arg(m_port).arg(name);
+}
+
 bool PgServer::start() {
   const QString options = QStringLiteral("-k %1 -h 127.0.0.1 -p %2 -F").arg(m_dir.path()).arg(m_port);
   return run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_data, QStringLiteral("-o"), options,

@@ -19,6 +19,9 @@ public:
   const QString& problem() const { return m_problem; }
   int port() const { return m_port; }
   QString url() const; // postgresql://<user>@127.0.0.1:<port>/postgres
+  // A new empty database on this server, so that tests sharing one server do not see each
+  // other's rows; its address, or empty when it could not be made.
+  QString newDatabase(const QString& name);
   bool start();
   bool stop();
 

@@ -7,7 +7,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QRegularExpression>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <csignal>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
+#endif
 
 namespace ondrel {
 
@@ -16,6 +25,37 @@ StoreTarget localStore(const QString& folder) {
   t.kind = StoreTarget::Kind::Sqlite;
   t.path = QDir(folder).filePath(QLatin1String(kCatalogueFile));
   return t;
+}
+
+std::optional<qint64> sideFileSender(const QString& fileName) {
+  static const QRegularExpression pattern(
+      QStringLiteral("^%1\\.sending-(\\d+)(?:\\.\\d+)?$")
+          .arg(QRegularExpression::escape(QLatin1String(kHistorySideFile))));
+  const auto m = pattern.match(fileName);
+  if (!m.hasMatch())
+    return std::nullopt;
+  bool ok = false;
+  const qint64 pid = m.captured(1).toLongLong(&ok);
+  return ok ? std::optional<qint64>(pid) : std::nullopt;
+}
+
+bool processRuns(qint64 pid) {
+  if (pid <= 0)
+    return false;
+#if defined(Q_OS_UNIX)
+  // EPERM: it runs, under another account.
+  return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#elif defined(Q_OS_WIN)
+  HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+  if (!h)
+    return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(h, &code) && code == STILL_ACTIVE;
+  CloseHandle(h);
+  return running;
+#else
+  return true; // the file's age decides
+#endif
 }
 
 HistoryConfig readHistoryConfig(const QString& folder) {
@@ -48,8 +88,11 @@ HistoryConfig readHistoryConfig(const QString& folder) {
 
 HistoryWriter::HistoryWriter(HistoryConfig config, QObject* parent)
     : QObject(parent), m_config(std::move(config)) {
-  m_sideRows = QFile::exists(QDir(m_config.folder).filePath(QLatin1String(kHistorySideFile)));
+  m_config.retryFirstMs = qMax(1, m_config.retryFirstMs);
+  m_config.retryMaxMs = qMax(m_config.retryFirstMs, m_config.retryMaxMs);
+  m_sideRows = true; // the first batch looks for side files, this process's and dead ones'
   m_unsentRows = m_config.lab.has_value();
+  m_nextTry = Clock::now();
   m_thread = std::thread([this] { run(); });
 }
 
@@ -92,12 +135,14 @@ void HistoryWriter::run() {
   for (;;) {
     const auto ready = [&] { return m_stop || m_retry || !m_queue.empty(); };
     if (pendingWork())
-      m_wake.wait_for(lock, std::chrono::milliseconds(m_config.retryMs), ready);
+      m_wake.wait_until(lock, m_nextTry, ready);
     else
       m_wake.wait(lock, ready);
     std::vector<TestRecord> rows(std::make_move_iterator(m_queue.begin()),
                                  std::make_move_iterator(m_queue.end()));
     m_queue.clear();
+    if (m_retry)
+      m_nextTry = Clock::now();
     m_retry = false;
     const bool stop = m_stop;
     lock.unlock();
@@ -117,12 +162,39 @@ bool HistoryWriter::pendingWork() const {
   return m_sideRows || m_unsentRows;
 }
 
-void HistoryWriter::tell(const QString& reason) {
-  ErrLog(QStringLiteral("ErrHistory"), reason);
+bool HistoryWriter::labDue() const {
+  return Clock::now() >= m_nextTry;
+}
+
+void HistoryWriter::backOff() {
+  if (m_failedNow)
+    return; // one step per batch, however many stores failed in it
+  m_failedNow = true;
+  m_backoffMs = m_backoffMs == 0 ? m_config.retryFirstMs
+                                 : qMin(m_config.retryMaxMs, m_backoffMs * 2);
+  m_nextTry = Clock::now() + std::chrono::milliseconds(m_backoffMs);
+}
+
+void HistoryWriter::tell(const QString& reason, bool* down) {
+  if (!*down) {
+    *down = true;
+    ErrLog(QStringLiteral("ErrHistory"), reason);
+  }
+  backOff();
   if (m_told)
     return;
   m_told = true;
   emit unavailable(reason);
+}
+
+void HistoryWriter::labFailed() {
+  m_lab.reset();
+  tell(describeCurrentException(), &m_labDown);
+}
+
+void HistoryWriter::localFailed() {
+  m_local.reset();
+  tell(describeCurrentException(), &m_localDown);
 }
 
 void HistoryWriter::cleared() {
@@ -140,8 +212,7 @@ bool HistoryWriter::openLocal() {
     m_local->open();
     return true;
   } catch (...) {
-    m_local.reset();
-    tell(describeCurrentException());
+    localFailed();
     return false;
   }
 }
@@ -151,20 +222,22 @@ bool HistoryWriter::openLab() {
     return false;
   if (m_lab && m_lab->isOpen())
     return true;
+  // While it is waited for, a lab store that failed costs no connect time.
+  if (!labDue())
+    return false;
   try {
     m_lab = std::make_unique<Catalogue>(*m_config.lab);
     m_lab->open();
     return true;
   } catch (...) {
-    m_lab.reset();
-    tell(describeCurrentException());
+    labFailed();
     return false;
   }
 }
 
-void HistoryWriter::keepAside(const std::vector<TestRecord>& rows) {
+bool HistoryWriter::keepAside(const std::vector<TestRecord>& rows) {
   if (rows.empty())
-    return;
+    return true;
   QFile f(QDir(m_config.folder).filePath(QLatin1String(kHistorySideFile)));
   QByteArray lines;
   for (const TestRecord& r : rows)
@@ -172,62 +245,114 @@ void HistoryWriter::keepAside(const std::vector<TestRecord>& rows) {
   // One append of whole lines: a crash leaves at most a cut last line, which the reader skips.
   if (!f.open(QIODevice::WriteOnly | QIODevice::Append) || f.write(lines) != lines.size()) {
     ErrLog(QStringLiteral("ErrHistory"),
-           QStringLiteral("%1 rows lost: the side file cannot be written: %2")
+           QStringLiteral("%1 rows cannot be kept: the side file cannot be written: %2")
                .arg(rows.size())
                .arg(f.errorString()));
-    return;
+    return false;
   }
   m_sideRows = true;
+  return true;
+}
+
+QStringList HistoryWriter::takeSideFiles() {
+  const QDir dir(m_config.folder);
+  const QString side = QLatin1String(kHistorySideFile);
+  const qint64 me = QCoreApplication::applicationPid();
+  const QString mine = dir.filePath(side + QStringLiteral(".sending-%1").arg(me));
+  // Each file is taken under a name of this process first: rows another process appends meanwhile
+  // stay in the side file, and of several processes taking a dead one's file only one gets it.
+  int n = 0;
+  const auto freeName = [&] {
+    QString name = mine;
+    while (QFile::exists(name))
+      name = mine + QStringLiteral(".%1").arg(++n);
+    return name;
+  };
+  QStringList taken;
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  const QStringList names =
+      dir.entryList({side + QStringLiteral(".sending-*")}, QDir::Files, QDir::Name);
+  for (const QString& name : names) {
+    const auto sender = sideFileSender(name);
+    if (!sender)
+      continue;
+    const QString path = dir.filePath(name);
+    if (*sender == me) {
+      taken << path; // an earlier process of this id, or this one's last try
+      continue;
+    }
+    // A sender reads its file at once and removes it within a connect time; one untouched for an
+    // hour is left over even if its id now names another process. Taken twice, a row is still
+    // stored once.
+    const QDateTime changed = QFileInfo(path).metadataChangeTime().toUTC();
+    const bool stale = changed.isValid() && changed.secsTo(now) > 3600;
+    if (processRuns(*sender) && !stale)
+      continue;
+    const QString to = freeName();
+    if (QFile::rename(path, to))
+      taken << to;
+  }
+  const QString path = dir.filePath(side);
+  if (QFile::exists(path)) {
+    const QString to = freeName();
+    if (QFile::rename(path, to))
+      taken << to;
+  }
+  return taken;
 }
 
 void HistoryWriter::drainSideFile() {
-  if (!m_sideRows)
-    return;
-  const QString path = QDir(m_config.folder).filePath(QLatin1String(kHistorySideFile));
-  // Taken under a name of its own first, so rows another process appends meanwhile stay.
-  const QString taken = path + QStringLiteral(".sending-%1").arg(QCoreApplication::applicationPid());
-  if (!QFile::exists(taken) && !QFile::rename(path, taken)) {
-    m_sideRows = QFile::exists(path);
-    return;
-  }
-  QFile f(taken);
+  // Looked for at every batch: a process that died while sending may have left a file at any time.
+  const QStringList taken = takeSideFiles();
+  m_sideRows = false;
   std::vector<TestRecord> rows;
-  if (f.open(QIODevice::ReadOnly)) {
+  QStringList read;
+  for (const QString& name : taken) {
+    QFile f(name);
+    if (!f.open(QIODevice::ReadOnly)) {
+      ErrLog(QStringLiteral("ErrHistory"),
+             QStringLiteral("The side file cannot be read: %1: %2").arg(name, f.errorString()));
+      continue; // left where it is
+    }
     while (!f.atEnd()) {
       const QJsonDocument doc = QJsonDocument::fromJson(f.readLine());
       if (auto r = doc.isObject() ? recordFromJson(doc.object()) : std::nullopt)
         rows.push_back(*r);
     }
-    f.close();
+    read << name;
   }
-  m_sideRows = false;
   std::vector<TestRecord> left = rows;
-  try {
-    if (openLab()) {
+  if (!rows.empty() && openLab()) {
+    try {
       m_lab->add(rows);
+      m_labDown = false;
       left.clear();
+    } catch (...) {
+      labFailed();
     }
-  } catch (...) {
-    m_lab.reset();
-    tell(describeCurrentException());
   }
   if (!left.empty()) {
     for (TestRecord& r : left)
       r.unsent = m_config.lab.has_value();
-    try {
-      if (openLocal()) {
+    if (openLocal()) {
+      try {
         m_local->add(left);
+        m_localDown = false;
         m_unsentRows = m_unsentRows || m_config.lab.has_value();
         left.clear();
+      } catch (...) {
+        localFailed();
       }
-    } catch (...) {
-      m_local.reset();
-      tell(describeCurrentException());
     }
   }
-  keepAside(left);
-  QFile::remove(taken);
-  m_sideRows = m_sideRows || QFile::exists(path);
+  // The taken files go only once their rows are stored or back in the side file.
+  if (keepAside(left)) {
+    for (const QString& name : read)
+      QFile::remove(name);
+  } else {
+    m_sideRows = true;
+  }
+  m_sideRows = m_sideRows || QFile::exists(QDir(m_config.folder).filePath(QLatin1String(kHistorySideFile)));
 }
 
 void HistoryWriter::sendUnsent() {
@@ -248,46 +373,53 @@ void HistoryWriter::sendUnsent() {
       // Stored there first, marked sent here after: a crash between the two sends them again,
       // and their keys keep them single.
       m_lab->add(rows);
+      m_labDown = false;
       m_local->markSent(uids);
     }
     m_unsentRows = false;
   } catch (...) {
-    m_lab.reset();
-    tell(describeCurrentException());
+    // Either store may have failed; the lab's connection is made anew, the local one is cheap.
+    m_local.reset();
+    labFailed();
   }
 }
 
 void HistoryWriter::writeBatch(std::vector<TestRecord> rows) {
+  m_failedNow = false;
   drainSideFile();
   sendUnsent();
   if (!rows.empty()) {
     bool done = false;
-    if (m_config.lab && openLab()) {
+    if (openLab()) {
       try {
         m_lab->add(rows);
+        m_labDown = false;
         done = true;
       } catch (...) {
-        m_lab.reset();
-        tell(describeCurrentException());
+        labFailed();
       }
     }
     if (!done) {
       for (TestRecord& r : rows)
         r.unsent = m_config.lab.has_value();
-      try {
-        if (openLocal()) {
+      if (openLocal()) {
+        try {
           m_local->add(rows);
+          m_localDown = false;
           m_unsentRows = m_unsentRows || m_config.lab.has_value();
           done = true;
+        } catch (...) {
+          localFailed();
         }
-      } catch (...) {
-        m_local.reset();
-        tell(describeCurrentException());
       }
     }
-    if (!done)
-      keepAside(rows);
+    if (!done && !keepAside(rows))
+      ErrLog(QStringLiteral("ErrHistory"), QStringLiteral("%1 rows lost").arg(rows.size()));
   }
+  if (!pendingWork())
+    m_backoffMs = 0;
+  else if (m_nextTry <= Clock::now())
+    backOff(); // something is left that no store refused (a side file that cannot be renamed)
   cleared();
 }
 

@@ -5,7 +5,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -21,12 +23,23 @@ struct HistoryConfig {
   QString folder;                // the program folder: ondrel.db and the side file
   std::optional<StoreTarget> lab; // the lab store, when configured
   QString problem;               // why the configured lab store is not used (bad address, ...)
-  int retryMs = 30000;           // how often rows kept aside are tried again
+  // Rows kept aside are tried again after retryFirstMs, the wait doubling after each failed try
+  // up to retryMaxMs, and back to the first once a try works. A lab store being waited for is
+  // not tried for new rows either: they go to the local file at once.
+  int retryFirstMs = 1000;
+  int retryMaxMs = 60000;
 };
 HistoryConfig readHistoryConfig(const QString& folder);
 
 // The side file in the program folder: rows that no catalogue took, one JSON object a line.
 inline constexpr char kHistorySideFile[] = "ondrel-history-pending.jsonl";
+
+// A side file taken for sending by the process of that id and not removed (the process died while
+// sending): "ondrel-history-pending.jsonl.sending-<pid>", or "...sending-<pid>.<n>" once another
+// process took it over. Nothing for other names.
+std::optional<qint64> sideFileSender(const QString& fileName);
+// The process of that id runs (on systems where that cannot be asked: true).
+bool processRuns(qint64 pid);
 
 // The local catalogue file of a program folder.
 StoreTarget localStore(const QString& folder);
@@ -62,17 +75,27 @@ private:
   void writeBatch(std::vector<TestRecord> rows);
   bool openLocal();
   bool openLab();
+  bool labDue() const;
+  void backOff();
+  void labFailed();
+  void localFailed();
   void drainSideFile();
+  QStringList takeSideFiles();
   void sendUnsent();
-  void keepAside(const std::vector<TestRecord>& rows);
+  bool keepAside(const std::vector<TestRecord>& rows);
   bool pendingWork() const;
-  void tell(const QString& reason);
+  void tell(const QString& reason, bool* down);
   void cleared();
 
+  using Clock = std::chrono::steady_clock;
   HistoryConfig m_config;
   std::unique_ptr<Catalogue> m_local, m_lab; // the writer thread's own connections
   bool m_told = false;
+  bool m_labDown = false, m_localDown = false; // each outage is logged once
   bool m_sideRows = false, m_unsentRows = false;
+  int m_backoffMs = 0;          // 0: nothing waits for a store
+  bool m_failedNow = false;     // a store failed in this batch
+  Clock::time_point m_nextTry;  // no store that failed is tried again before
 
   std::mutex m_mutex;
   std::condition_variable m_wake, m_done;

@@ -31,30 +31,29 @@ namespace ondrel {
 // ---- the table
 // -----------------------------------------------------------------------------------
 
-void HistoryTableModel::reload(Catalogue* catalogue, const HistoryFilter& filter,
-                               const HistorySort& sort) {
+void HistoryTableModel::reset(std::vector<Row> rows, bool more) {
   beginResetModel();
-  m_catalogue = catalogue;
-  m_filter = filter;
-  m_sort = sort;
-  m_rows.clear();
-  m_more = catalogue != nullptr;
-  try {
-    appendPage();
-  } catch (...) {
-    endResetModel();
-    throw;
-  }
+  m_rows = std::move(rows);
+  m_more = more;
+  m_fetching = false;
   endResetModel();
 }
 
-void HistoryTableModel::appendPage() {
-  if (!m_catalogue || !m_more)
+void HistoryTableModel::append(std::vector<Row> rows, bool more) {
+  m_fetching = false;
+  m_more = more;
+  if (rows.empty())
     return;
-  const auto rows = m_catalogue->query(m_filter, m_sort, kPage, int(m_rows.size()));
-  m_more = int(rows.size()) == kPage;
-  for (const TestRecord& r : rows)
-    m_rows.push_back({r, dataFileMissing(r)});
+  const int first = int(m_rows.size());
+  beginInsertRows({}, first, first + int(rows.size()) - 1);
+  m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
+                std::make_move_iterator(rows.end()));
+  endInsertRows();
+}
+
+void HistoryTableModel::pageFailed() {
+  m_fetching = false;
+  m_more = false;
 }
 
 int HistoryTableModel::rowCount(const QModelIndex& parent) const {
@@ -87,29 +86,14 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
 }
 
 bool HistoryTableModel::canFetchMore(const QModelIndex& parent) const {
-  return !parent.isValid() && m_more;
+  return !parent.isValid() && m_more && !m_fetching && fetchPage;
 }
 
 void HistoryTableModel::fetchMore(const QModelIndex& parent) {
-  if (parent.isValid() || !m_more)
+  if (!canFetchMore(parent))
     return;
-  const int first = int(m_rows.size());
-  std::vector<Row> before = m_rows;
-  try {
-    appendPage();
-  } catch (...) {
-    m_more = false;
-    ErrLog(QStringLiteral("ErrHistory"), describeCurrentException());
-    return;
-  }
-  if (int(m_rows.size()) > first) {
-    // The rows are in already; the view hears of them now.
-    std::vector<Row> added(m_rows.begin() + first, m_rows.end());
-    m_rows = std::move(before);
-    beginInsertRows({}, first, first + int(added.size()) - 1);
-    m_rows.insert(m_rows.end(), added.begin(), added.end());
-    endInsertRows();
-  }
+  m_fetching = true;
+  fetchPage(int(m_rows.size()));
 }
 
 void HistoryTableModel::sort(int column, Qt::SortOrder order) {
@@ -141,10 +125,26 @@ std::optional<double> numberBox(const QLineEdit* box) {
   return ok ? std::optional<double>(v) : std::nullopt;
 }
 
+// One page, with whether each data file is there (looked at on the reader's thread: a data
+// folder on a share can be slow too).
+struct Page {
+  std::vector<HistoryTableModel::Row> rows;
+  bool more = false;
+};
+Page pageOf(Catalogue& c, const HistoryFilter& filter, const HistorySort& sort, int offset) {
+  Page p;
+  for (TestRecord& r : c.query(filter, sort, HistoryTableModel::kPage, offset)) {
+    const bool missing = dataFileMissing(r);
+    p.rows.push_back({std::move(r), missing});
+  }
+  p.more = int(p.rows.size()) == HistoryTableModel::kPage;
+  return p;
+}
+
 } // namespace
 
-frmHistory::frmHistory(StoreTarget target, QString storeNote, HistoryServices services,
-                       QWidget* parent)
+frmHistory::frmHistory(StoreTarget target, std::optional<StoreTarget> local, QString storeNote,
+                       HistoryServices services, QWidget* parent)
     : QMainWindow(parent), m_target(std::move(target)), m_services(std::move(services)) {
   setObjectName(QStringLiteral("frmHistory"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -189,6 +189,7 @@ frmHistory::frmHistory(StoreTarget target, QString storeNote, HistoryServices se
   layout->addLayout(buttons);
 
   m_model = new HistoryTableModel(this);
+  m_model->fetchPage = [this](int offset) { fetchPage(offset); };
   m_view = new QTableView(central);
   m_view->setObjectName(QStringLiteral("gridHistory"));
   m_view->setAccessibleName(LangText(QStringLiteral("Tests")));
@@ -212,16 +213,24 @@ frmHistory::frmHistory(StoreTarget target, QString storeNote, HistoryServices se
   statusBar()->setObjectName(QStringLiteral("staHistory"));
   buildMenus();
 
-  m_catalogue = std::make_unique<Catalogue>(m_target);
-  try {
-    m_catalogue->open();
-    if (!storeNote.isEmpty())
+  // Opened on the reader's thread: a lab server that does not answer holds up nothing here.
+  say(LangText(QStringLiteral("Connecting to the test history…")));
+  m_reader = std::make_unique<HistoryReader>(m_target, std::move(local));
+  ++m_busy;
+  m_reader->whenOpen(this, [this, storeNote](const HistoryReader::Opened& o) {
+    --m_busy;
+    if (!o.open) {
+      say(LangText(QStringLiteral("The test history cannot be shown: ")) + o.problem);
+    } else if (o.fallback) {
+      ErrLog(QStringLiteral("ErrHistory"), o.problem);
+      say(LangText(QStringLiteral("The lab server is not reachable. Shown are the tests kept on "
+                                  "this computer, with those not sent yet.")));
+    } else if (!storeNote.isEmpty()) {
       say(storeNote);
-  } catch (...) {
-    m_catalogue.reset();
-    say(LangText(QStringLiteral("The test history cannot be shown: ")) +
-        describeCurrentException());
-  }
+    } else {
+      statusBar()->clearMessage();
+    }
+  });
   applyFilter();
 }
 
@@ -271,15 +280,63 @@ HistoryFilter frmHistory::filter() const {
   return f;
 }
 
+template <class Work, class Done>
+void frmHistory::request(const QString& failure, Work work, Done done) {
+  ++m_busy;
+  m_reader->run(
+      this, std::move(work),
+      [this, done = std::move(done)](const auto& result) {
+        --m_busy;
+        done(result);
+      },
+      [this, failure](const QString& why) {
+        --m_busy;
+        // No reason: no catalogue is open, which the status bar says already.
+        if (!why.isEmpty())
+          say(failure + why);
+      });
+}
+
 void frmHistory::applyFilter() {
   const HistoryFilter f = filter();
-  try {
-    m_model->reload(m_catalogue.get(), f, m_sort);
-    if (m_catalogue)
-      m_sums->setText(sumsLine(m_catalogue->sums(f)));
-  } catch (...) {
-    say(LangText(QStringLiteral("The test history cannot be read: ")) + describeCurrentException());
-  }
+  const HistorySort sort = m_sort;
+  const int generation = ++m_generation;
+  m_shownFilter = f;
+  struct FirstPage {
+    Page page;
+    HistorySums sums;
+  };
+  request(
+      LangText(QStringLiteral("The test history cannot be read: ")),
+      [f, sort](Catalogue& c) { return FirstPage{pageOf(c, f, sort, 0), c.sums(f)}; },
+      [this, generation](const FirstPage& p) {
+        if (generation != m_generation)
+          return; // a later filter is on its way
+        m_model->reset(p.page.rows, p.page.more);
+        m_sums->setText(sumsLine(p.sums));
+      });
+}
+
+void frmHistory::fetchPage(int offset) {
+  // The filter the table shows, not what the boxes hold now.
+  const HistoryFilter f = m_shownFilter;
+  const HistorySort sort = m_sort;
+  const int generation = m_generation;
+  ++m_busy;
+  m_reader->run(
+      this, [f, sort, offset](Catalogue& c) { return pageOf(c, f, sort, offset); },
+      [this, generation](const Page& p) {
+        --m_busy;
+        if (generation == m_generation)
+          m_model->append(p.rows, p.more);
+      },
+      [this, generation](const QString& why) {
+        --m_busy;
+        if (!why.isEmpty())
+          ErrLog(QStringLiteral("ErrHistory"), why);
+        if (generation == m_generation)
+          m_model->pageFailed();
+      });
 }
 
 std::vector<TestRecord> frmHistory::selectedRows() const {
@@ -380,7 +437,7 @@ void frmHistory::exportBdf() {
 
 void frmHistory::deleteSelected() {
   const std::vector<TestRecord> rows = selectedRows();
-  if (rows.empty() || !m_catalogue)
+  if (rows.empty())
     return;
   const auto answer = m_services.ask(
       QMessageBox::Question,
@@ -392,38 +449,34 @@ void frmHistory::deleteSelected() {
   std::vector<qint64> ids;
   for (const TestRecord& r : rows)
     ids.push_back(r.id);
-  try {
-    m_catalogue->remove(ids);
-  } catch (...) {
-    say(describeCurrentException());
-  }
+  request(QString(), [ids](Catalogue& c) { return c.remove(ids); }, [](int) {});
   applyFilter();
 }
 
 void frmHistory::importFolder() {
-  if (!m_catalogue || !m_services.chooseFolder)
+  if (!m_services.chooseFolder)
     return;
   const QString folder = m_services.chooseFolder(LangText(QStringLiteral("Import Data Folder")));
   if (folder.isEmpty())
     return;
-  try {
-    const ImportResult r = importDataFolder(*m_catalogue, folder);
-    QString text =
-        LangText(QStringLiteral("%1 tests added, %2 known already.")).arg(r.added).arg(r.known);
-    if (!r.failed.empty()) {
-      QStringList lines;
-      for (const auto& [file, why] : r.failed)
-        lines << file + QStringLiteral(": ") + why;
-      m_services.ask(QMessageBox::Information,
-                     text + QLatin1Char('\n') +
-                         LangText(QStringLiteral("These files could not be read:")) +
-                         QLatin1Char('\n') + lines.mid(0, 20).join(QLatin1Char('\n')),
-                     QMessageBox::Ok);
-    }
-    say(text);
-  } catch (...) {
-    say(describeCurrentException());
-  }
+  say(LangText(QStringLiteral("Importing…")));
+  request(
+      QString(), [folder](Catalogue& c) { return importDataFolder(c, folder); },
+      [this](const ImportResult& r) {
+        QString text =
+            LangText(QStringLiteral("%1 tests added, %2 known already.")).arg(r.added).arg(r.known);
+        say(text);
+        if (!r.failed.empty()) {
+          QStringList lines;
+          for (const auto& [file, why] : r.failed)
+            lines << file + QStringLiteral(": ") + why;
+          m_services.ask(QMessageBox::Information,
+                         text + QLatin1Char('\n') +
+                             LangText(QStringLiteral("These files could not be read:")) +
+                             QLatin1Char('\n') + lines.mid(0, 20).join(QLatin1Char('\n')),
+                         QMessageBox::Ok);
+        }
+      });
   applyFilter();
 }
 

@@ -2,6 +2,7 @@
 
 #include "history/catalogue.h"
 #include "history/cellmatch.h"
+#include "history/historyreader.h"
 #include "history/historyview.h"
 #include "test/ui/messages.h"
 
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -20,16 +22,27 @@ class QTableWidget;
 
 namespace ondrel {
 
-// The catalogue as the history table shows it: one page of rows at a time, fetched as the view
-// scrolls, sorted and filtered by the catalogue.
+// The catalogue as the history table shows it: one page of rows at a time, asked for as the view
+// scrolls and filled in when the page arrives; sorting and filtering are the catalogue's.
 class HistoryTableModel : public QAbstractTableModel {
   Q_OBJECT
 public:
   static constexpr int kPage = 200;
+  struct Row {
+    TestRecord record;
+    bool missing = false; // its data file is not where it was
+  };
   explicit HistoryTableModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
-  // Runs the query anew (filter or order changed). Throws Failure from the catalogue.
-  void reload(Catalogue* catalogue, const HistoryFilter& filter, const HistorySort& sort);
+  // A new first page (filter or order changed); `more`: the catalogue has rows after it.
+  void reset(std::vector<Row> rows, bool more);
+  // The next page, asked for through `fetchPage`.
+  void append(std::vector<Row> rows, bool more);
+  // The next page did not come: no more are asked for until the next reset.
+  void pageFailed();
+  // Asks for the rows from `offset` on; the answer comes to append() or pageFailed().
+  std::function<void(int offset)> fetchPage;
+
   const TestRecord& row(int r) const { return m_rows.at(size_t(r)).record; }
   bool missing(int r) const { return m_rows.at(size_t(r)).missing; }
 
@@ -45,16 +58,8 @@ signals:
   void sortRequested(const ondrel::HistorySort& sort);
 
 private:
-  struct Row {
-    TestRecord record;
-    bool missing = false;
-  };
-  void appendPage();
-  Catalogue* m_catalogue = nullptr;
-  HistoryFilter m_filter;
-  HistorySort m_sort;
   std::vector<Row> m_rows;
-  bool m_more = false;
+  bool m_more = false, m_fetching = false;
 };
 
 // What the history window needs of the main window.
@@ -69,13 +74,18 @@ struct HistoryServices {
 };
 
 // "Test History": the catalogue as a sortable table with filters, a count and sums line, and the
-// selection opened in the data viewer, exported, deleted or matched into a pack.
+// selection opened in the data viewer, exported, deleted or matched into a pack. The catalogue is
+// opened and read on a thread of its own; a lab store that does not answer is replaced by the
+// local file (`local`), said in the status bar.
 class frmHistory : public QMainWindow {
   Q_OBJECT
 public:
-  frmHistory(StoreTarget target, QString storeNote, HistoryServices services,
-             QWidget* parent = nullptr);
+  frmHistory(StoreTarget target, std::optional<StoreTarget> local, QString storeNote,
+             HistoryServices services, QWidget* parent = nullptr);
   ~frmHistory() override;
+
+  // Catalogue work asked for has not come back yet.
+  bool busy() const { return m_busy > 0; }
 
   // The filters' values as typed, and applying them.
   HistoryFilter filter() const;
@@ -97,10 +107,17 @@ public:
 private:
   void buildMenus();
   void say(const QString& text);
+  // Catalogue work on the reader's thread; `done` or a status line on this one.
+  template <class Work, class Done>
+  void request(const QString& failure, Work work, Done done);
+  void fetchPage(int offset);
 
   StoreTarget m_target;
   HistoryServices m_services;
-  std::unique_ptr<Catalogue> m_catalogue;
+  std::unique_ptr<HistoryReader> m_reader;
+  int m_busy = 0;
+  int m_generation = 0; // of the filter and order the table shows
+  HistoryFilter m_shownFilter;
   HistoryTableModel* m_model = nullptr;
   QTableView* m_view = nullptr;
   QLabel* m_sums = nullptr;

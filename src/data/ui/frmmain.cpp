@@ -556,8 +556,11 @@ frmHistory* frmMain::showHistory() {
   services.ask = msgBoxAsker();
   services.openInViewer = [this](const QStringList& files) { openDataFiles(files); };
   services.csv = [this] { return m_prefs.CSV; };
+  // With a lab store, the local file is what can be shown while the lab server does not answer:
+  // the rows kept there unsent are in it.
   m_historyWin = new frmHistory(
       config.lab ? *config.lab : localStore(programFolder()),
+      config.lab ? std::optional<StoreTarget>(localStore(programFolder())) : std::nullopt,
       config.lab ? LangText(QStringLiteral("Lab store: ")) + config.lab->describe() : QString(),
       std::move(services), this);
   m_historyWin->setWindowFlag(Qt::Window);

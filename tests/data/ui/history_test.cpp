@@ -1,3 +1,4 @@
+#include "data/support/ini.h"
 #include "data/textfile.h"
 #include "data/ui/frmdata.h"
 #include "data/ui/frmhistory.h"
@@ -10,6 +11,15 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 
 using namespace ondrel;
 using ondrel::testing::ConnectedWindow;
@@ -40,6 +50,10 @@ protected:
     feed(idle(12, 3000));
   }
   void selectAll(frmHistory& h) { h.view()->selectAll(); }
+  // The window's catalogue work is back.
+  static void settle(frmHistory& h) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !h.busy(); }, 20000));
+  }
 };
 
 TEST_F(History, EveryEndedTestAddsOneRowWithItsFilesAndHowItEnded) {
@@ -85,6 +99,7 @@ TEST_F(History, TheWindowFiltersSumsExportsOpensAndDeletes) {
   trigger("menuHistory");
   frmHistory* h = window->historyWindow();
   ASSERT_TRUE(h);
+  settle(*h);
   EXPECT_EQ(h->table().rowCount(), 3);
   EXPECT_EQ(h->sumsText(), QStringLiteral("3 tests · 9.000 Ah · 3.000 Wh"));
   // A moved or deleted data file is shown as missing, not as an error.
@@ -95,6 +110,7 @@ TEST_F(History, TheWindowFiltersSumsExportsOpensAndDeletes) {
 
   h->findChild<QLineEdit*>(QStringLiteral("txtLabel"))->setText(QStringLiteral("CELL"));
   h->applyFilter();
+  settle(*h);
   EXPECT_EQ(h->table().rowCount(), 2);
   EXPECT_EQ(h->sumsText(), QStringLiteral("2 tests · 5.000 Ah · 2.000 Wh"));
 
@@ -131,14 +147,17 @@ TEST_F(History, TheWindowFiltersSumsExportsOpensAndDeletes) {
   // Deleting asks first; No keeps everything, Yes removes the rows and leaves the files.
   answer = QMessageBox::No;
   h->deleteSelected();
+  settle(*h);
   EXPECT_EQ(h->table().rowCount(), 2);
   answer = QMessageBox::Yes;
   selectAll(*h);
   h->deleteSelected();
+  settle(*h);
   EXPECT_EQ(h->table().rowCount(), 0);
   EXPECT_TRUE(QFile::exists(present));
   h->findChild<QLineEdit*>(QStringLiteral("txtLabel"))->clear();
   h->applyFilter();
+  settle(*h);
   EXPECT_EQ(h->table().rowCount(), 1);
   h->close();
 }
@@ -160,6 +179,7 @@ TEST_F(History, MatchCellsGroupsTheSelection) {
     c.add(rs);
   }
   frmHistory* h = window->showHistory();
+  settle(*h);
   h->view()->selectAll();
   h->matchSelected();
   auto* m = h->findChild<frmMatch*>();
@@ -173,6 +193,116 @@ TEST_F(History, MatchCellsGroupsTheSelection) {
   m->exportCsv();
   EXPECT_EQ(textFileLines(home.read(QStringLiteral("pack.csv"))).size(), 6);
   h->close();
+}
+
+TEST_F(History, PagesComeAsTheViewScrollsAndAPageOfAnEarlierFilterIsDropped) {
+  {
+    Catalogue c(localStore(home.path()));
+    c.open();
+    std::vector<TestRecord> rs;
+    for (int i = 0; i < 450; ++i) {
+      TestRecord r;
+      r.uid = QString::number(i);
+      r.kind = kind::Test;
+      r.startedUtc = QStringLiteral("2026-12-01T10:00:00Z");
+      r.label = i < 10 ? QStringLiteral("few %1").arg(i) : QStringLiteral("many %1").arg(i);
+      rs.push_back(r);
+    }
+    c.add(rs);
+  }
+  frmHistory* h = window->showHistory();
+  settle(*h);
+  auto& t = h->table();
+  EXPECT_EQ(t.rowCount(), 200);
+  // Typed but not applied: the pages still follow the filter shown.
+  h->findChild<QLineEdit*>(QStringLiteral("txtLabel"))->setText(QStringLiteral("few"));
+  t.fetchMore({});
+  EXPECT_FALSE(t.canFetchMore({})); // one page asked for at a time
+  settle(*h);
+  EXPECT_EQ(t.rowCount(), 400);
+  t.fetchMore({});
+  settle(*h);
+  EXPECT_EQ(t.rowCount(), 450);
+  EXPECT_FALSE(t.canFetchMore({}));
+
+  // A page asked for under the old filter arrives after the new filter's first page is asked for.
+  h->findChild<QLineEdit*>(QStringLiteral("txtLabel"))->clear();
+  h->applyFilter();
+  settle(*h);
+  t.fetchMore({});
+  h->findChild<QLineEdit*>(QStringLiteral("txtLabel"))->setText(QStringLiteral("few"));
+  h->applyFilter();
+  settle(*h);
+  EXPECT_EQ(t.rowCount(), 10);
+  EXPECT_EQ(h->sumsText(), QStringLiteral("10 tests · 0.000 Ah · 0.000 Wh"));
+  h->close();
+}
+
+// A lab server that takes the connection and never answers: the client waits its whole connect
+// time, the way a server behind a dead route does.
+class SilentServer {
+public:
+  SilentServer() {
+    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), len);
+    ::listen(m_fd, 4); // never accepted: the kernel completes the handshake, nobody answers
+    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+    m_port = ntohs(a.sin_port);
+  }
+  ~SilentServer() { ::close(m_fd); }
+  QString url() const { return QStringLiteral("postgresql://ondrel@127.0.0.1:%1/lab").arg(m_port); }
+
+private:
+  int m_fd = -1, m_port = 0;
+};
+
+TEST_F(History, ALabServerThatDoesNotAnswerFreezesNothingAndTheLocalTestsAreShown) {
+  // Kept here while the lab server was away.
+  {
+    Catalogue c(localStore(home.path()));
+    c.open();
+    TestRecord r;
+    r.uid = QStringLiteral("kept");
+    r.kind = kind::Test;
+    r.label = QStringLiteral("not sent yet");
+    r.unsent = true;
+    c.add({r});
+  }
+  SilentServer lab;
+  IniWrite(home.file(QStringLiteral("ondrel.ini")), QStringLiteral("ARCHIVE"), QStringLiteral("URL"),
+           lab.url());
+
+  const auto before = std::chrono::steady_clock::now();
+  frmHistory* h = window->showHistory();
+  const auto took = std::chrono::steady_clock::now() - before;
+  ASSERT_TRUE(h);
+  EXPECT_LT(took, std::chrono::milliseconds(1000));
+  EXPECT_TRUE(h->statusText().contains(QStringLiteral("Connecting"))) << h->statusText().toStdString();
+
+  // The window keeps answering while the connect waits: its events run.
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(20);
+  QTest::qWait(300);
+  EXPECT_GE(ticks, 5);
+  EXPECT_TRUE(h->busy());
+
+  settle(*h);
+  ASSERT_EQ(h->table().rowCount(), 1);
+  EXPECT_EQ(h->table().row(0).label, QStringLiteral("not sent yet"));
+  EXPECT_TRUE(h->statusText().contains(QStringLiteral("lab server is not reachable")))
+      << h->statusText().toStdString();
+  delete h;
+
+  // Closed while it still connects: gone at once, and nothing comes back to it later.
+  const auto again = std::chrono::steady_clock::now();
+  delete window->showHistory();
+  EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(1000));
 }
 
 } // namespace
