@@ -70,7 +70,7 @@ std::optional<TestRecord> recordOfDataFile(const QString& path, const QByteArray
   return r;
 }
 
-ImportResult importDataFolder(Catalogue& catalogue, const QString& folder) {
+ImportResult importDataFolder(Catalogue& catalogue, const QString& folder, bool unsent) {
   ImportResult result;
   std::vector<TestRecord> rows;
   QDirIterator it(folder, {QStringLiteral("*.csv"), QStringLiteral("*.dat"), QStringLiteral("*.CSV"),
@@ -94,6 +94,7 @@ ImportResult importDataFolder(Catalogue& catalogue, const QString& folder) {
       ++result.known;
       continue;
     }
+    r->unsent = unsent;
     rows.push_back(*r);
   }
   result.added = catalogue.add(rows);

@@ -28,7 +28,9 @@ struct ImportResult {
 // Every data file (".csv", ".dat") in `folder` and its subfolders that the catalogue does not know
 // yet by path or content hash gets a row. A file that cannot be read is listed, not fatal. Throws
 // Failure only when the catalogue itself fails.
-ImportResult importDataFolder(Catalogue& catalogue, const QString& folder);
+// `unsent`: the catalogue stands in for an unreachable lab store, so the rows are marked to be
+// sent there later.
+ImportResult importDataFolder(Catalogue& catalogue, const QString& folder, bool unsent = false);
 
 // A catalogued test's samples, read back from its data file with the viewer's reader, as the
 // Battery Data Format writer takes them. Nothing, with the reason, when the file cannot be read.

@@ -222,6 +222,7 @@ frmHistory::frmHistory(StoreTarget target, std::optional<StoreTarget> local, QSt
     if (!o.open) {
       say(LangText(QStringLiteral("The test history cannot be shown: ")) + o.problem);
     } else if (o.fallback) {
+      m_fallback = true; // what is imported now is for the lab store too
       ErrLog(QStringLiteral("ErrHistory"), o.problem);
       say(LangText(QStringLiteral("The lab server is not reachable. Shown are the tests kept on "
                                   "this computer, with those not sent yet.")));
@@ -461,7 +462,8 @@ void frmHistory::importFolder() {
     return;
   say(LangText(QStringLiteral("Importing…")));
   request(
-      QString(), [folder](Catalogue& c) { return importDataFolder(c, folder); },
+      QString(),
+      [folder, unsent = m_fallback](Catalogue& c) { return importDataFolder(c, folder, unsent); },
       [this](const ImportResult& r) {
         QString text =
             LangText(QStringLiteral("%1 tests added, %2 known already.")).arg(r.added).arg(r.known);

@@ -52,8 +52,24 @@ TEST(Import, AddsEachReadableFileOnceAndListsTheRest) {
   EXPECT_TRUE(rows[0].dataFile.endsWith(QStringLiteral("Data/old/b.dat")));
   EXPECT_EQ(rows[0].dataHash.size(), 64);
 
+  EXPECT_TRUE(c.unsent(10).empty());
+
   // A second import finds nothing new.
   r = importDataFolder(c, folder.file(QStringLiteral("Data")));
   EXPECT_EQ(r.added, 0);
   EXPECT_EQ(r.known, 3);
+}
+
+// Imported into the local catalogue while the lab store is away, the rows wait to be sent there.
+TEST(Import, IntoTheStandInForTheLabStoreMarksTheRowsUnsent) {
+  TempProgramFolder folder;
+  folder.write(QStringLiteral("Data/a.csv"), dataFile(QStringLiteral("cell A"), QStringLiteral("2.950Ah")));
+  StoreTarget t;
+  t.path = folder.file(QString::fromLatin1(kCatalogueFile));
+  Catalogue c(t);
+  c.open();
+  EXPECT_EQ(importDataFolder(c, folder.file(QStringLiteral("Data")), true).added, 1);
+  const auto waiting = c.unsent(10);
+  ASSERT_EQ(waiting.size(), 1u);
+  EXPECT_EQ(waiting[0].label, QStringLiteral("cell A"));
 }
