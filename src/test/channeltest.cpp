@@ -101,19 +101,30 @@ void writeChannelDataFile(const SlotModel& m, int c, const QString& path,
   writeTextFile(path, dataFileLines(content));
 }
 
-QString writeEndOfTestFile(const SlotModel& m, int slot, int c, const QString& folder,
-                           const ChannelFileOptions& options, const QDateTime& now) {
+namespace {
+
+// A free name "<folder>/Data/<stem><extension>" for a file about to be written, the folder made.
+// Two runners on one folder may end tests of the same model in the same second: a name that is
+// taken gets a number, so that neither file replaces the other.
+QString freeDataFilePath(const QString& folder, const QString& stemName, const QString& extension) {
   const QString dataFolder = QDir(folder).filePath(QStringLiteral("Data"));
-  const QString stem = QDir(dataFolder).filePath(dataFileStem(now, m.at(c).row.device, slot, c));
-  const QString extension = QLatin1Char('.') + dataFileExtension(options.csv);
-  // Two runners on one folder may end tests of the same model in the same second: a name that is
-  // taken gets a number, so that neither file replaces the other.
+  const QString stem = QDir(dataFolder).filePath(stemName);
   QString path = stem + extension;
   for (int n = 2; QFileInfo::exists(path) && n < 1000; ++n)
     path = stem + QLatin1Char('-') + QString::number(n) + extension;
   if (!QDir().mkpath(dataFolder))
     throw Failure(QStringLiteral("Cannot write %1: the folder cannot be created")
                       .arg(QDir::toNativeSeparators(path)));
+  return path;
+}
+
+} // namespace
+
+QString writeEndOfTestFile(const SlotModel& m, int slot, int c, const QString& folder,
+                           const ChannelFileOptions& options, const QDateTime& now) {
+  const QString path =
+      freeDataFilePath(folder, dataFileStem(now, m.at(c).row.device, slot, c),
+                       QLatin1Char('.') + dataFileExtension(options.csv));
   writeChannelDataFile(m, c, path, options);
   return path;
 }
@@ -164,15 +175,7 @@ QDateTime channelTestStart(const SlotModel& m, int c) {
 QString writeBatteryDataFormatFile(const SlotModel& m, int c, const QString& folder,
                                    const QDateTime& start, bool thirdIsTemperature) {
   const ExportTest test = exportTestOf(m, c, start, thirdIsTemperature);
-  const QString dataFolder = QDir(folder).filePath(QStringLiteral("Data"));
-  const QString stem = QDir(dataFolder).filePath(exportFileStem(test));
-  const QString extension = QStringLiteral(".bdf.csv");
-  QString path = stem + extension;
-  for (int n = 2; QFileInfo::exists(path) && n < 1000; ++n)
-    path = stem + QLatin1Char('-') + QString::number(n) + extension;
-  if (!QDir().mkpath(dataFolder))
-    throw Failure(QStringLiteral("Cannot write %1: the folder cannot be created")
-                      .arg(QDir::toNativeSeparators(path)));
+  const QString path = freeDataFilePath(folder, exportFileStem(test), QStringLiteral(".bdf.csv"));
   writeFileAtomically(path, batteryDataFormatCsv(test));
   return path;
 }
