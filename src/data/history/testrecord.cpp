@@ -33,8 +33,12 @@ std::optional<double> numberIn(QString text) {
   return v;
 }
 
-std::optional<double> finite(double v) {
-  return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+// A device value kept as float, as the number it was: 4.2f widened is 4.199999809..., which
+// the catalogue, its exports and `history --json` would show as such.
+std::optional<double> finite(float v) {
+  if (!std::isfinite(v))
+    return std::nullopt;
+  return QString::number(v, 'g', 7).toDouble();
 }
 
 QString firmwareText(qint16 fw) {
@@ -84,14 +88,14 @@ TestRecord recordOfChannel(const SlotModel& m, int c, const TestEnd& end,
     sum += s.volt;
     ++n;
     if (thirdIsTemperature)
-      maxTemp = std::max(maxTemp.value_or(-1e9), double(s.third));
+      maxTemp = std::max(maxTemp.value_or(-1e9), *finite(s.third));
   }
-  r.beginV = ch.beginVoltage() ? std::optional<double>(*ch.beginVoltage())
-                               : (n > 0 ? std::optional<double>(ch.series.at(qMax(0, d.StartPoint)).volt)
+  r.beginV = ch.beginVoltage() ? finite(float(*ch.beginVoltage()))
+                               : (n > 0 ? finite(ch.series.at(qMax(0, d.StartPoint)).volt)
                                         : std::nullopt);
   r.endV = numberIn(ch.row.cutoffVolt);
   if (!r.endV && n > 0)
-    r.endV = ch.series.back().volt;
+    r.endV = finite(ch.series.back().volt);
   if (n > 0)
     r.avgV = std::round(sum / n * 1000.0) / 1000.0;
   r.capacityAh = finite(d.Cap);

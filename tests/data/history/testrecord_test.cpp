@@ -11,14 +11,14 @@ TEST(TestRecord, ChannelRowTakesResultsAndTheTestsOwnPoints) {
   ch.row.device = QStringLiteral("EBC-A20");
   ch.row.beginVolt = QStringLiteral("4.100V");
   ch.row.cutoffVolt = QStringLiteral("2.800V");
-  ch.data.Cap = 2.5f;
-  ch.data.Energy = 9.25f;
+  ch.data.Cap = 2.95f; // float values the catalogue keeps as the numbers they were
+  ch.data.Energy = 10.95f;
   ch.data.TestSec = 3600;
   ch.data.StartPoint = 1;
   // A monitor's point before the test is no part of it.
   ch.series.append({0, 0, 9.0f, 0, 80.0f, 0, 0});
   ch.series.append({1, 1, 4.0f, 1, 25.0f, 0, 0});
-  ch.series.append({2, 2, 3.0f, 1, 31.0f, 0, 0});
+  ch.series.append({2, 2, 3.0f, 1, 31.1f, 0, 0});
   TestEnd end;
   end.kind = kind::Program;
   end.endReason = endreason::Stopped;
@@ -36,8 +36,9 @@ TEST(TestRecord, ChannelRowTakesResultsAndTheTestsOwnPoints) {
   EXPECT_NEAR(*r.beginV, 4.1, 1e-6);
   EXPECT_NEAR(*r.endV, 2.8, 1e-6);
   EXPECT_NEAR(*r.avgV, 3.5, 1e-6);
-  EXPECT_NEAR(*r.capacityAh, 2.5, 1e-6);
-  EXPECT_NEAR(*r.maxTempC, 31.0, 1e-6);
+  EXPECT_EQ(*r.capacityAh, 2.95);
+  EXPECT_EQ(*r.energyWh, 10.95);
+  EXPECT_EQ(*r.maxTempC, 31.1);
   EXPECT_FALSE(r.resistanceMohm.has_value());
   EXPECT_FALSE(r.uid.isEmpty());
   EXPECT_NE(recordOfChannel(m, 1, end, true).uid, r.uid);
