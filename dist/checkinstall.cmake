@@ -17,7 +17,8 @@ set(expected
   share/man/man1/ondrel.1.gz
   share/man/man1/ondrel-cli.1.gz
   share/man/man1/ondrel-sim.1.gz
-  share/doc/ondrel/ondrel-guide.html)
+  share/doc/ondrel/ondrel-guide.html
+  lib/systemd/system/ondrel-cli@.service)
 foreach(f IN LISTS expected)
   if(NOT EXISTS ${PREFIX}/${f})
     message(FATAL_ERROR "missing after install: ${f}")

@@ -5,7 +5,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 
-"$ROOT/scripts/setup.sh" --packaging
+"$ROOT/scripts/setup.sh"
 BUILD="$ROOT/build-package"
 build_tree "$BUILD" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DONDREL_BENCH=OFF
 

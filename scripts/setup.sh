@@ -16,12 +16,9 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth
   desktop-file-utils appstream
+  # The package test (ctest -L package) and scripts/package.sh build and check the .deb.
+  dpkg-dev file lintian
 )
-
-# scripts/package.sh also needs Debian's packaging tools.
-if [ "${1:-}" = "--packaging" ]; then
-  packages+=(dpkg-dev file lintian)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

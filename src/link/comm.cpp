@@ -142,20 +142,30 @@ QString describeOpenFailure(int n, const PortOpenFailure& failure) {
   return QStringLiteral("%1 cannot be opened%2: %3").arg(name, device, failure.detail);
 }
 
-void ProbePorts(Comm& comm, PortListPanel& panel) {
+ProbeSummary ProbePorts(Comm& comm, PortListPanel& panel) {
+  ProbeSummary summary;
   panel.PortClr();
   comm.numberNewAdapters();
   bool first = true;
   for (int n = kFirstProbedPort; n <= kLastProbedPort; ++n) {
     Comm::Handle h = comm.OpenPort(n);
-    if (h == 0)
+    if (h == 0) {
+      const PortOpenFailure& failure = comm.lastOpenFailure();
+      if (failure.reason == OpenError::PermissionDenied) {
+        ++summary.refused;
+        summary.group = failure.group;
+        summary.inGroup = failure.inGroup;
+      }
       continue;
+    }
+    ++summary.opened;
     panel.PortAdd(portName(n));
     if (first)
       panel.setTPort(portName(n));
     first = false;
     comm.ClosePort(h);
   }
+  return summary;
 }
 
 } // namespace ondrel

@@ -98,8 +98,16 @@ public:
   virtual void setTPort(const QString& name) = 0;
 };
 
+// What a port search met: the ports that opened, and those refused for want of permission.
+struct ProbeSummary {
+  int opened = 0;
+  int refused = 0;     // device nodes this user may not open
+  QString group;       // the group owning a refused node
+  bool inGroup = true; // whether this process belongs to that group
+};
+
 // Fills the panel's port list with the ports 2..20 that can be opened now, ascending, and selects
 // the first one found; ports this program has open are not listed. Nothing is shown.
-void ProbePorts(Comm& comm, PortListPanel& panel);
+ProbeSummary ProbePorts(Comm& comm, PortListPanel& panel);
 
 } // namespace ondrel

@@ -12,6 +12,12 @@ bool MemorySerialPort::open(PortOpenFailure& failure) {
     failure.reason = OpenError::Absent;
     return false;
   }
+  if (!m_line->refusedGroup.isEmpty()) {
+    failure.reason = OpenError::PermissionDenied;
+    failure.group = m_line->refusedGroup;
+    failure.inGroup = false;
+    return false;
+  }
   if (m_line->busy || m_line->isOpen) {
     failure.reason = OpenError::InUse;
     return false;

@@ -19,6 +19,7 @@ struct MemoryLine {
   QList<QByteArray> writes;  // each write call's bytes
   bool present = true;       // false: the port is absent (open fails), or vanishes while open
   bool busy = false;         // open fails as in use
+  QString refusedGroup;      // not empty: open fails for permission, the node owned by this group
   bool refuseParity = false; // like a pseudo-terminal: even parity is refused, the rest works
   bool isOpen = false;
   LineSettings settings{115200, 8, StopBits::One, Parity::None};

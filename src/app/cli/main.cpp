@@ -162,6 +162,9 @@ int main(int argc, char* argv[]) {
 
   Printer out(o.json || !outputIsTerminal());
   Comm comm;
+  // A new program folder (a service's first start) has no port links yet: the plugged adapters
+  // are numbered as `ports` and the window program's port search number them.
+  comm.numberNewAdapters();
   // Declared before the session: it outlives it, and writes what is queued before the exit.
   HistoryWriter history(readHistoryConfig(programFolder()));
   QObject::connect(&history, &HistoryWriter::unavailable, &app, [&out](const QString& reason) {

@@ -22,6 +22,17 @@ bool canCreateFilesIn(const QString& folder) {
   return probe.open();
 }
 
+// An installed program (prefix/bin beside prefix/share) keeps nothing beside itself, even when it
+// may: root can write to /usr/bin, and settings or recordings do not belong there.
+bool isInstalledLayout(const QString& executableFolder) {
+  const QDir bin(executableFolder);
+  if (bin.dirName() != QLatin1String("bin"))
+    return false;
+  return QFileInfo(bin.filePath(QStringLiteral("../share/doc/ondrel"))).isDir() ||
+         QFileInfo::exists(
+             bin.filePath(QStringLiteral("../share/applications/io.github.ondrel.Ondrel.desktop")));
+}
+
 } // namespace
 
 QString resolveProgramFolder(const QString& home, const QString& executableFolder,
@@ -29,7 +40,8 @@ QString resolveProgramFolder(const QString& home, const QString& executableFolde
   QString chosen;
   if (!home.isEmpty())
     chosen = home;
-  else if (!executableFolder.isEmpty() && canCreateFilesIn(executableFolder))
+  else if (!executableFolder.isEmpty() && !isInstalledLayout(executableFolder) &&
+           canCreateFilesIn(executableFolder))
     chosen = executableFolder;
   else
     chosen = userDataFolder;

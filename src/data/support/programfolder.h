@@ -9,7 +9,7 @@ namespace ondrel {
 // "Data" and "Log". It is decided once at start-up and read everywhere through programFolder().
 
 // Picks the folder: `home` when given (the --home option), else the executable's folder when it is
-// writable (portable use), else `userDataFolder`. Creates the chosen folder when missing.
+// writable (portable use) and not an installed prefix/bin, else `userDataFolder`. Creates the chosen folder when missing.
 QString resolveProgramFolder(const QString& home, const QString& executableFolder,
                              const QString& userDataFolder);
 

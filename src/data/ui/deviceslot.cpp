@@ -582,7 +582,7 @@ bool DeviceSlot::SearchPorts() {
   if (m_model.connected())
     return false;
   m_model.link = LinkState::Probing;
-  ProbePorts(m_comm, panel());
+  m_lastProbe = ProbePorts(m_comm, panel());
   return true;
 }
 

@@ -126,6 +126,8 @@ public:
   void ConnClick();
   // Lists the ports for this slot unless it is connected; answers whether it listed them.
   bool SearchPorts();
+  // What the last port search met (the first-start note on port permissions reads it).
+  const ProbeSummary& lastProbe() const { return m_lastProbe; }
   // Selects the port "COM" + n when the port list offers it.
   void selectPort(int n);
   // Draws the graph now if a redraw is pending (the tab became visible, or a test wants it).
@@ -273,6 +275,7 @@ private:
 
   int m_index;
   Comm& m_comm;
+  ProbeSummary m_lastProbe;
   const Preferences& m_prefs;
   MessageAsker m_ask;
   FileChooser m_chooseFile;

@@ -26,6 +26,7 @@
 #include "data/ui/settingsdialogs.h"
 #include "data/ui/windowcommands.h"
 #include "history/historywriter.h"
+#include "link/portaccess.h"
 #include "link/ui/frmupdate.h"
 #include "test/ui/devctrl.h"
 #include "test/ui/frmusb.h"
@@ -70,6 +71,10 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
                                  QLineEdit::Normal, text);
   };
   chooseColour = [this] { return ChooseColour(this); };
+  tellNotice = [this](const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
+    box.exec();
+  };
   addTrayIcon = [this](const QString& tip, std::function<void()> onClick) {
     return TrayIconAdd(this, tip, windowIcon(), 1, std::move(onClick));
   };
@@ -125,6 +130,8 @@ frmMain::frmMain(std::unique_ptr<PortProvider> ports, QWidget* parent)
   // The settings, then slot 0's ports and the one it used last time.
   ReadSettings();
   selectSavedPort(slot(0));
+  // Once the window is up, not over a half-built one.
+  QTimer::singleShot(0, this, [this] { explainPortAccessIfDue(slot(0).lastProbe()); });
 
   // The test history: rows are written on the writer's own thread; a store that cannot take
   // them is said once in the status bar, and the rows wait.
@@ -326,8 +333,28 @@ MessageAsker frmMain::msgBoxAsker() {
 }
 
 void frmMain::SearchCommPort() {
-  if (slot(m_selectedSlot).SearchPorts())
+  DeviceSlot& s = slot(m_selectedSlot);
+  if (!s.SearchPorts())
+    return;
+  // One box: the note on permissions says more than "finished" when it is due.
+  if (!explainPortAccessIfDue(s.lastProbe()))
     MsgBox(QMessageBox::Information, LangText(QStringLiteral("Search comm port finished")));
+}
+
+bool frmMain::explainPortAccessIfDue(const ProbeSummary& probe) {
+  PortAccessContext context;
+  context.alreadyShown = m_portNoticeShown || portAccessNoticeShown(m_settingsFile);
+  context.testRunning = std::any_of(m_slots.begin(), m_slots.end(),
+                                    [](const auto& s) { return s->anyChannelRunning(); });
+  context.portOpen = std::any_of(m_comm.PortHandle.begin(), m_comm.PortHandle.end(),
+                                 [](Comm::Handle h) { return h != 0; });
+  if (!portAccessNoticeDue(probe, context))
+    return false;
+  m_portNoticeShown = true;
+  notePortAccessNoticeShown(m_settingsFile);
+  if (tellNotice)
+    tellNotice(LangText(portAccessNoticeTitle()), portAccessNoticeText(probe.group));
+  return true;
 }
 
 void frmMain::SendCalibration(int point, int value) {
@@ -454,6 +481,7 @@ void frmMain::addSlot() {
   if (n > 0) {
     added.copyLook(slot(0), m_prefs, m_ranges);
     selectSavedPort(added);
+    explainPortAccessIfDue(added.lastProbe());
   }
 }
 

@@ -93,6 +93,11 @@ public:
   // Opens a web address or file in the default browser; false when nothing could. Replaceable in
   // tests.
   std::function<bool(const QUrl&)> openUrl;
+  // A note with its own title and an OK button (the port-permission note). Replaceable in tests.
+  std::function<void(const QString& title, const QString& text)> tellNotice;
+  // After a port search: the one-time note on how to get permission for the serial ports, when
+  // it is due (portAccessNoticeDue); answers whether it was shown.
+  bool explainPortAccessIfDue(const ProbeSummary& probe);
   // "Open Data": the data viewer (after its curve-type question), or the open one to the front.
   void OpenData();
   frmData* dataViewer() const;
@@ -220,6 +225,7 @@ private:
   bool m_askingCurveType = false; // "Open Data" waits for the curve-type question
   bool m_minimised = false;       // the big readout may be up because the window is minimised
   bool m_trayShown = false;
+  bool m_portNoticeShown = false; // in this run, also when the settings file cannot be written
   void windowMinimised();
   void windowRestored();
   // Per slot, what its buttons last said of the entries a running test locks.

@@ -33,6 +33,30 @@ TEST(ProgramFolder, UnwritableExecutableFolderFallsBackToUserData) {
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+// An installed program run as root could write to prefix/bin; its files go to the user's data
+// folder instead. A build tree's bin (no share/ beside it) is still portable use.
+TEST(ProgramFolder, InstalledExecutableFolderIsNeverTheProgramFolder) {
+  QTemporaryDir prefix, user;
+  const QDir root(prefix.path());
+  ASSERT_TRUE(root.mkpath(QStringLiteral("bin")));
+  const QString bin = root.filePath(QStringLiteral("bin"));
+  EXPECT_EQ(resolveProgramFolder(QString(), bin, user.path()), bin);
+  for (const QString& marker : {QStringLiteral("share/doc/ondrel"),
+                                QStringLiteral("share/applications")}) {
+    QTemporaryDir installed;
+    const QDir r(installed.path());
+    ASSERT_TRUE(r.mkpath(QStringLiteral("bin")));
+    ASSERT_TRUE(r.mkpath(marker));
+    if (marker.endsWith(QLatin1String("applications"))) {
+      QFile entry(r.filePath(marker + QStringLiteral("/io.github.ondrel.Ondrel.desktop")));
+      ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(resolveProgramFolder(QString(), r.filePath(QStringLiteral("bin")), user.path()),
+              user.path())
+        << marker.toStdString();
+  }
+}
+
 TEST(ProgramFolder, MissingExecutableFolderFallsBack) {
   QTemporaryDir user;
   EXPECT_EQ(resolveProgramFolder(QString(), QStringLiteral("/nonexistent/ondrel"), user.path()),

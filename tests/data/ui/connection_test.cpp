@@ -36,17 +36,25 @@ protected:
   MemoryPorts* ports = nullptr;
   std::unique_ptr<frmMain> window;
   QStringList messages;
+  QStringList notes; // title, then text, of each note
   QMessageBox::StandardButton answer = QMessageBox::Ok;
 
-  frmMain& open(std::initializer_list<int> present = {2, 3, 4, 5}) {
+  // `refused`: ports whose device node belongs to "dialout", a group this user is not in.
+  frmMain& open(std::initializer_list<int> present = {2, 3, 4, 5},
+                std::initializer_list<int> refused = {}) {
     auto p = std::make_unique<MemoryPorts>();
     ports = p.get();
     for (int n : present)
       ports->line(n);
+    for (int n : refused)
+      ports->line(n)->refusedGroup = QStringLiteral("dialout");
     window = std::make_unique<frmMain>(std::move(p));
     window->ask = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
       messages << text;
       return answer;
+    };
+    window->tellNotice = [this](const QString& title, const QString& text) {
+      notes << title << text;
     };
     return *window;
   }
@@ -191,6 +199,45 @@ TEST_F(Connection, SearchCommPortProbesOnlyWhileDisconnected) {
   EXPECT_TRUE(messages.isEmpty());
   EXPECT_EQ(slot0().panel().PortCnt(), 3);
 }
+
+#ifdef Q_OS_LINUX
+// Every port refused for want of the group: one note once the window is up, in place of the
+// search's own box; the settings file keeps the mark, so a later start says nothing.
+TEST_F(Connection, PortsRefusedForPermissionAreExplainedOnceEver) {
+  open({}, {2, 3});
+  EXPECT_TRUE(notes.isEmpty()); // not from inside the constructor
+  QCoreApplication::processEvents();
+  ASSERT_EQ(notes.size(), 2);
+  EXPECT_EQ(notes.at(0), QStringLiteral("Serial Port Access"));
+  EXPECT_TRUE(notes.at(1).contains(QStringLiteral("sudo usermod -aG dialout $USER")));
+  EXPECT_TRUE(messages.isEmpty());
+  window->action(QStringLiteral("com"))->trigger();
+  EXPECT_EQ(notes.size(), 2);
+  EXPECT_EQ(messages, QStringList{QStringLiteral("Search comm port finished")});
+
+  window.reset();
+  notes.clear();
+  open({}, {2, 3});
+  QCoreApplication::processEvents();
+  window->action(QStringLiteral("com"))->trigger();
+  EXPECT_TRUE(notes.isEmpty());
+  EXPECT_EQ(IniRead(home.file(QStringLiteral("ondrel.ini")), QStringLiteral("NOTICES"),
+                    QStringLiteral("PortAccess"), QString()),
+            QStringLiteral("1"));
+}
+
+// A search by the user that meets refusals only now (the adapter was plugged in later) shows the
+// note instead of "finished".
+TEST_F(Connection, SearchThatMeetsRefusalsShowsOnlyTheNote) {
+  open({});
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(notes.isEmpty()); // nothing plugged in: nothing to explain
+  ports->line(4)->refusedGroup = QStringLiteral("dialout");
+  window->action(QStringLiteral("com"))->trigger();
+  EXPECT_EQ(notes.size(), 2);
+  EXPECT_TRUE(messages.isEmpty());
+}
+#endif
 
 TEST_F(Connection, DisconnectOfAPortlessSlotChangesNothing) {
   open();
