@@ -202,7 +202,9 @@ TEST(SimDevice, NothingStalePilesUpWhileNobodyReads) {
   LineEnd line(d.linkPath());
   d.advance(10);
   const QByteArray got = line.take();
-  EXPECT_LT(got.size(), 2048 + 2 * 19);
+  // At most the 2 KiB kept plus what the kernel had not yet moved when the level was read (a
+  // loaded machine moves pty bytes late); without the flush it would be the whole minute.
+  EXPECT_LT(got.size(), 4096);
   const qint64 before = d.bytesSent();
   for (int i = 0; i < 100; ++i)
     d.advance(10);
