@@ -45,6 +45,11 @@ for f in \
   grep -qxF "$f" <<<"$listed" || fail "the package lacks $f"
 done
 
+# Plugins no binary names, and servers that must not be pulled in.
+depends=$(dpkg-deb --field "$deb" Depends)
+grep -q 'libqt6sql6-sqlite' <<<"$depends" || fail "Depends lacks the SQLite driver: $depends"
+grep -qE '(^|[ ,])(mosquitto|postgresql)( |,|$)' <<<"$depends" && fail "Depends names a server: $depends"
+
 # Errors fail; warnings are listed. The sanitizer build draws none that a Release build does not.
 lintian --fail-on error --tag-display-limit 0 "$deb" \
   || fail "lintian found errors"
