@@ -103,11 +103,3 @@ void BM_TenWatchProcesses(benchmark::State& state) {
 BENCHMARK(BM_TenWatchProcesses)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -1,7 +1,6 @@
 #include "history/catalogue.h"
 #include "history/historywriter.h"
 
-#include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -150,11 +149,3 @@ void BM_RowOfALongTest(benchmark::State& state) {
 BENCHMARK(BM_RowOfALongTest)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -2,7 +2,6 @@
 // the real-time loop drives them (10 ms steps), with the program's side draining every line.
 #include "sim/simdevice.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -69,11 +68,3 @@ void BM_TenDevicesFullLineRate(benchmark::State& state) {
 BENCHMARK(BM_TenDevicesFullLineRate)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

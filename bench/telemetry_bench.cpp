@@ -1,17 +1,13 @@
 #include "data/telemetry/devicetelemetry.h"
 #include "link/memoryport.h"
+#include "support/loopbacklistener.h"
 #include "support/privatebroker.h"
 #include "support/reportbuilder.h"
 #include "test/slotrunner.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -22,28 +18,10 @@ namespace {
 
 enum Broker { None, Up, Refusing, Silent };
 
-// A loopback socket that listens but never accepts: the connection is made by the kernel and the
-// broker never answers, as a hung or overloaded one does.
-struct SilentListener {
-  int fd = -1, port = 0;
-  SilentListener() {
-    fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd, 16);
-    socklen_t n = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    port = ntohs(a.sin_port);
-  }
-  ~SilentListener() { ::close(fd); }
-};
-
 // A loopback port with nobody on it: every connection is refused at once.
 int refusingPort() {
-  SilentListener l;
-  return l.port; // closed again when l goes
+  testing::LoopbackListener l;
+  return l.port(); // closed again when l goes
 }
 
 // The report path of a running channel with telemetry to a broker that is up, refusing, or
@@ -52,7 +30,7 @@ int refusingPort() {
 void BM_ReportWithTelemetry(benchmark::State& state) {
   const auto broker = Broker(state.range(0));
   std::unique_ptr<testing::PrivateBroker> real;
-  std::unique_ptr<SilentListener> silent;
+  std::unique_ptr<testing::LoopbackListener> silent;
   MqttConfig config;
   config.rate = int(state.range(1));
   switch (broker) {
@@ -70,8 +48,8 @@ void BM_ReportWithTelemetry(benchmark::State& state) {
     config.url = QStringLiteral("mqtt://127.0.0.1:%1").arg(refusingPort());
     break;
   case Silent:
-    silent = std::make_unique<SilentListener>();
-    config.url = QStringLiteral("mqtt://127.0.0.1:%1").arg(silent->port);
+    silent = std::make_unique<testing::LoopbackListener>();
+    config.url = QStringLiteral("mqtt://127.0.0.1:%1").arg(silent->port());
     break;
   }
 
@@ -121,11 +99,3 @@ BENCHMARK(BM_ReportWithTelemetry)
     ->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -1,4 +1,5 @@
 #include "history/historywriter.h"
+#include "support/loopbacklistener.h"
 #include "support/pgserver.h"
 #include "support/tempfolder.h"
 
@@ -11,8 +12,6 @@
 #include <QProcess>
 #include <QSqlQuery>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -86,18 +85,9 @@ PgServer& labServer() {
 class DownLabServer {
 public:
   DownLabServer() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), len);
-    ::listen(m_fd, 16);
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-    m_port = ntohs(a.sin_port);
     m_thread = std::thread([this] {
       for (;;) {
-        const int c = ::accept(m_fd, nullptr, nullptr);
+        const int c = ::accept(m_socket.fd(), nullptr, nullptr);
         if (c < 0)
           return;
         {
@@ -109,12 +99,12 @@ public:
     });
   }
   ~DownLabServer() {
-    ::shutdown(m_fd, SHUT_RDWR);
+    ::shutdown(m_socket.fd(), SHUT_RDWR);
     m_thread.join();
-    ::close(m_fd);
   }
   std::optional<StoreTarget> target() const {
-    return parseArchiveUrl(QStringLiteral("postgresql://ondrel@127.0.0.1:%1/lab").arg(m_port), nullptr);
+    return parseArchiveUrl(
+        QStringLiteral("postgresql://ondrel@127.0.0.1:%1/lab").arg(m_socket.port()), nullptr);
   }
   std::vector<std::chrono::steady_clock::time_point> tries() {
     std::lock_guard lock(m_mutex);
@@ -122,7 +112,7 @@ public:
   }
 
 private:
-  int m_fd = -1, m_port = 0;
+  ondrel::testing::LoopbackListener m_socket;
   std::thread m_thread;
   std::mutex m_mutex;
   std::vector<std::chrono::steady_clock::time_point> m_tries;

@@ -4,6 +4,7 @@
 #include "data/ui/frmhistory.h"
 #include "history/historywriter.h"
 #include "support/connectedwindow.h"
+#include "support/loopbacklistener.h"
 #include "widgets/curvegraph.h"
 
 #include <QDir>
@@ -14,10 +15,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 
@@ -242,22 +239,12 @@ TEST_F(History, PagesComeAsTheViewScrollsAndAPageOfAnEarlierFilterIsDropped) {
 // time, the way a server behind a dead route does.
 class SilentServer {
 public:
-  SilentServer() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), len);
-    ::listen(m_fd, 4); // never accepted: the kernel completes the handshake, nobody answers
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-    m_port = ntohs(a.sin_port);
+  QString url() const {
+    return QStringLiteral("postgresql://ondrel@127.0.0.1:%1/lab").arg(m_socket.port());
   }
-  ~SilentServer() { ::close(m_fd); }
-  QString url() const { return QStringLiteral("postgresql://ondrel@127.0.0.1:%1/lab").arg(m_port); }
 
 private:
-  int m_fd = -1, m_port = 0;
+  ondrel::testing::LoopbackListener m_socket{4}; // never accepted
 };
 
 TEST_F(History, ALabServerThatDoesNotAnswerFreezesNothingAndTheLocalTestsAreShown) {
