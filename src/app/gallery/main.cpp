@@ -2,6 +2,10 @@
 // window in telling states to PNG files, so that their look can be checked by eye without a device.
 #include "data/ui/frmabout.h"
 #include "data/ui/frmdata.h"
+#include "data/ui/frmhistory.h"
+#include "history/catalogue.h"
+#include "history/historywriter.h"
+#include "history/testrecord.h"
 #include "data/ui/readoutwindows.h"
 #include "data/ui/settingsdialogs.h"
 #include "link/memoryport.h"
@@ -20,6 +24,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
@@ -333,6 +338,62 @@ bool saveDataViewer(const QDir& dir) {
   return save(viewer, dir, QStringLiteral("data-viewer"));
 }
 
+// The test history with a week of a user's cells, one of them tested while its file was moved.
+bool saveTestHistory(const QDir& dir) {
+  QTemporaryDir home;
+  const StoreTarget store = localStore(home.path());
+  {
+    Catalogue c(store);
+    c.open();
+    std::vector<TestRecord> rows;
+    for (int i = 0; i < 12; ++i) {
+      TestRecord r;
+      r.uid = QStringLiteral("gallery-%1").arg(i);
+      r.kind = i == 11 ? kind::Resistance : kind::Test;
+      const QDateTime start = QDateTime(QDate(2026, 12, 3), QTime(9, 0), Qt::UTC).addSecs(i * 21600);
+      r.startedUtc = isoUtc(start);
+      r.endedUtc = isoUtc(start.addSecs(9000));
+      r.host = QStringLiteral("lab-pc");
+      r.port = QStringLiteral("COM%1").arg(2 + i % 3);
+      r.model = QStringLiteral("KL-F2");
+      r.label = QStringLiteral("18650 cell %1").arg(i + 1);
+      if (i == 11) {
+        r.mode = QStringLiteral("Resistance");
+        r.resistanceMohm = 38.5;
+      } else {
+        r.mode = QStringLiteral("D-CC");
+        r.setValue = 1.0, r.limitValue = 2.75;
+        r.capacityAh = 2.85 + 0.013 * ((i * 7) % 11);
+        r.energyWh = *r.capacityAh * 3.62;
+        r.avgV = 3.62;
+        r.beginV = 4.18, r.endV = 2.75;
+        r.resistanceMohm = 31.0 + (i * 5) % 9;
+        r.endReason = i == 4 ? endreason::Stopped : endreason::Device;
+        r.dataFile = home.filePath(QStringLiteral("Data/cell-%1.csv").arg(i + 1));
+      }
+      rows.push_back(r);
+    }
+    c.add(rows);
+  }
+  QDir(home.path()).mkpath(QStringLiteral("Data"));
+  for (int i = 0; i < 11; ++i) {
+    if (i == 6)
+      continue; // moved away: shown as missing
+    QFile f(home.filePath(QStringLiteral("Data/cell-%1.csv").arg(i + 1)));
+    f.open(QIODevice::WriteOnly);
+  }
+  frmHistory history(store, std::nullopt, QString(), HistoryServices{});
+  history.setAttribute(Qt::WA_DeleteOnClose, false);
+  history.setAttribute(Qt::WA_DontShowOnScreen);
+  history.show();
+  QElapsedTimer t;
+  t.start();
+  while (history.busy() && t.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  QCoreApplication::processEvents();
+  return save(history, dir, QStringLiteral("test-history"));
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
@@ -349,6 +410,7 @@ int main(int argc, char** argv) {
   ok &= saveReadoutWindows(dir);
   ok &= saveSettingsDialogs(dir);
   ok &= saveDataViewer(dir);
+  ok &= saveTestHistory(dir);
   {
     frmAbout about(nullptr, nullptr);
     about.setAttribute(Qt::WA_DeleteOnClose, false);

@@ -198,6 +198,7 @@ frmHistory::frmHistory(StoreTarget target, std::optional<StoreTarget> local, QSt
   m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
   m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_view->setSortingEnabled(true);
+  m_view->setWordWrap(false); // one line a test
   m_view->horizontalHeader()->setSortIndicator(int(HistoryColumn::Date), Qt::DescendingOrder);
   m_view->verticalHeader()->hide();
   layout->addWidget(m_view, 1);
@@ -315,6 +316,11 @@ void frmHistory::applyFilter() {
           return; // a later filter is on its way
         m_model->reset(p.page.rows, p.page.more);
         m_sums->setText(sumsLine(p.sums));
+        // Sized once, to the first rows the user gets: later pages do not make the columns jump.
+        if (!m_sized && !p.page.rows.empty()) {
+          m_sized = true;
+          m_view->resizeColumnsToContents();
+        }
       });
 }
 

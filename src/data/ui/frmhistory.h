@@ -116,6 +116,7 @@ private:
   HistoryServices m_services;
   std::unique_ptr<HistoryReader> m_reader;
   int m_busy = 0;
+  bool m_sized = false;  // the columns fitted to the first rows shown
   bool m_fallback = false; // showing the local catalogue in place of the unreachable lab store
   int m_generation = 0; // of the filter and order the table shows
   HistoryFilter m_shownFilter;
