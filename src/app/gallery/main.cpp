@@ -3,6 +3,7 @@
 #include "data/ui/frmabout.h"
 #include "data/ui/frmdata.h"
 #include "data/ui/frmhistory.h"
+#include "data/ui/networksetting.h"
 #include "history/catalogue.h"
 #include "history/historywriter.h"
 #include "history/testrecord.h"
@@ -411,6 +412,17 @@ int main(int argc, char** argv) {
   ok &= saveSettingsDialogs(dir);
   ok &= saveDataViewer(dir);
   ok &= saveTestHistory(dir);
+  {
+    MqttConfig mqtt;
+    mqtt.url = QStringLiteral("mqtts://broker.lab:8883");
+    mqtt.user = QStringLiteral("tester");
+    mqtt.passFile = QStringLiteral("/home/user/.config/ondrel/mqtt.pass");
+    frmNet net(nullptr, mqtt, QString());
+    net.setAttribute(Qt::WA_DeleteOnClose, false);
+    net.setAttribute(Qt::WA_DontShowOnScreen);
+    net.show();
+    ok &= save(net, dir, QStringLiteral("network-setting"));
+  }
   {
     frmAbout about(nullptr, nullptr);
     about.setAttribute(Qt::WA_DeleteOnClose, false);
