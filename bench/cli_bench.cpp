@@ -1,8 +1,6 @@
 #include "cli/clioutput.h"
-#include "link/memoryport.h"
 #include "sim/simdevice.h"
-#include "support/reportbuilder.h"
-#include "test/slotrunner.h"
+#include "runningrunner.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,32 +21,17 @@ namespace {
 // The command-line runner's report path: one report of a running channel whose series holds a
 // 100-hour test (360 000 samples), with its recording line and its JSON line.
 void BM_CliReportOfALongTest(benchmark::State& state) {
-  QTemporaryDir dir;
-  Comm comm(std::make_unique<MemoryPorts>());
-  SlotRunner::Settings settings;
-  settings.folder = dir.path();
-  SlotRunner runner(comm, settings);
-  QString error;
-  runner.open(2, &error);
+  RunningRunner path;
+  const SlotRunner& runner = path.runner;
   std::FILE* sink = std::fopen("/dev/null", "w");
   cli::Printer out(true, sink, sink);
   QObject::connect(&runner, &SlotRunner::sampleTaken,
                    [&](int c) { out.sample(runner.model(), c); });
-  testing::Report r;
-  r.model = 12, r.state = 1, r.volt = 3700, r.cur = 100, r.set = 100, r.limit = 300;
-  runner.receive(r.wire()); // identifies and adopts the running test
-  runner.receive(r.wire());
-  SlotModel& m = const_cast<SlotModel&>(runner.model());
+  path.adopt();
   for (int i = 0; i < 360000; ++i)
-    m.at(0).series.append({i * 1000LL, i, 3.7f, 3.7f, 3.7f, 3.7f, 3.7f});
-  m.at(0).data.RecPath = dir.filePath(QStringLiteral("rec"));
-  int volt = 3700;
-  for (auto _ : state) {
-    r.volt = volt;
-    volt = volt == 3700 ? 3699 : 3700;
-    runner.receive(r.wire());
-    ++m.at(0).data.CurveSec;
-  }
+    path.model().at(0).series.append({i * 1000LL, i, 3.7f, 3.7f, 3.7f, 3.7f, 3.7f});
+  for (auto _ : state)
+    path.next();
   state.counters["samples"] = double(runner.model().at(0).series.size());
   std::fclose(sink);
 }

@@ -1,11 +1,7 @@
 #include "data/telemetry/devicetelemetry.h"
-#include "link/memoryport.h"
 #include "support/loopbacklistener.h"
 #include "support/privatebroker.h"
-#include "support/reportbuilder.h"
-#include "test/slotrunner.h"
-
-#include <QTemporaryDir>
+#include "runningrunner.h"
 
 #include <benchmark/benchmark.h>
 
@@ -53,13 +49,9 @@ void BM_ReportWithTelemetry(benchmark::State& state) {
     break;
   }
 
-  QTemporaryDir dir;
-  Comm comm(std::make_unique<MemoryPorts>());
-  SlotRunner::Settings settings;
-  settings.folder = dir.path();
-  SlotRunner runner(comm, settings);
+  RunningRunner path;
+  const SlotRunner& runner = path.runner;
   QString error;
-  runner.open(2, &error);
   std::unique_ptr<DeviceTelemetry> telemetry;
   if (config.enabled())
     telemetry = DeviceTelemetry::make(config, QStringLiteral("COM2"), &error);
@@ -67,23 +59,13 @@ void BM_ReportWithTelemetry(benchmark::State& state) {
     if (telemetry)
       telemetry->sample(runner.model(), c, QStringLiteral("bench"));
   });
-  testing::Report r;
-  r.model = 12, r.state = 1, r.volt = 3700, r.cur = 100, r.set = 100, r.limit = 300;
-  runner.receive(r.wire());
-  runner.receive(r.wire());
+  path.adopt();
   if (telemetry)
     telemetry->identified(runner.model(), QJsonObject{{"event", "identified"}});
   // Let the client try (and, for the down brokers, fail) before timing starts.
   testing::waitWhileProcessingEvents([] { return false; }, 300);
-  SlotModel& m = const_cast<SlotModel&>(runner.model());
-  m.at(0).data.RecPath = dir.filePath(QStringLiteral("rec"));
-  int volt = 3700;
-  for (auto _ : state) {
-    r.volt = volt;
-    volt = volt == 3700 ? 3699 : 3700;
-    runner.receive(r.wire());
-    ++m.at(0).data.CurveSec;
-  }
+  for (auto _ : state)
+    path.next();
   state.SetLabel(std::string(broker == None ? "no telemetry"
                              : broker == Up ? "broker up"
                              : broker == Refusing ? "broker refusing"

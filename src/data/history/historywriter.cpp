@@ -321,38 +321,41 @@ void HistoryWriter::drainSideFile() {
     }
     read << name;
   }
-  std::vector<TestRecord> left = rows;
-  if (!rows.empty() && openLab()) {
-    try {
-      m_lab->add(rows);
-      m_labDown = false;
-      left.clear();
-    } catch (...) {
-      labFailed();
-    }
-  }
-  if (!left.empty()) {
-    for (TestRecord& r : left)
-      r.unsent = m_config.lab.has_value();
-    if (openLocal()) {
-      try {
-        m_local->add(left);
-        m_localDown = false;
-        m_unsentRows = m_unsentRows || m_config.lab.has_value();
-        left.clear();
-      } catch (...) {
-        localFailed();
-      }
-    }
-  }
   // The taken files go only once their rows are stored or back in the side file.
-  if (keepAside(left)) {
+  if (keepAside(store(std::move(rows)))) {
     for (const QString& name : read)
       QFile::remove(name);
   } else {
     m_sideRows = true;
   }
   m_sideRows = m_sideRows || QFile::exists(QDir(m_config.folder).filePath(QLatin1String(kHistorySideFile)));
+}
+
+std::vector<TestRecord> HistoryWriter::store(std::vector<TestRecord> rows) {
+  if (rows.empty())
+    return rows;
+  if (openLab()) {
+    try {
+      m_lab->add(rows);
+      m_labDown = false;
+      return {};
+    } catch (...) {
+      labFailed();
+    }
+  }
+  for (TestRecord& r : rows)
+    r.unsent = m_config.lab.has_value();
+  if (openLocal()) {
+    try {
+      m_local->add(rows);
+      m_localDown = false;
+      m_unsentRows = m_unsentRows || m_config.lab.has_value();
+      return {};
+    } catch (...) {
+      localFailed();
+    }
+  }
+  return rows;
 }
 
 void HistoryWriter::sendUnsent() {
@@ -388,34 +391,9 @@ void HistoryWriter::writeBatch(std::vector<TestRecord> rows) {
   m_failedNow = false;
   drainSideFile();
   sendUnsent();
-  if (!rows.empty()) {
-    bool done = false;
-    if (openLab()) {
-      try {
-        m_lab->add(rows);
-        m_labDown = false;
-        done = true;
-      } catch (...) {
-        labFailed();
-      }
-    }
-    if (!done) {
-      for (TestRecord& r : rows)
-        r.unsent = m_config.lab.has_value();
-      if (openLocal()) {
-        try {
-          m_local->add(rows);
-          m_localDown = false;
-          m_unsentRows = m_unsentRows || m_config.lab.has_value();
-          done = true;
-        } catch (...) {
-          localFailed();
-        }
-      }
-    }
-    if (!done && !keepAside(rows))
-      ErrLog(QStringLiteral("ErrHistory"), QStringLiteral("%1 rows lost").arg(rows.size()));
-  }
+  const std::vector<TestRecord> left = store(std::move(rows));
+  if (!left.empty() && !keepAside(left))
+    ErrLog(QStringLiteral("ErrHistory"), QStringLiteral("%1 rows lost").arg(left.size()));
   if (!pendingWork())
     m_backoffMs = 0;
   else if (m_nextTry <= Clock::now())

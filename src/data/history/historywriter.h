@@ -73,6 +73,8 @@ signals:
 private:
   void run();
   void writeBatch(std::vector<TestRecord> rows);
+  // Into the lab store, else the local one marked unsent; answers the rows neither took.
+  std::vector<TestRecord> store(std::vector<TestRecord> rows);
   bool openLocal();
   bool openLab();
   bool labDue() const;

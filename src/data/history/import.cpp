@@ -12,26 +12,6 @@
 
 namespace ondrel {
 
-namespace {
-
-// "2.950Ah", "3.71V", "950.5mAh" → in the catalogue's units (Ah, Wh, V).
-std::optional<double> valueOf(QString text) {
-  text = text.trimmed();
-  double scale = 1.0;
-  if (text.endsWith(QLatin1String("mAh"), Qt::CaseInsensitive) ||
-      text.endsWith(QLatin1String("mWh"), Qt::CaseInsensitive))
-    scale = 0.001;
-  while (!text.isEmpty() && !text.back().isDigit())
-    text.chop(1);
-  bool ok = false;
-  const double v = text.toDouble(&ok);
-  if (!ok || !std::isfinite(v))
-    return std::nullopt;
-  return v * scale;
-}
-
-} // namespace
-
 std::optional<TestRecord> recordOfDataFile(const QString& path, const QByteArray& bytes,
                                            const QDateTime& modified, QString* problem) {
   const ViewerFile f = readViewerFile(bytes, viewerSeparator(path), false);
@@ -50,11 +30,11 @@ std::optional<TestRecord> recordOfDataFile(const QString& path, const QByteArray
   r.startedUtc = isoUtc(modified.addSecs(-qint64(std::max(0.0, seconds))));
   r.model = f.cells[0];
   r.mode = f.cells[1];
-  r.beginV = valueOf(f.cells[2]);
-  r.endV = valueOf(f.cells[3]);
-  r.capacityAh = valueOf(f.cells[4]);
-  r.energyWh = valueOf(f.cells[5]);
-  r.avgV = valueOf(f.cells[6]);
+  r.beginV = resultNumber(f.cells[2]);
+  r.endV = resultNumber(f.cells[3]);
+  r.capacityAh = resultNumber(f.cells[4]);
+  r.energyWh = resultNumber(f.cells[5]);
+  r.avgV = resultNumber(f.cells[6]);
   if (!r.avgV && !f.volt.empty())
     r.avgV = f.average;
   if (!r.beginV && !f.volt.empty())

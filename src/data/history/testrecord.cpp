@@ -11,6 +11,21 @@
 
 namespace ondrel {
 
+std::optional<double> resultNumber(QString text) {
+  text = text.trimmed();
+  double scale = 1.0;
+  if (text.endsWith(QLatin1String("mAh"), Qt::CaseInsensitive) ||
+      text.endsWith(QLatin1String("mWh"), Qt::CaseInsensitive))
+    scale = 0.001;
+  while (!text.isEmpty() && !text.back().isDigit())
+    text.chop(1);
+  bool ok = false;
+  const double v = text.toDouble(&ok);
+  if (!ok || !std::isfinite(v))
+    return std::nullopt;
+  return v * scale;
+}
+
 QString isoUtc(const QDateTime& t) {
   return t.toUTC().toString(Qt::ISODate);
 }
@@ -20,18 +35,6 @@ QString newTestUid() {
 }
 
 namespace {
-
-// "3.700V", "1.00" → the number; anything else (an empty box, "--") → nothing.
-std::optional<double> numberIn(QString text) {
-  text = text.trimmed();
-  while (!text.isEmpty() && !text.back().isDigit())
-    text.chop(1);
-  bool ok = false;
-  const double v = text.toDouble(&ok);
-  if (!ok || !std::isfinite(v))
-    return std::nullopt;
-  return v;
-}
 
 // A device value kept as float, as the number it was: 4.2f widened is 4.199999809..., which
 // the catalogue, its exports and `history --json` would show as such.
@@ -69,9 +72,9 @@ TestRecord recordOfChannel(const SlotModel& m, int c, const TestEnd& end,
     const ParamView v =
         showParams(m.params, m.Dev2S, m.modes, {d.ModeNo, d.SetRaw, d.LimitRaw, d.TimeRaw});
     r.mode = v.tMode;
-    r.setValue = numberIn(v.tSval);
-    r.limitValue = numberIn(v.tSlmt);
-    r.timeValue = numberIn(v.tStim);
+    r.setValue = resultNumber(v.tSval);
+    r.limitValue = resultNumber(v.tSlmt);
+    r.timeValue = resultNumber(v.tStim);
   } catch (...) {
     // A model without its divisors yet: the row keeps the results without the parameters.
   }
@@ -93,7 +96,7 @@ TestRecord recordOfChannel(const SlotModel& m, int c, const TestEnd& end,
   r.beginV = ch.beginVoltage() ? finite(float(*ch.beginVoltage()))
                                : (n > 0 ? finite(ch.series.at(qMax(0, d.StartPoint)).volt)
                                         : std::nullopt);
-  r.endV = numberIn(ch.row.cutoffVolt);
+  r.endV = resultNumber(ch.row.cutoffVolt);
   if (!r.endV && n > 0)
     r.endV = finite(ch.series.back().volt);
   if (n > 0)

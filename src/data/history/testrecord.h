@@ -43,6 +43,10 @@ inline const QString Stopped = QStringLiteral("stopped");
 inline const QString LinkLost = QStringLiteral("link lost");
 } // namespace endreason
 
+// A result or box text as a number in the catalogue's units: "3.700V" → 3.7, "950.5mAh" →
+// 0.9505 (Ah), "1.00" → 1; anything else (an empty box, "--") → nothing.
+std::optional<double> resultNumber(QString text);
+
 // A time as the catalogue keeps it: "2026-12-10T19:14:15Z".
 QString isoUtc(const QDateTime& t);
 // A new unique key.

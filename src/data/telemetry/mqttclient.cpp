@@ -125,13 +125,18 @@ private:
     std::lock_guard lock(m_mutex);
     if (!m_connected)
       return m_events.size() + m_retained.size() + m_cleared.size();
+    return waitingLocked();
+  }
+
+  // With the mutex held.
+  size_t waitingLocked() const {
     return m_unacked + m_events.size() + m_dirty.size() + m_cleared.size();
   }
 
 public:
   size_t waiting() override {
     std::lock_guard lock(m_mutex);
-    return m_unacked + m_events.size() + m_dirty.size() + m_cleared.size();
+    return waitingLocked();
   }
 
 private:
